@@ -1,0 +1,64 @@
+// Runs random scripts through the interpreter. Built-ins that reach the
+// outside world (programs, network, files, waits) are left out, and a run is
+// stopped after a bounded number of lines so that endless loops end.
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "interpreter/null_host.h"
+#include "interpreter/output.h"
+#include "interpreter/skript.h"
+
+namespace {
+
+class FuzzHost : public NullHost {
+public:
+    Skript* run = nullptr;
+    long linesRun = 0;
+
+    FuzzHost()
+    {
+        s.maxTextSize = 1 << 20;
+        s.dataDir = "/tmp";
+        s.tempDir = "/tmp/";
+    }
+    void lineStatus(int, int, const std::string&) override
+    {
+        if (++linesRun > 20000 && run)
+            run->stop = true;
+    }
+};
+
+const char* const kOutside[] = {
+    "shellexec", "sleep", "htget", "htpost", "ftp", "dial", "disconnect", "connected", "submit",
+    "follow", "log", "open", "write", "read", "close", "browse", "input", "checkversion", "alert",
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    std::string text(reinterpret_cast<const char*>(data), size);
+    for (const char* word : kOutside)
+        if (text.find(word) != std::string::npos)
+            return 0;
+    std::vector<std::string> lines;
+    size_t start = 0;
+    for (size_t i = 0; i <= text.size(); ++i) {
+        if (i == text.size() || text[i] == '\n') {
+            lines.push_back(text.substr(start, i - start));
+            start = i + 1;
+        }
+    }
+    FuzzHost host;
+    SetOutputHost(&host);
+    {
+        Skript run(true, host, &lines);
+        host.run = &run;
+        run.Resume();
+        run.WaitFor();
+    }
+    SetOutputHost(nullptr);
+    return 0;
+}

@@ -1,0 +1,32 @@
+// The host of the console runner: print and output lines to stdout, notes
+// and the final error to stderr, input from stdin.
+#pragma once
+
+#include <atomic>
+#include <mutex>
+
+#include "interpreter/host.h"
+
+class ConsoleHost : public RunHost {
+public:
+    RunSettings s;
+
+    RunSettings& settings() override { return s; }
+    void appendOutput(const std::string& line, bool enforceLimit) override;
+    void showNote(const std::string& text) override;
+    int messageBox(const std::string& text, const std::string& caption, int buttons) override;
+    void setEditorReadOnly(bool) override {}
+    void selectText(int, int, bool) override {}
+    void scrollCaretIntoView() override {}
+    void focusEditor() override {}
+    void lineStatus(int, int, const std::string&) override {}
+    void appendStatus(const std::string&) override {}
+    void enableControls(unsigned, bool) override {}
+    void postMessage(unsigned message, Skript* run, const std::string* url) override;
+
+private:
+    std::mutex mutex_;
+};
+
+// Reads one line from stdin, giving up when the run's stop flag is set.
+bool ReadConsoleLine(std::string& line, const std::atomic<bool>& stop);

@@ -1,0 +1,53 @@
+#include "editor/script_file.h"
+
+#include <cerrno>
+#include <cstdio>
+
+#include "interpreter/output.h"
+
+std::string WithScriptExtension(const std::string& path)
+{
+    size_t dot = path.rfind('.');
+    if (dot == std::string::npos || path.size() - dot - 1 > 4)
+        return path + ".skl";
+    return path;
+}
+
+bool ReadScriptFile(const std::string& path, std::string& bytes, std::string& error)
+{
+    std::FILE* f = path.empty() ? nullptr : std::fopen(path.c_str(), "rb");
+    if (!f) {
+        error = SystemErrorText(path.empty() ? ENOENT : errno);
+        return false;
+    }
+    bytes.clear();
+    char buf[65536];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
+        bytes.append(buf, n);
+    bool ok = !std::ferror(f);
+    int err = errno;
+    std::fclose(f);
+    if (!ok)
+        error = SystemErrorText(err);
+    return ok;
+}
+
+bool WriteScriptFile(const std::string& path, const std::string& bytes, std::string& error)
+{
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) {
+        error = SystemErrorText(errno);
+        return false;
+    }
+    // A short write (a full disk) is reported, not taken for a saved script.
+    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    int err = errno;
+    if (std::fclose(f) != 0 && ok) {
+        ok = false;
+        err = errno;
+    }
+    if (!ok)
+        error = SystemErrorText(err);
+    return ok;
+}

@@ -1,0 +1,18 @@
+// Numbers live as texts: these read and write them the same whatever the
+// process locale.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// As the C library's strtod reads a text: leading blanks, sign, digits with
+// '.' as the decimal point, exponent; a text without a number is 0.
+double TextToDouble(const std::string& text);
+// As a 32-bit atol reads a text: leading blanks, sign, decimal digits; values
+// beyond the 32-bit range are clamped to it.
+long TextToLong(const std::string& text);
+// The general format with 15 significant digits and '.' as decimal point:
+// 5, -3, 2.5, 0.333333333333333, 1E20, 1E-6.
+std::string FormatNumber(double value);
+// Decimal text of an integer.
+std::string IntToText(long long value);

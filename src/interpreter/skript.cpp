@@ -1,0 +1,111 @@
+#include "interpreter/skript.h"
+
+#include "interpreter/output.h"
+#include "platform/ftp_client.h"
+#include "platform/http_client.h"
+#include "web/cookies.h"
+#include "web/dialup.h"
+#include "web/trace.h"
+
+Skript::Skript(bool createSuspended, RunHost& h, std::vector<std::string>* l)
+    : platform::Thread(true), host(h), lines(l), vars(std::make_unique<Variablen>())
+{
+    http = std::make_unique<HttpClient>();
+    ftp = std::make_unique<FtpClient>();
+    cookieManager = std::make_unique<CookieStore>();
+    idLogFile = std::make_unique<TraceLog>();
+    idLogDebug = std::make_unique<TraceLog>();
+    if (!createSuspended)
+        Resume();
+}
+
+Skript::~Skript()
+{
+    JoinBeforeDestruction();
+    vars.reset();
+    cookieManager.reset();
+    idLogFile.reset();
+    idLogDebug.reset();
+    http.reset();
+    ftp.reset();
+    forms.reset();
+    frames.reset();
+    closeAllStreams();
+    if (logStream) {
+        std::fclose(logStream);
+        logStream = nullptr;
+    }
+}
+
+void Skript::Execute()
+{
+    try {
+        cache.clear();
+        running = true;
+        stop = false;
+        host.setEditorReadOnly(true);
+        NoteActiveConnection();
+        runLines(lines);
+        if (settings().debugLevel != 0)
+            vars->Dump();
+    } catch (...) {
+        // Nothing may escape the thread: a failure here ends only this run.
+    }
+    running = false;
+    host.setEditorReadOnly(false);
+    if (settings().exitAfterRun)
+        host.postMessage(WM_EXIT_AFTER_RUN, this, nullptr);
+}
+
+void Skript::waitForGui(unsigned message, const std::string* url)
+{
+    wakeUp.Reset();
+    host.postMessage(message, this, url);
+    wakeUp.Wait();
+}
+
+void Skript::setError(const std::string& message, int line)
+{
+    if (errLine >= 0)
+        return;
+    errMsg = message;
+    errLine = line;
+}
+
+int Skript::lineOffset(int line) const
+{
+    long long offset = 0;
+    for (int i = 0; i < line && i < int(lines->size()); ++i)
+        offset += (*lines)[i].size() + 2;
+    return int(std::min<long long>(offset, INT32_MAX));
+}
+
+long Skript::openStream(std::FILE* f)
+{
+    long h = nextStream++;
+    streams[h] = f;
+    return h;
+}
+
+std::FILE* Skript::stream(long handle) const
+{
+    auto it = streams.find(handle);
+    return it == streams.end() ? nullptr : it->second;
+}
+
+bool Skript::closeStream(long handle)
+{
+    auto it = streams.find(handle);
+    if (it == streams.end())
+        return false;
+    std::fclose(it->second);
+    streams.erase(it);
+    return true;
+}
+
+void Skript::closeAllStreams()
+{
+    for (auto& [h, f] : streams)
+        std::fclose(f);
+    streams.clear();
+}

@@ -1,0 +1,437 @@
+#include "platform/http_client.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <vector>
+
+#include <curl/curl.h>
+#include <openssl/ssl.h>
+#include <openssl/x509.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "platform/cp1252.h"
+
+namespace {
+
+// A reply may carry no more Set-Cookie headers than this; the cookie store
+// has its own, smaller limits.
+constexpr size_t kMaxSetCookies = 1000;
+
+void GlobalInit()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix)
+{
+    if (text.size() < prefix.size())
+        return false;
+    for (size_t i = 0; i < prefix.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(text[i])) != std::tolower(static_cast<unsigned char>(prefix[i])))
+            return false;
+    return true;
+}
+
+std::string_view Trimmed(std::string_view s)
+{
+    while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ')
+        s.remove_prefix(1);
+    while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ')
+        s.remove_suffix(1);
+    return s;
+}
+
+std::string SocketError(int code)
+{
+    const char* text = std::strerror(code);
+    return "Socket-Fehler # " + std::to_string(code) + "\r\n" + (text ? text : "???");
+}
+
+// Blanks, control characters and 8-bit bytes of a script's URL are sent
+// percent-encoded, as a browser sends them; everything else as written.
+std::string WireUrl(const std::string& url)
+{
+    static const char hex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(url.size());
+    for (unsigned char ch : url) {
+        if (ch <= ' ' || ch >= 0x7F) {
+            out += '%';
+            out += hex[ch >> 4];
+            out += hex[ch & 15];
+        } else {
+            out += char(ch);
+        }
+    }
+    return out;
+}
+
+std::string Text(std::string_view utf8)
+{
+    return platform::Utf8ToCp1252(utf8);
+}
+
+}  // namespace
+
+struct HttpClient::Transfer {
+    Transfer(HttpClient* c, const HttpRequest* q, HttpReply* r) : client(c), request(q), reply(r) {}
+    HttpClient* client;
+    const HttpRequest* request;
+    HttpReply* reply;
+    std::string pendingHeader;  // header block collected for the intercept
+    std::vector<std::string> setCookies;
+    size_t bodyBytes = 0;
+    bool tooLarge = false;
+    bool fileError = false;
+    int fileErrno = 0;
+    bool connected = false;  // a connection stood when the request began
+
+    bool keepsBody() const { return reply->code / 100 == 2 && reply->location.empty(); }
+
+    void flushHeader()
+    {
+        if (pendingHeader.empty())
+            return;
+        if (client->intercept)
+            client->intercept->Received(pendingHeader);
+        pendingHeader.clear();
+    }
+};
+
+// The libcurl callbacks, with access to the client's socket bookkeeping.
+struct HttpCallbacks {
+    static size_t Header(char* data, size_t size, size_t count, void* userp)
+    {
+        auto* t = static_cast<HttpClient::Transfer*>(userp);
+        std::string_view line(data, size * count);
+        HttpReply& r = *t->reply;
+        if (StartsWithNoCase(line, "HTTP/")) {
+            // A new reply (after an informational one): start afresh.
+            r.statusLine = std::string(Trimmed(line));
+            r.contentType.clear();
+            r.location.clear();
+            t->setCookies.clear();
+            size_t blank = r.statusLine.find(' ');
+            r.code = blank == std::string::npos ? 0 : std::atoi(r.statusLine.c_str() + blank + 1);
+        } else if (StartsWithNoCase(line, "Location:")) {
+            if (r.location.empty())
+                r.location = std::string(Trimmed(line.substr(9)));
+        } else if (StartsWithNoCase(line, "Content-Type:")) {
+            r.contentType = std::string(Trimmed(line.substr(13)));
+        } else if (StartsWithNoCase(line, "Set-Cookie:")) {
+            if (t->setCookies.size() < kMaxSetCookies)
+                t->setCookies.emplace_back(Trimmed(line.substr(11)));
+        }
+        return size * count;
+    }
+
+    static size_t Write(char* data, size_t size, size_t count, void* userp)
+    {
+        auto* t = static_cast<HttpClient::Transfer*>(userp);
+        size_t n = size * count;
+        t->bodyBytes += n;
+        if (t->bodyBytes > t->client->maxBodySize) {
+            t->tooLarge = true;
+            return 0;
+        }
+        // Bodies of error replies and redirects are read (so the connection
+        // can stay open) but not kept.
+        if (!t->keepsBody())
+            return n;
+        if (t->request->bodyFile) {
+            if (std::fwrite(data, 1, n, t->request->bodyFile) != n) {
+                t->fileError = true;
+                t->fileErrno = errno;
+                return 0;
+            }
+        } else if (t->request->bodyBuffer) {
+            t->request->bodyBuffer->append(data, n);
+        }
+        return n;
+    }
+
+    static int Debug(CURL*, curl_infotype type, char* data, size_t size, void* userp)
+    {
+        auto* t = static_cast<HttpClient::Transfer*>(userp);
+        HttpIntercept* icpt = t->client->intercept;
+        switch (type) {
+        case CURLINFO_HEADER_OUT:
+            if (icpt)
+                icpt->Sent({data, size});
+            break;
+        case CURLINFO_DATA_OUT:
+            if (icpt)
+                icpt->Sent({data, size});
+            break;
+        case CURLINFO_HEADER_IN:
+            // libcurl hands the header lines one by one; the intercept gets
+            // the block as it arrived, up to and including its empty line.
+            t->pendingHeader.append(data, size);
+            if (size <= 2 && Trimmed({data, size}).empty())
+                t->flushHeader();
+            break;
+        case CURLINFO_DATA_IN:
+            t->flushHeader();
+            if (icpt)
+                icpt->Received({data, size});
+            break;
+        default:
+            break;
+        }
+        return 0;
+    }
+
+    static int Progress(void* userp, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
+    {
+        auto* t = static_cast<HttpClient::Transfer*>(userp);
+        const std::atomic<bool>* flag = t->client->abortFlag;
+        return flag && flag->load() ? 1 : 0;
+    }
+
+    static curl_socket_t OpenSocket(void* clientp, curlsocktype, struct curl_sockaddr* addr)
+    {
+        auto* c = static_cast<HttpClient*>(clientp);
+        int fd = ::socket(addr->family, addr->socktype | SOCK_CLOEXEC, addr->protocol);
+        if (fd < 0)
+            return CURL_SOCKET_BAD;
+        c->opened_.insert(fd);
+        return fd;
+    }
+
+    static int CloseSocket(void* clientp, curl_socket_t fd)
+    {
+        auto* c = static_cast<HttpClient*>(clientp);
+        c->opened_.erase(fd);
+        bool wasConnected = c->announced_.erase(fd) > 0;
+        int rc = ::close(fd);
+        if (wasConnected && c->intercept)
+            c->intercept->Disconnected();
+        return rc;
+    }
+
+    // Runs once a connection is established, before each request. The
+    // sockets of losing connection attempts are closed by then, so a socket
+    // not yet announced is the new connection.
+    static int Prereq(void* userp, char*, char*, int, int)
+    {
+        auto* t = static_cast<HttpClient::Transfer*>(userp);
+        HttpClient* c = t->client;
+        t->connected = true;
+        for (int fd : c->opened_) {
+            if (c->announced_.insert(fd).second && c->intercept)
+                c->intercept->Connected();
+        }
+        return CURL_PREREQFUNC_OK;
+    }
+
+    // TLS: the hooks decide about the server's certificate and the pass
+    // phrase. libcurl's own checks stay off, so the hook's answer counts.
+    static int VerifyCert(X509_STORE_CTX* store, void* arg)
+    {
+        auto* c = static_cast<HttpClient*>(arg);
+        if (c->onVerifyPeer && c->onVerifyPeer()) {
+            X509_STORE_CTX_set_error(store, X509_V_OK);
+            return 1;
+        }
+        return 0;
+    }
+
+    static int Password(char* buf, int size, int, void* arg)
+    {
+        auto* c = static_cast<HttpClient*>(arg);
+        if (!c->onGetPassword || size <= 0)
+            return 0;
+        std::string pass = c->onGetPassword();
+        int n = int(std::min<size_t>(pass.size(), size_t(size - 1)));
+        std::memcpy(buf, pass.data(), size_t(n));
+        buf[n] = '\0';
+        return n;
+    }
+
+    static CURLcode SslContext(CURL*, void* sslctx, void* clientp)
+    {
+        auto* ctx = static_cast<SSL_CTX*>(sslctx);
+        SSL_CTX_set_verify(ctx, SSL_VERIFY_PEER, nullptr);
+        SSL_CTX_set_cert_verify_callback(ctx, VerifyCert, clientp);
+        SSL_CTX_set_default_passwd_cb(ctx, Password);
+        SSL_CTX_set_default_passwd_cb_userdata(ctx, clientp);
+        return CURLE_OK;
+    }
+};
+
+HttpClient::HttpClient()
+{
+    GlobalInit();
+    CURL* c = curl_easy_init();
+    curl_ = c;
+    if (!c)
+        return;
+    curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 0L);
+    // A redirect target or a link of any other scheme (file:, ftp:, ...) must
+    // never be read by a page request.
+    curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(c, CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_1_1));
+    // No proxy from the environment: requests go where the script says.
+    curl_easy_setopt(c, CURLOPT_PROXY, "");
+    // The URL is sent as the script built it, dot segments included.
+    curl_easy_setopt(c, CURLOPT_PATH_AS_IS, 1L);
+    curl_easy_setopt(c, CURLOPT_SSL_VERIFYPEER, 0L);
+    curl_easy_setopt(c, CURLOPT_SSL_VERIFYHOST, 0L);
+    curl_easy_setopt(c, CURLOPT_SSL_CTX_FUNCTION, &HttpCallbacks::SslContext);
+    curl_easy_setopt(c, CURLOPT_SSL_CTX_DATA, this);
+    curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, &HttpCallbacks::Header);
+    curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &HttpCallbacks::Write);
+    curl_easy_setopt(c, CURLOPT_DEBUGFUNCTION, &HttpCallbacks::Debug);
+    curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, &HttpCallbacks::Progress);
+    curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(c, CURLOPT_OPENSOCKETFUNCTION, &HttpCallbacks::OpenSocket);
+    curl_easy_setopt(c, CURLOPT_OPENSOCKETDATA, this);
+    curl_easy_setopt(c, CURLOPT_CLOSESOCKETFUNCTION, &HttpCallbacks::CloseSocket);
+    curl_easy_setopt(c, CURLOPT_CLOSESOCKETDATA, this);
+    curl_easy_setopt(c, CURLOPT_PREREQFUNCTION, &HttpCallbacks::Prereq);
+}
+
+HttpClient::~HttpClient()
+{
+    // The intercept may already be gone; closing the connection now must not
+    // report to it.
+    intercept = nullptr;
+    if (curl_)
+        curl_easy_cleanup(static_cast<CURL*>(curl_));
+}
+
+HttpReply HttpClient::Perform(const HttpRequest& request)
+{
+    HttpReply reply;
+    CURL* c = static_cast<CURL*>(curl_);
+    if (!c) {
+        reply.error = Text("HTTP-Client nicht verfügbar");
+        return reply;
+    }
+    Transfer t(this, &request, &reply);
+    char errbuf[CURL_ERROR_SIZE] = "";
+
+    std::string wireUrl = WireUrl(request.url);
+    curl_easy_setopt(c, CURLOPT_URL, wireUrl.c_str());
+    curl_easy_setopt(c, CURLOPT_ERRORBUFFER, errbuf);
+    if (request.post) {
+        curl_easy_setopt(c, CURLOPT_POST, 1L);
+        curl_easy_setopt(c, CURLOPT_POSTFIELDS, request.body.empty() ? "" : request.body.data());
+        curl_easy_setopt(c, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(request.body.size()));
+    } else {
+        curl_easy_setopt(c, CURLOPT_HTTPGET, 1L);
+    }
+
+    struct curl_slist* headers = nullptr;
+    headers = curl_slist_append(headers, "Accept: text/html, */*");
+    headers = curl_slist_append(headers, "Connection: Keep-Alive");
+    std::string cookie = cookieJar ? cookieJar->CookieHeader(request.url) : std::string();
+    if (!cookie.empty())
+        headers = curl_slist_append(headers, ("Cookie: " + cookie).c_str());
+    if (request.post)
+        headers = curl_slist_append(headers, "Content-Type: application/x-www-form-urlencoded");
+    headers = curl_slist_append(headers, "Expect:");  // the body goes with the headers
+    curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers);
+    curl_easy_setopt(c, CURLOPT_USERAGENT, request.userAgent.empty() ? nullptr : request.userAgent.c_str());
+
+    curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, connectTimeoutMs > 0 ? connectTimeoutMs : 0L);
+    // A read that waits longer than the time-out without a byte ends the
+    // request.
+    long readSeconds = readTimeoutMs > 0 ? (readTimeoutMs + 999) / 1000 : 0;
+    curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, readSeconds > 0 ? 1L : 0L);
+    curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, readSeconds);
+    curl_easy_setopt(c, CURLOPT_MAXFILESIZE_LARGE, curl_off_t(maxBodySize));
+
+    curl_easy_setopt(c, CURLOPT_VERBOSE, intercept ? 1L : 0L);
+    curl_easy_setopt(c, CURLOPT_DEBUGDATA, &t);
+    curl_easy_setopt(c, CURLOPT_HEADERDATA, &t);
+    curl_easy_setopt(c, CURLOPT_WRITEDATA, &t);
+    curl_easy_setopt(c, CURLOPT_XFERINFODATA, &t);
+    curl_easy_setopt(c, CURLOPT_PREREQDATA, &t);
+
+    CURLcode rc = curl_easy_perform(c);
+    t.flushHeader();
+    curl_easy_setopt(c, CURLOPT_HTTPHEADER, nullptr);
+    curl_slist_free_all(headers);
+
+    // Cookies count from every reply, redirects and errors included.
+    if (cookieJar)
+        for (const std::string& sc : t.setCookies)
+            cookieJar->SetCookie(request.url, sc);
+
+    if (rc == CURLE_OK) {
+        long code = 0;
+        curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &code);
+        reply.code = int(code);
+        if (reply.statusLine.empty())
+            reply.statusLine = "HTTP/1.1 " + std::to_string(code);
+        reply.ok = reply.code / 100 == 2 && reply.location.empty();
+        if (!reply.ok)
+            reply.error = reply.statusLine;
+        return reply;
+    }
+
+    // The system's error number is that of the last connection attempt, so
+    // it is read only for failed connections.
+    long osErrno = 0;
+    curl_easy_getinfo(c, CURLINFO_OS_ERRNO, &osErrno);
+    std::string detail = errbuf[0] ? errbuf : curl_easy_strerror(rc);
+    switch (rc) {
+    case CURLE_COULDNT_CONNECT:
+        reply.error = SocketError(osErrno ? int(osErrno) : ECONNREFUSED);
+        break;
+    case CURLE_OPERATION_TIMEDOUT:
+        reply.error = t.connected ? Text("Zeitüberschreitung beim Lesen") : SocketError(ETIMEDOUT);
+        break;
+    case CURLE_OUT_OF_MEMORY:
+        // libcurl refuses header lines beyond its limit this way.
+        reply.error = Text(t.bodyBytes == 0 && t.connected ? "Fehlerhafte Antwort: Kopfzeile zu lang"
+                                                           : "Zu wenig Speicher für die Antwort");
+        break;
+    case CURLE_GOT_NOTHING:
+        reply.error = Text("Verbindung ohne Antwort geschlossen");
+        break;
+    case CURLE_PARTIAL_FILE:
+        reply.error = Text("Verbindung während der Antwort geschlossen");
+        break;
+    case CURLE_WRITE_ERROR:
+    case CURLE_FILESIZE_EXCEEDED:
+        if (t.fileError)
+            reply.error = "Datei-Schreibfehler: " + std::string(std::strerror(t.fileErrno));
+        else if (t.tooLarge || rc == CURLE_FILESIZE_EXCEEDED)
+            reply.error = Text("Antwort zu groß: mehr als ") + std::to_string(maxBodySize) + " Bytes";
+        else
+            reply.error = Text("Übertragungsfehler: ") + detail;
+        break;
+    case CURLE_ABORTED_BY_CALLBACK:
+        reply.error = "Abbruch durch den Benutzer";
+        break;
+    case CURLE_UNSUPPORTED_PROTOCOL:
+        reply.error = Text("Protokoll nicht unterstützt (nur http und https): ") + request.url;
+        break;
+    case CURLE_URL_MALFORMAT:
+        reply.error = Text("Ungültige URL: ") + request.url;
+        break;
+    case CURLE_COULDNT_RESOLVE_HOST:
+        reply.error = "Host nicht gefunden: " + detail;
+        break;
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_CERTPROBLEM:
+    case CURLE_SSL_CIPHER:
+        reply.error = "SSL-Fehler: " + detail;
+        break;
+    default:
+        reply.error = Text("Übertragungsfehler: ") + detail;
+        break;
+    }
+    return reply;
+}

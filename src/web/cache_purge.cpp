@@ -1,0 +1,62 @@
+// The purge of the system cache's entries of a site, once per run and domain.
+#include <cctype>
+#include <string_view>
+
+#include "interpreter/builtins_text.h"
+#include "interpreter/skript.h"
+#include "web/system_store.h"
+
+namespace {
+
+// The host of a cache entry's source URL, lower case and without a port:
+// "Cookie:" + host + path, or "Visited:" + the page's URL.
+std::string EntryHost(std::string_view source)
+{
+    size_t colon = source.find(':');
+    std::string_view rest = colon == std::string_view::npos ? source : source.substr(colon + 1);
+    size_t scheme = rest.find("://");
+    if (scheme != std::string_view::npos)
+        rest.remove_prefix(scheme + 3);
+    rest = rest.substr(0, rest.find_first_of("/?#"));
+    size_t at = rest.rfind('@');
+    if (at != std::string_view::npos)
+        rest.remove_prefix(at + 1);
+    rest = rest.substr(0, rest.find(':'));
+    std::string host(rest);
+    for (char& c : host)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    return host;
+}
+
+}  // namespace
+
+void Skript::ClrCache(const std::string& url)
+{
+    std::string domain = HostDomain(UrlHostName(url));
+    if (cache.count(domain))
+        return;
+    ClrCookie("cookie:", domain);
+    ClrCookie("visited:", domain);
+    cache.insert(domain);
+}
+
+// Deletes the entries of the pattern that belong to the domain: hosts equal
+// to it or below it. (A plain substring test of domain + "/" would also hit
+// other sites whose names end in the same letters.) A pattern without
+// entries is no error and needs no note.
+void Skript::ClrCookie(const std::string& pattern, const std::string& domain)
+{
+    std::string want = domain.substr(0, domain.find(':'));
+    for (char& c : want)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    if (want.empty())
+        return;
+    SystemStore& store = SystemStore::Instance();
+    for (const std::string& source : store.Enumerate(pattern)) {
+        std::string host = EntryHost(source);
+        bool below = host.size() > want.size() && host.compare(host.size() - want.size(), want.size(), want) == 0 &&
+                     host[host.size() - want.size() - 1] == '.';
+        if (host == want || below)
+            store.Delete(source);
+    }
+}

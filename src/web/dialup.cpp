@@ -1,0 +1,188 @@
+#include "web/dialup.h"
+
+#include <chrono>
+#include <thread>
+#include <vector>
+
+#include "interpreter/host.h"
+#include "interpreter/output.h"
+#include "interpreter/texts.h"
+#include "platform/cp1252.h"
+#include "platform/remote_access.h"
+
+namespace remote = platform::remote;
+
+RasConnection ActiveConnection;
+std::atomic<int> LastRasError{0};
+std::atomic<int> RasNotifyCount{0};
+
+namespace {
+
+using std::chrono::milliseconds;
+
+// A hang-up that the system never confirms must not hold the run forever.
+constexpr auto kHangUpLimit = std::chrono::seconds(30);
+
+bool DebugOn()
+{
+    RunHost* host = OutputHost();
+    return host && host->settings().debugLevel != 0;
+}
+
+void DebugLine(const std::string& line)
+{
+    if (DebugOn())
+        AppendOutput("%s", line.c_str());
+}
+
+// The notification texts by state; a state without one writes nothing.
+const char* StateText(int state)
+{
+    switch (state) {
+    case remote::kOpenPort: return "Kanal öffnen...";
+    case remote::kPortOpened: return "Kanal geöffnet.";
+    case remote::kConnectDevice: return "Wähle...";
+    case remote::kDeviceConnected: return "Verbunden";
+    case remote::kAllDevicesConnected: return "Alle verbunden";
+    case remote::kAuthenticate: return "Authentisierung...";
+    case remote::kAuthNotify: return "Authentisierung notify";
+    case remote::kAuthRetry: return "Authentisierung Wiederholung";
+    case remote::kAuthCallback: return "Authentisierung Callback";
+    case remote::kAuthChangePassword: return "Kennwort Änderung";
+    case remote::kAuthProject: return "AuthProject";
+    case remote::kAuthLinkSpeed: return "Link speed";
+    case remote::kAuthAck: return "AuthAck";
+    case remote::kReAuthenticate: return "ReAuthenticate";
+    case remote::kAuthenticated: return "Authenticated";
+    case remote::kPrepareForCallback: return "PrepareForCallback";
+    case remote::kWaitForModemReset: return "Warte auf Modem Reset...";
+    case remote::kWaitForCallback: return "Wait for callback";
+    case remote::kInteractive: return "Interactive";
+    case remote::kRetryAuthentication: return "Wiederholung Authentisierung";
+    case remote::kCallbackSetByCaller: return "CallbackSetByCaller";
+    case remote::kPasswordExpired: return "Kennwort ungültig";
+    case remote::kConnected: return "Verbunden.";
+    case remote::kDisconnected: return "Verbindung getrennt";
+    default: return nullptr;
+    }
+}
+
+RasConnection FromEntry(const remote::Entry& e)
+{
+    return {e.uuid, platform::Utf8ToCp1252(e.name), platform::Utf8ToCp1252(e.device),
+            platform::Utf8ToCp1252(e.type)};
+}
+
+}  // namespace
+
+std::string RasErrorText(int code)
+{
+    return W(remote::ErrorText(code));
+}
+
+void ShowRasError(const std::string& text, int code)
+{
+    if (!DebugOn())
+        return;
+    // The system's text comes in a 512-byte buffer.
+    std::string system = RasErrorText(code).substr(0, 511);
+    AppendOutput("%s: %d (%s)", text.c_str(), code, system.c_str());
+}
+
+void RasDialCallback(int state, int error)
+{
+    int count = RasNotifyCount.fetch_add(1) + 1;
+    if (const char* text = StateText(state)) {
+        if (error != 0)
+            ShowRasError("Fehler", error);
+        else if (DebugOn())
+            AppendOutput("(%d) %s", count, W(text).c_str());
+    }
+    // Stored after the line, so that the dial's wait, which ends on this
+    // error, never writes its own line before this one.
+    LastRasError.store(error);
+}
+
+int Dial(const std::string& entry, const std::string& password)
+{
+    RasNotifyCount = 0;
+    LastRasError = 0;
+    DebugLine(W("Wähle ") + entry + "...");
+
+    remote::Entry e;
+    int rc = remote::FindEntry(platform::Cp1252ToUtf8(entry), e);
+    if (rc != remote::kOk) {
+        LastRasError = rc;
+        ShowRasError(W("Fehler bei Zugriff auf Wählparameter"), rc);
+        return -1;
+    }
+
+    std::string handle;
+    rc = remote::StartDial(e, platform::Cp1252ToUtf8(password), RasDialCallback, handle);
+    ActiveConnection = FromEntry(e);
+    ActiveConnection.handle = handle;
+    if (rc != remote::kOk) {
+        LastRasError = rc;
+        ShowRasError(W("Fehler beim Verbindungsaufbau"), rc);
+        return -1;
+    }
+
+    int state = remote::kOpenPort;
+    for (;;) {
+        int status = remote::ConnectStatus(handle, state);
+        if (status != remote::kOk) {
+            // The connection vanished without a notification: a failure all
+            // the same, and it keeps a code that says so.
+            if (LastRasError == 0)
+                LastRasError = status;
+            state = remote::kDisconnected;
+            break;
+        }
+        if (state == remote::kConnected || state == remote::kDisconnected || LastRasError != 0)
+            break;
+        std::this_thread::sleep_for(milliseconds(300));
+    }
+
+    if (state == remote::kConnected && LastRasError == 0) {
+        DebugLine("Verbunden.");
+        return 0;
+    }
+    ShowRasError("Keine Verbindung", LastRasError);
+    if (!handle.empty())
+        HangUp(handle);
+    return -1;
+}
+
+int GetActiveConnection()
+{
+    std::vector<remote::Entry> active;
+    int rc = remote::ListEntries(true, active);
+    ActiveConnection = RasConnection{};
+    if (rc != remote::kOk)
+        ShowRasError("Fehler beim Ermitteln der aktiven Verbindungen", rc);
+    else if (!active.empty())
+        ActiveConnection = FromEntry(active.front());  // further ones are ignored
+
+    if (!ActiveConnection.handle.empty())
+        DebugLine(W("Aktive DFÜ-Verbindung: ") + ActiveConnection.entryName + W(" (Gerät=") +
+                  ActiveConnection.deviceName + "/" + ActiveConnection.deviceType + ")");
+    else
+        DebugLine(W("Keine aktive DFÜ-Verbindung"));
+    return rc;
+}
+
+void HangUp(const std::string& handle)
+{
+    DebugLine("Die Verbindung wird getrennt.");
+    (void)remote::HangUpConnection(handle);
+    const auto deadline = std::chrono::steady_clock::now() + kHangUpLimit;
+    int state;
+    while (remote::ConnectStatus(handle, state) != remote::kInvalidHandle &&
+           std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(milliseconds(200));
+}
+
+void NoteActiveConnection()
+{
+    (void)GetActiveConnection();
+}

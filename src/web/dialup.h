@@ -1,0 +1,40 @@
+// Dial-up control: dial a phone-book entry, note the active dial-up
+// connection and hang it up, over the remote-access layer. Progress and
+// error lines go to the output pane only while the debug level is not 0.
+// Entry and device names are Windows-1252, like every script value.
+#pragma once
+
+#include <atomic>
+#include <string>
+
+struct RasConnection {
+    std::string handle;  // "" for none
+    std::string entryName, deviceName, deviceType;
+};
+
+// The connection found by the last lookup, or the one the last Dial got.
+// Used on the interpreter thread only.
+extern RasConnection ActiveConnection;
+// The code of the last failed step of Dial or of the last notification's
+// error; shared with the dialling thread.
+extern std::atomic<int> LastRasError;
+// Notifications since the last Dial began; shared with the dialling thread.
+extern std::atomic<int> RasNotifyCount;
+
+// 0 when connected, -1 otherwise (LastRasError says why). An empty password
+// keeps the one saved with the entry.
+[[nodiscard]] int Dial(const std::string& entry, const std::string& password);
+// Refreshes ActiveConnection with the first active dial-up connection that
+// the system lists; returns 0 or the lookup's error code.
+int GetActiveConnection();
+// Hangs the connection up and returns once it is gone.
+void HangUp(const std::string& handle);
+// The output line "text: code (the code's text)".
+void ShowRasError(const std::string& text, int code);
+// The notifier of Dial; runs on the dialling thread.
+void RasDialCallback(int state, int error);
+// The system's text for a remote-access error code, "" when it has none.
+std::string RasErrorText(int code);
+
+// Notes the active dial-up connection at the start of a run.
+void NoteActiveConnection();

@@ -1,0 +1,304 @@
+// The page request of a run: Skript::get with its own redirect loop, the
+// status text, the page texts data and rawdata, base and _url, and the page
+// analysis.
+#include "web/fetch.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "interpreter/numbers.h"
+#include "interpreter/output.h"
+#include "interpreter/skript.h"
+#include "interpreter/texts.h"
+#include "platform/cp1252.h"
+#include "platform/http_client.h"
+#include "web/cookies.h"
+#include "web/system_store.h"
+#include "web/trace.h"
+
+std::string FromUtf8(const std::string& text)
+{
+    return platform::Utf8ToCp1252(text);
+}
+
+namespace {
+
+bool IsUtf8(const std::string& charset)
+{
+    static const char utf8[] = "utf-8";
+    if (charset.size() != 5)
+        return false;
+    for (size_t i = 0; i < 5; ++i)
+        if (std::tolower(static_cast<unsigned char>(charset[i])) != utf8[i])
+            return false;
+    return true;
+}
+
+// The body's lines, each followed by one blank (data) and by CR LF
+// (rawdata). A line ends at CR, LF or CR LF; a NUL byte ends the text. One
+// pass, so a large body costs linear time.
+void PageTexts(const std::string& body, std::string& data, std::string& raw)
+{
+    std::string_view text(body.data(), std::strlen(body.c_str()));
+    size_t lines = 0;
+    for (char c : text)
+        lines += c == '\n' || c == '\r';
+    data.reserve(text.size() + 1);
+    raw.reserve(text.size() + lines + 2);
+    size_t i = 0;
+    const size_t n = text.size();
+    while (i < n) {
+        size_t j = text.find_first_of("\r\n", i);
+        if (j == std::string_view::npos)
+            j = n;
+        data.append(text.data() + i, j - i);
+        data += ' ';
+        raw.append(text.data() + i, j - i);
+        raw += "\r\n";
+        if (j < n && text[j] == '\r')
+            ++j;
+        if (j < n && text[j] == '\n')
+            ++j;
+        i = j;
+    }
+}
+
+std::string WithoutQuery(const std::string& url)
+{
+    return url.substr(0, url.find('?'));
+}
+
+// A redirect target names the scheme's default port needlessly: ":443" of an
+// https URL and ":80" of an http URL are dropped when a "/" follows. (Only the
+// port of the host counts; dropping them textually anywhere in the URL would
+// send an http request for port 443 to port 80.)
+std::string WithoutDefaultPort(std::string url)
+{
+    size_t scheme = url.find("://");
+    if (scheme == std::string::npos)
+        return url;
+    std::string name;
+    for (size_t i = 0; i < scheme; ++i)
+        name += char(std::tolower(static_cast<unsigned char>(url[i])));
+    const char* port = name == "https" ? ":443" : name == "http" ? ":80" : nullptr;
+    if (!port)
+        return url;
+    size_t end = url.find_first_of("/?#", scheme + 3);
+    if (end == std::string::npos || url[end] != '/')
+        return url;
+    size_t len = std::strlen(port);
+    if (end >= scheme + 3 + len && url.compare(end - len, len, port) == 0)
+        url.erase(end - len, len);
+    return url;
+}
+
+// The client's error text as a status text: control characters (the CR LF
+// of a socket error included) become blanks.
+std::string StatusFromError(const std::string& error)
+{
+    std::string msg = error;
+    for (char& c : msg)
+        if (static_cast<unsigned char>(c) < 32)
+            c = ' ';
+    return msg;
+}
+
+bool TakesBody(const std::string& status)
+{
+    return status == "200" || (!status.empty() && status[0] == '3');
+}
+
+}  // namespace
+
+std::string Skript::toAnsi(const std::string& charset, const std::string& text)
+{
+    return IsUtf8(charset) ? FromUtf8(text) : text;
+}
+
+std::string Skript::get(const std::string& firstUrl, bool post, const std::string& postData,
+                        const std::string& file, int line)
+{
+    RunSettings& s = settings();
+    const bool debug = s.debugLevel != 0;
+
+    // The client's time-outs; a request in progress also ends with the stop.
+    long long timeoutMs = (long long)s.httpTimeout * 1000;
+    timeoutMs = std::min<long long>(timeoutMs, 24LL * 3600 * 1000);
+    http->connectTimeoutMs = long(timeoutMs);
+    http->readTimeoutMs = long(timeoutMs);
+    http->abortFlag = &stop;
+    if (!http->onVerifyPeer) {
+        http->onVerifyPeer = [this] { return sslVerifyPeer(); };
+        http->onGetPassword = [this] { return sslGetPassword(); };
+    }
+
+    forms = std::make_unique<Formulare>();
+    pageCharset = "ISO-8859-1";
+    headerCharset = false;
+    pageText.clear();
+
+    // Trace: "1" writes the traffic of this fetch into the trace file, "2"
+    // prints the headers of this and every later fetch.
+    std::string status;
+    const std::string trace = vars->GetValue("trace");
+    if (trace == "1") {
+        idLogFile->fileName = s.dataDir + "/skimlark.trc";
+        http->intercept = idLogFile.get();
+        std::string why;
+        if (!idLogFile->Open(why)) {
+            status = W("Trace-Datei kann nicht geöffnet werden: ") + idLogFile->fileName + " (" + why + ")";
+            setError(status, line);
+            return status;
+        }
+    } else if (trace == "2") {
+        std::string unused;
+        (void)idLogDebug->Open(unused);  // without a file name it cannot fail
+        idLogDebug->onReceive = [this](std::string_view c) { traceReceive(c); };
+        idLogDebug->onSend = [this](std::string_view c) { traceSend(c); };
+        http->intercept = idLogDebug.get();
+    }
+
+    if (vars->GetValue("cookies") == "1") {
+        http->cookieJar = cookieManager.get();
+        cookieManager->FixPaths();
+    } else {
+        http->cookieJar = nullptr;
+        cookieManager->Clear();
+    }
+
+    std::string url = firstUrl;
+    int redirects = 0;
+    bool answered = false;
+    bool haveLocation = false;
+    int lastCode = 0;
+    std::string body, data, raw;
+    do {
+        std::FILE* target = nullptr;
+        if (!file.empty()) {
+            target = std::fopen(file.c_str(), "wb");
+            if (!target) {
+                status = "Datei-Schreibfehler: " + std::string(std::strerror(errno));
+                setError(status, line);
+                answered = false;
+                break;
+            }
+        }
+        if (debug)
+            AppendOutput("%s(%s)...", post ? "post" : "get", url.c_str());
+        haveLocation = false;
+        ClrCache(url);
+
+        body.clear();
+        HttpRequest request;
+        request.url = url;
+        request.post = post;
+        if (post)
+            request.body = postData;
+        request.userAgent = s.userAgent;
+        request.bodyFile = target;
+        request.bodyBuffer = target ? nullptr : &body;
+        HttpReply reply = http->Perform(request);
+        lastCode = reply.code;
+
+        if (reply.ok) {
+            vars->SetValue("base", WithoutQuery(url));
+            status = std::to_string(reply.code);
+            answered = true;
+            SystemStore& store = SystemStore::Instance();
+            for (const Cookie& c : cookieManager->Items())
+                store.SetCookie(url, "", c.name + " = " + c.value);
+            haveLocation = !reply.location.empty();
+        } else {
+            body.clear();
+            std::string msg = StatusFromError(reply.error);
+            status = msg;
+            if (debug)
+                AppendOutput("Status-Alert: msg=%s, status=%s, Location=%s", msg.c_str(), status.c_str(),
+                             reply.location.c_str());
+            haveLocation = !reply.location.empty();
+            if (!haveLocation || debug) {
+                // A socket error names its number after "# ": the status is
+                // the system's own text for it.
+                size_t hash = msg.find('#');
+                if (hash != std::string::npos && hash + 2 <= msg.size()) {
+                    long code = TextToLong(msg.substr(hash + 2, 10));
+                    if (code != 0)
+                        status = SystemErrorText(int(code));
+                }
+            }
+            answered = true;
+        }
+
+        if (debug) {
+            int n = 0;
+            for (const Cookie& c : cookieManager->Items())
+                AppendOutput("Cookie %d: Domain=%s, Name=%s, Value=%s", ++n, c.domain.c_str(), c.name.c_str(),
+                             c.value.c_str());
+        }
+
+        if (answered && !haveLocation && TakesBody(status)) {
+            PageTexts(body, data, raw);
+            body.clear();
+            body.shrink_to_fit();
+            size_t cs = reply.contentType.find("charset=");
+            if (cs != std::string::npos) {
+                pageCharset = reply.contentType.substr(cs + 8);
+                headerCharset = true;
+            }
+        } else if (answered && haveLocation) {
+            ++redirects;
+            if (s.maxRedirects != 0 && redirects > s.maxRedirects) {
+                ShowNote("%s", W("Abbruch nach " + std::to_string(s.maxRedirects) +
+                                 " Redirects. (Vergrößern Sie den Wert bei Bedarf in den Einstellungen)")
+                                   .c_str());
+                answered = false;
+            } else {
+                std::string next = WithoutDefaultPort(resolveUrl(url, reply.location));
+                if (debug)
+                    AppendOutput("Redirect: %s fqURL=%s", reply.location.c_str(), next.c_str());
+                url = std::move(next);
+                post = false;
+                vars->SetValue("_url", url);
+            }
+        }
+
+        if (target && std::fclose(target) != 0 && status == "200")
+            status = "Datei-Schreibfehler: " + std::string(std::strerror(errno));
+    } while (!stop && answered && haveLocation);
+
+    if (debug)
+        AppendOutput("http-%s: Response-Code=%d", post ? "post" : "get", lastCode);
+    idLogFile->Close();
+
+    if (!TakesBody(status))
+        return status;
+    if (file.empty()) {
+        if (analysePage(data, url)) {
+            if (debug) {
+                for (const auto& [key, f] : forms->items) {
+                    AppendOutput("Formular %d: URL=%s, Action=%s, Method=%s", f->number + 1, f->url.c_str(),
+                                 f->action.c_str(), f->method.c_str());
+                    f->fields->dump();
+                }
+                for (const auto& [key, l] : links.items)
+                    AppendOutput("Link %d (%s): '%s' [%s]", l->number + 1, LinkKindName(l->kind), l->text.c_str(),
+                                 l->href.c_str());
+            }
+        } else {
+            AppendOutput("Fehler htmlReadMemory (doc ist NULL)\n");
+        }
+    }
+    // Read after the analysis: a charset of a META element counts.
+    // (toAnsi without the copy of an unconverted page.)
+    if (IsUtf8(pageCharset))
+        vars->SetValue("data", "")->value = FromUtf8(data);
+    else
+        vars->SetValue("data", "")->value = std::move(data);
+    data = std::string();
+    vars->SetValue("rawdata", "")->value = std::move(raw);
+    pageText = vars->Value("rawdata");
+    return status;
+}

@@ -1,0 +1,224 @@
+#include "web/page_model.h"
+
+#include "interpreter/host.h"
+#include "interpreter/output.h"
+
+namespace {
+
+bool DebugOn()
+{
+    RunHost* host = OutputHost();
+    return host && host->settings().debugLevel != 0;
+}
+
+bool IsToggle(const FormVar& f)
+{
+    return f.type == "checkbox" || f.type == "radio";
+}
+
+}  // namespace
+
+// --- Optionen ---------------------------------------------------------------
+
+VarOption* Optionen::add()
+{
+    auto& slot = items[int(items.size())];
+    slot = std::make_unique<VarOption>();
+    return slot.get();
+}
+
+std::string Optionen::selectedValue() const
+{
+    if (items.empty())
+        return {};
+    const VarOption* chosen = items.begin()->second.get();
+    for (const auto& [key, option] : items) {
+        if (option->selected) {
+            chosen = option.get();
+            break;
+        }
+    }
+    return chosen->hasValue ? chosen->value : chosen->text;
+}
+
+// --- FormVariablen ------------------------------------------------------------
+
+FormVar* FormVariablen::add()
+{
+    items.push_back(std::make_unique<FormVar>());
+    return items.back().get();
+}
+
+void FormVariablen::set(const std::string& name, const std::string& value)
+{
+    const std::string wanted = "," + value + ",";
+    bool found = false;
+    for (size_t i = 0; i < items.size(); ++i) {
+        FormVar& f = *items[i];
+        if (f.name != name)
+            continue;
+        found = true;
+        if (!IsToggle(f)) {
+            f.value = value;
+            continue;
+        }
+        f.checked = wanted.find("," + f.value + ",") != std::string::npos;
+        if (f.checked && f.type == "radio") {
+            for (auto& other : items) {
+                if (other.get() != &f && other->name == f.name && other->type == f.type)
+                    other->checked = false;
+            }
+        }
+    }
+    if (found)
+        return;
+    if (DebugOn())
+        AppendOutput("FormVar %s nicht gefunden, wurde jetzt angelegt.", name.c_str());
+    FormVar* f = add();
+    f->type = "hidden";
+    f->name = name;
+    f->value = value;
+}
+
+std::string FormVariablen::get(const std::string& name) const
+{
+    std::string result;
+    for (const auto& f : items) {
+        if (f->name != name || (IsToggle(*f) && !f->checked))
+            continue;
+        if (!result.empty())
+            result += ',';
+        result += f->value;
+    }
+    return result;
+}
+
+bool FormVariablen::exists(const std::string& name) const
+{
+    for (const auto& f : items) {
+        if (f->name == name)
+            return true;
+    }
+    return false;
+}
+
+void FormVariablen::del(const std::string& name)
+{
+    for (auto it = items.begin(); it != items.end(); ++it) {
+        if ((*it)->name == name) {
+            items.erase(it);
+            return;
+        }
+    }
+}
+
+void FormVariablen::dump() const
+{
+    const int formNumber = owner ? owner->number + 1 : 0;
+    for (const auto& f : items) {
+        std::string shown;
+        if (f->options->Count() > 0)
+            shown = f->options->selectedValue();
+        else if (IsToggle(*f))
+            shown = f->checked ? f->value : std::string();
+        else
+            shown = f->value;
+        AppendOutput("Variable Form %d: %s=%s", formNumber, f->name.c_str(), shown.c_str());
+    }
+}
+
+// --- Formulare ----------------------------------------------------------------
+
+Formular* Formulare::Add(const std::string& url, int number, const std::string& name,
+                         const std::string& action, const std::string& method)
+{
+    if (Find(number))
+        return nullptr;
+    auto form = std::make_unique<Formular>();
+    form->url = url;
+    form->number = number;
+    form->name = name;
+    form->action = action;
+    form->method = method;
+    auto& slot = items[int(items.size())];
+    slot = std::move(form);
+    return slot.get();
+}
+
+Formular* Formulare::Add(const std::string& url, int number)
+{
+    return Add(url, number, std::string(), url, "GET");
+}
+
+Formular* Formulare::Find(int number) const
+{
+    for (const auto& [key, form] : items) {
+        if (form->number == number)
+            return form.get();
+    }
+    return nullptr;
+}
+
+// --- Links --------------------------------------------------------------------
+
+const char* LinkKindName(int kind)
+{
+    switch (kind) {
+    case 1:
+        return "Link";
+    case 2:
+        return "Frame";
+    case 3:
+        return "MetaReresh";
+    default:
+        return "Unbekannt";
+    }
+}
+
+Link* LinkList::Add(std::string href, std::string text, int kind)
+{
+    auto link = std::make_unique<Link>();
+    link->number = int(items.size());
+    link->href = std::move(href);
+    link->text = std::move(text);
+    link->kind = std::int16_t(kind);
+    // The last key is the largest, so the hint makes the insertion constant.
+    auto it = items.emplace_hint(items.end(), link->number, std::move(link));
+    return it->second.get();
+}
+
+Link* LinkList::at(size_t i) const
+{
+    auto it = items.find(int(i));
+    return it == items.end() ? nullptr : it->second.get();
+}
+
+// --- Frames -------------------------------------------------------------------
+
+Frame* Frames::Add(const std::string& url, int number, BrowserRef window, const std::string& name)
+{
+    auto frame = std::make_unique<Frame>();
+    frame->url = url;
+    frame->number = number;
+    frame->name = name;
+    frame->window = std::move(window);
+    auto& slot = items[int(items.size())];
+    slot = std::move(frame);
+    return slot.get();
+}
+
+Frame* Frames::Find(int number) const
+{
+    for (const auto& [key, frame] : items) {
+        if (frame->number == number)
+            return frame.get();
+    }
+    return nullptr;
+}
+
+void Frames::Clear()
+{
+    if (items.size() > 10)
+        ShowNote("FrameList.size() > 10!");
+    items.clear();
+}

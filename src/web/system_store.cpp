@@ -1,0 +1,139 @@
+#include "web/system_store.h"
+
+#include <algorithm>
+#include <cctype>
+#include <string_view>
+
+namespace {
+
+std::string Lower(std::string_view s)
+{
+    std::string out(s);
+    for (char& c : out)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+std::string_view Trim(std::string_view s)
+{
+    while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ')
+        s.remove_prefix(1);
+    while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ')
+        s.remove_suffix(1);
+    return s;
+}
+
+// Host (lower case, port dropped) and directory ("/" ... up to the last "/")
+// of a URL; the host is "" when the URL has none.
+void HostAndDirectory(const std::string& url, std::string& host, std::string& dir)
+{
+    std::string_view rest(url);
+    size_t scheme = rest.find("://");
+    if (scheme != std::string_view::npos)
+        rest.remove_prefix(scheme + 3);
+    size_t end = rest.find_first_of("/?#");
+    std::string_view authority = rest.substr(0, end);
+    size_t at = authority.rfind('@');
+    if (at != std::string_view::npos)
+        authority.remove_prefix(at + 1);
+    host = Lower(authority.substr(0, authority.find(':')));
+    std::string_view path = end == std::string_view::npos ? std::string_view() : rest.substr(end);
+    path = path.substr(0, path.find_first_of("?#"));
+    size_t slash = path.rfind('/');
+    dir = slash == std::string_view::npos ? std::string("/") : std::string(path.substr(0, slash + 1));
+}
+
+}  // namespace
+
+SystemStore& SystemStore::Instance()
+{
+    static SystemStore store;
+    return store;
+}
+
+std::vector<std::string> SystemStore::Enumerate(const std::string& pattern) const
+{
+    std::string want = Lower(pattern);
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::vector<std::string> found;
+    for (const auto& [source, entry] : entries_)
+        if (Lower(std::string_view(source).substr(0, want.size())) == want)
+            found.push_back(source);
+    return found;
+}
+
+bool SystemStore::Delete(const std::string& sourceUrl)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return entries_.erase(sourceUrl) > 0;
+}
+
+bool SystemStore::SetCookie(const std::string& url, const std::string& name, const std::string& data)
+{
+    std::string cookieName, value;
+    if (name.empty()) {
+        std::string_view d(data);
+        size_t eq = d.find('=');
+        cookieName = std::string(Trim(d.substr(0, eq)));
+        value = eq == std::string_view::npos ? std::string() : std::string(Trim(d.substr(eq + 1)));
+    } else {
+        cookieName = name;
+        value = data;
+    }
+    std::string host, dir;
+    HostAndDirectory(url, host, dir);
+    if (host.empty() || cookieName.empty())
+        return false;
+    std::string source = "Cookie:" + host + dir;
+    std::lock_guard<std::mutex> lock(mutex_);
+    Entry& e = entries_[source];
+    e.sourceUrl = source;
+    e.url = url;
+    auto it = std::find_if(e.cookies.begin(), e.cookies.end(), [&](const auto& c) { return c.first == cookieName; });
+    if (it != e.cookies.end())
+        it->second = value;
+    else
+        e.cookies.emplace_back(cookieName, value);
+    return true;
+}
+
+void SystemStore::AddVisited(const std::string& url)
+{
+    // A URL that ends at its host counts with its root path, so that the
+    // purge of a domain ("domain/") finds it.
+    std::string source = "Visited:" + url;
+    size_t scheme = url.find("://");
+    size_t start = scheme == std::string::npos ? 0 : scheme + 3;
+    if (url.find_first_of("/?#", start) == std::string::npos)
+        source += "/";
+    std::lock_guard<std::mutex> lock(mutex_);
+    Entry& e = entries_[source];
+    e.sourceUrl = source;
+    e.url = url;
+}
+
+bool SystemStore::Find(const std::string& sourceUrl, Entry& out) const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto it = entries_.find(sourceUrl);
+    if (it == entries_.end())
+        return false;
+    out = it->second;
+    return true;
+}
+
+std::vector<SystemStore::Entry> SystemStore::CookieEntries() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::vector<Entry> out;
+    for (const auto& [source, entry] : entries_)
+        if (!entry.cookies.empty())
+            out.push_back(entry);
+    return out;
+}
+
+void SystemStore::Clear()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    entries_.clear();
+}

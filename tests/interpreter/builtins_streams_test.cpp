@@ -1,0 +1,251 @@
+// The log file and the script's own files, in a temporary folder.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "interpreter/output.h"
+#include "support/test_host.h"
+
+namespace {
+
+class Streams : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string pattern = (std::filesystem::temp_directory_path() / "skimlark-streams-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        dir = pattern + "/";
+    }
+    void TearDown() override { std::filesystem::remove_all(dir); }
+
+    std::string Path(const std::string& name) const { return dir + name; }
+
+    void WriteFile(const std::string& name, const std::string& data) const
+    {
+        std::ofstream(Path(name), std::ios::binary) << data;
+    }
+    std::string ReadFile(const std::string& name) const
+    {
+        std::ifstream in(Path(name), std::ios::binary);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+
+    // A script line that reads the stream f to its end, printing "count:line".
+    static std::string ReadAll(const std::string& stream = "f")
+    {
+        return "n = read(" + stream + ", l)\n"
+               "while n gt 0 do\n"
+               "print(n, \":\", l)\n"
+               "n = read(" + stream + ", l)\n"
+               "done\n"
+               "print(n, \":\", l)\n";
+    }
+
+    std::string dir;
+};
+
+TEST_F(Streams, WriteThenReadBack)
+{
+    RunResult r = RunScript(
+        "e = open(f, \"" + Path("out.txt") + "\", \"w\")\n"
+        "print(\"[\", e, \"]\")\n"
+        "e = write(f, \"a\", \"b\", \"\\n\", \"\\n\", \"line 3\\n\", \"last\")\n"
+        "print(\"[\", e, \"]\")\n"
+        "close(f)\n"
+        "open(f, \"" + Path("out.txt") + "\")\n" + ReadAll() +
+        "close(f)");
+    ASSERT_EQ(r.result, 0) << r.errMsg;
+    EXPECT_EQ(Joined(r.output), "[]\n[]\n3:ab\n1:\n7:line 3\n4:last\n0:");
+    EXPECT_EQ(ReadFile("out.txt"), "ab\n\nline 3\nlast");
+}
+
+TEST_F(Streams, AppendKeepsWhatIsThere)
+{
+    WriteFile("log.txt", "one\n");
+    RunResult r = RunScript(
+        "open(f, \"" + Path("log.txt") + "\", \"a\")\n"
+        "write(f, \"two\\n\")\n"
+        "close(f)");
+    ASSERT_EQ(r.result, 0) << r.errMsg;
+    EXPECT_EQ(ReadFile("log.txt"), "one\ntwo\n");
+}
+
+TEST_F(Streams, TextModeDropsCarriageReturnsAndEndsAtCtrlZ)
+{
+    WriteFile("dos.txt", "a\r\nb\rc\r\n\r\nx\x1Ay\nz\n");
+    RunResult r = RunScript("open(f, \"" + Path("dos.txt") + "\")\n" + ReadAll() + "print(read(f, l))");
+    ASSERT_EQ(r.result, 0) << r.errMsg;
+    EXPECT_EQ(Joined(r.output), "2:a\n3:bc\n1:\n1:x\n0:\n0");
+}
+
+TEST_F(Streams, BinaryModeKeepsEveryByte)
+{
+    WriteFile("bin.dat", std::string("a\rb\x1A\x80\r\n", 7) + "z");
+    RunResult r = RunScript("open(f, \"" + Path("bin.dat") + "\", \"rb\")\n" + ReadAll());
+    ASSERT_EQ(r.result, 0) << r.errMsg;
+    EXPECT_EQ(Joined(r.output), std::string("7:a\rb\x1A\x80\n1:z\n0:", 14));
+}
+
+TEST_F(Streams, LongLinesComeInParts)
+{
+    WriteFile("long.txt", std::string(25000, 'x') + "\nend");
+    RunResult r = RunScript("open(f, \"" + Path("long.txt") + "\")\n"
+                            "n = read(f, l)\n"
+                            "while n gt 0 do\n"
+                            "print(n, \":\", length(l))\n"
+                            "n = read(f, l)\n"
+                            "done");
+    ASSERT_EQ(r.result, 0) << r.errMsg;
+    EXPECT_EQ(Joined(r.output), "9999:9999\n9999:9999\n5003:5002\n3:3");
+}
+
+TEST_F(Streams, OpeningFailuresAreResults)
+{
+    std::filesystem::create_directory(Path("folder"));
+    struct Case {
+        std::string file, mode;
+        int code;
+    };
+    const Case cases[] = {
+        {Path("missing.txt"), "r", ENOENT},
+        {Path("no/such/dir/x.txt"), "w", ENOENT},
+        {Path("folder"), "r", EISDIR},
+        {Path("folder"), "w", EISDIR},
+        {Path("x.txt"), "", EINVAL},
+    };
+    for (const Case& c : cases) {
+        RunResult r = RunScript(
+            "f = \"old\"\n"
+            "e = open(f, \"" + c.file + "\", \"" + c.mode + "\")\n"
+            "print(e)\n"
+            "print(f)");
+        EXPECT_EQ(r.result, 0) << c.file << ": " << r.errMsg;
+        EXPECT_EQ(Joined(r.output), SystemErrorText(c.code) + "\nold") << c.file;
+    }
+}
+
+TEST_F(Streams, WrongDirectionGivesAResult)
+{
+    WriteFile("in.txt", "data\n");
+    RunResult r = RunScript(
+        "open(w, \"" + Path("new.txt") + "\", \"w\")\n"
+        "l = \"old\"\n"
+        "print(read(w, l), \"[\", l, \"]\")\n"
+        "open(f, \"" + Path("in.txt") + "\")\n"
+        "print(write(f, \"x\"))\n"
+        "print(read(f, l), \"[\", l, \"]\")");
+    ASSERT_EQ(r.result, 0) << r.errMsg;
+    EXPECT_EQ(Joined(r.output), "0[]\n" + SystemErrorText(EBADF) + "\n5[data]");
+    EXPECT_EQ(ReadFile("in.txt"), "data\n");
+}
+
+TEST_F(Streams, HandlesThatNameNoOpenStreamAreRunErrors)
+{
+    const std::string open = "open(f, \"" + Path("a.txt") + "\", \"w\")\n";
+    struct Case {
+        std::string script;
+        std::string message;
+        int line;
+    };
+    const Case cases[] = {
+        {"x = read(f, l)", "Stream in read ist nicht definiert.", 1},
+        {"x = read(\"0\", l)", "Stream in read ist nicht definiert.", 1},
+        {"write(\"abc\", \"x\")", "Stream in write ist nicht definiert.", 1},
+        {"close(\"\")", "Stream in close ist nicht definiert.", 1},
+        {"x = read(12345, l)", "Stream in read ist nicht definiert.", 1},
+        {open + "close(f)\nwrite(f, \"late\")", "Stream in write ist nicht definiert.", 3},
+        {open + "close(f)\nclose(f)", "Stream in close ist nicht definiert.", 3},
+        {open + "x = read(f + 1, l)", "Stream in read ist nicht definiert.", 2},
+    };
+    for (const Case& c : cases) {
+        RunResult r = RunScript(c.script + "\nprint(\"not reached\")");
+        EXPECT_EQ(r.errMsg, c.message) << c.script;
+        EXPECT_EQ(r.result, c.line) << c.script;
+        EXPECT_TRUE(r.output.empty()) << c.script;
+    }
+}
+
+TEST_F(Streams, CloseKeepsTheNumberAndHandlesAreDistinct)
+{
+    RunResult r = RunScript(
+        "open(a, \"" + Path("a.txt") + "\", \"w\")\n"
+        "open(b, \"" + Path("b.txt") + "\", \"w\")\n"
+        "write(a, \"A\")\n"
+        "write(b, \"B\")\n"
+        "h = a\n"
+        "close(a)\n"
+        "close(b)\n"
+        "if a eq h then\nprint(\"kept\")\nfi\n"
+        "if a ne b then\nprint(\"distinct\")\nfi");
+    ASSERT_EQ(r.result, 0) << r.errMsg;
+    EXPECT_EQ(Joined(r.output), "kept\ndistinct");
+    EXPECT_EQ(ReadFile("a.txt"), "A");
+    EXPECT_EQ(ReadFile("b.txt"), "B");
+}
+
+TEST_F(Streams, StreamsLeftOpenAreWrittenOutAtTheEnd)
+{
+    RunResult r = RunScript(
+        "open(f, \"" + Path("open.txt") + "\", \"w\")\n"
+        "write(f, \"kept\\n\")");
+    ASSERT_EQ(r.result, 0) << r.errMsg;
+    EXPECT_EQ(ReadFile("open.txt"), "kept\n");
+}
+
+TEST_F(Streams, LogCopiesPrintLinesWhileLoggingIsOn)
+{
+    RunResult r = RunScript(
+        "e = log(\"" + Path("run.log") + "\", \"w\")\n"
+        "print(\"one\", \"+\", 1)\n"
+        // The line is in the file at once.
+        "open(f, \"" + Path("run.log") + "\")\n"
+        "n = read(f, l)\n"
+        "print(\"read \", l)\n"
+        "logging = 0\n"
+        "print(\"two\")\n"
+        "logging = \"\"\n"
+        "print(\"three\")\n"
+        "logging = 1\n"
+        "print(\"four\")\n"
+        "logging = \"yes\"\n"
+        "print(\"five\")\n"
+        "print(\"[\", e, \"]\")");
+    ASSERT_EQ(r.result, 0) << r.errMsg;
+    EXPECT_EQ(Joined(r.output), "one+1\nread one+1\ntwo\nthree\nfour\nfive\n[]");
+    EXPECT_EQ(ReadFile("run.log"), "one+1\nread one+1\nfour\nfive\n[]\n");
+}
+
+TEST_F(Streams, LogAgainClosesTheFirstFile)
+{
+    WriteFile("second.log", "before\n");
+    RunResult r = RunScript(
+        "log(\"" + Path("first.log") + "\", \"w\")\n"
+        "print(\"a\")\n"
+        "log(\"" + Path("second.log") + "\", \"a\")\n"
+        "print(\"b\")");
+    ASSERT_EQ(r.result, 0) << r.errMsg;
+    EXPECT_EQ(ReadFile("first.log"), "a\n");
+    EXPECT_EQ(ReadFile("second.log"), "before\nb\n");
+}
+
+TEST_F(Streams, LogFailuresAreResultsAndPrintGoesOn)
+{
+    std::filesystem::create_directory(Path("folder"));
+    RunResult r = RunScript(
+        "print(log(\"" + Path("no/dir/x.log") + "\", \"w\"))\n"
+        "print(log(\"" + Path("folder") + "\", \"r\"))\n"
+        "print(log(\"" + Path("x.log") + "\", \"\"))\n"
+        "print(logging)\n"
+        "print(\"still here\")");
+    ASSERT_EQ(r.result, 0) << r.errMsg;
+    EXPECT_EQ(Joined(r.output), SystemErrorText(ENOENT) + "\n" + SystemErrorText(EISDIR) + "\n" +
+                                    SystemErrorText(EINVAL) + "\n1\nstill here");
+}
+
+}  // namespace

@@ -1,0 +1,180 @@
+#include "support/test_host.h"
+
+#include <sstream>
+
+#include "interpreter/output.h"
+#include "interpreter/skript.h"
+
+TestHost::TestHost()
+{
+    s.dataDir = "/tmp";
+    s.tempDir = "/tmp/";
+    s.programDir = "/tmp/";
+    onPost = [this](unsigned message, Skript* run, const std::string*) {
+        if (!run)
+            return;
+        if (message == WM_SCRIPT_INPUT) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (inputAnswers.empty()) {
+                run->inputResult.clear();
+            } else {
+                run->inputResult = inputAnswers.front();
+                inputAnswers.pop_front();
+            }
+        }
+        run->wake();
+    };
+}
+
+TestHost::~TestHost()
+{
+    if (OutputHost() == this)
+        SetOutputHost(nullptr);
+}
+
+std::vector<std::string> TestHost::output() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return output_;
+}
+
+std::vector<std::string> TestHost::notes() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return notes_;
+}
+
+std::vector<std::string> TestHost::boxes() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return boxes_;
+}
+
+std::vector<std::string> TestHost::calls() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return calls_;
+}
+
+std::string TestHost::status() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return status_;
+}
+
+void TestHost::appendOutput(const std::string& line, bool enforceLimit)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (enforceLimit) {
+        while (!output_.empty() && int(output_.size()) >= s.maxOutputLines)
+            output_.erase(output_.begin());
+    }
+    output_.push_back(line);
+}
+
+void TestHost::showNote(const std::string& text)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    notes_.push_back(text);
+}
+
+int TestHost::messageBox(const std::string& text, const std::string& caption, int buttons)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    boxes_.push_back(caption + "|" + text);
+    if (boxAnswers.empty())
+        return IDOK;
+    int a = boxAnswers.front();
+    boxAnswers.pop_front();
+    return a;
+}
+
+void TestHost::setEditorReadOnly(bool readOnly)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    calls_.push_back(readOnly ? "readonly" : "writable");
+}
+
+void TestHost::selectText(int start, int length, bool)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    calls_.push_back("select " + std::to_string(start) + " " + std::to_string(length));
+}
+
+void TestHost::scrollCaretIntoView()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    calls_.push_back("scroll");
+}
+
+void TestHost::focusEditor()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    calls_.push_back("focus");
+}
+
+void TestHost::lineStatus(int lineNo, int lineCount, const std::string& lineText)
+{
+    if (!recordLineStatus)
+        return;
+    std::lock_guard<std::mutex> lock(mutex_);
+    status_ = FormatLineStatus(lineNo, lineCount, lineText);
+}
+
+void TestHost::appendStatus(const std::string& text)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    status_ += text;
+}
+
+void TestHost::enableControls(unsigned mask, bool enabled)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    calls_.push_back((enabled ? "enable " : "disable ") + std::to_string(mask));
+}
+
+void TestHost::postMessage(unsigned message, Skript* run, const std::string* url)
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        calls_.push_back("post " + std::to_string(message));
+    }
+    if (onPost)
+        onPost(message, run, url);
+}
+
+RunResult RunScript(const std::string& script, TestHost* host)
+{
+    TestHost local;
+    TestHost& h = host ? *host : local;
+    SetOutputHost(&h);
+    std::vector<std::string> lines;
+    std::string line;
+    std::istringstream in(script);
+    while (std::getline(in, line))
+        lines.push_back(line);
+    RunResult r;
+    {
+        Skript run(true, h, &lines);
+        run.Resume();
+        run.WaitFor();
+        r.result = run.errLine;
+        r.errMsg = run.errMsg;
+        r.stopped = run.stop;
+    }
+    r.output = h.output();
+    r.notes = h.notes();
+    SetOutputHost(nullptr);
+    return r;
+}
+
+std::string Joined(const std::vector<std::string>& lines)
+{
+    std::string out;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (i)
+            out += "\n";
+        out += lines[i];
+    }
+    return out;
+}

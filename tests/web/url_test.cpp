@@ -1,0 +1,49 @@
+#include <gtest/gtest.h>
+
+#include "interpreter/skript.h"
+
+namespace {
+
+struct UrlCase {
+    const char* base;
+    const char* href;
+    const char* expected;
+};
+
+class ResolveUrl : public ::testing::TestWithParam<UrlCase> {};
+
+TEST_P(ResolveUrl, GivesTheFullUrl)
+{
+    const UrlCase& c = GetParam();
+    EXPECT_EQ(Skript::resolveUrl(c.base, c.href), c.expected) << "base " << c.base << ", href " << c.href;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ResolveUrl, ::testing::Values(
+    // Relative to the directory, the host, the scheme; empty href.
+    UrlCase{"x://h/a/b.html", "c.html", "x://h/a/c.html"},
+    UrlCase{"x://h/a/b.html", "/d", "x://h/d"},
+    UrlCase{"x://h/a/b.html", "//g/y", "x://g/y"},
+    UrlCase{"x://h/a/b.html", "", "x://h/a/b.html"},
+    // No normalisation: dot segments stay, the file name goes for a query.
+    UrlCase{"x://h/a/b.html", "../e", "x://h/a/../e"},
+    UrlCase{"x://h/a/b.html", "?q=1", "x://h/a/?q=1"},
+    UrlCase{"x://h/a/b.html", "#top", "x://h/a/#top"},
+    // Absolute: a colon among the first nine characters, before any "//".
+    UrlCase{"x://h/a/b.html", "mailto:u", "mailto:u"},
+    UrlCase{"x://h/a/b.html", "https://o.test/p", "https://o.test/p"},
+    UrlCase{"x://h/a/b.html", "p?t=1:2", "p?t=1:2"},
+    UrlCase{"x://h/a/b.html", "p.php?t=1:2", "x://h/a/p.php?t=1:2"},
+    UrlCase{"x://h/a/b.html", "javascript:go()", "x://h/a/javascript:go()"},
+    UrlCase{"x://h/a/b.html", "p?u=//h:1", "x://h/a/p?u=//h:1"},
+    // Bases without a path, with a port, empty.
+    UrlCase{"x://h", "c.html", "x://h/c.html"},
+    UrlCase{"x://h/", "c.html", "x://h/c.html"},
+    UrlCase{"http://h:8080/a/", "c", "http://h:8080/a/c"},
+    UrlCase{"http://h:8080/a/", "/c", "http://h:8080/c"},
+    UrlCase{"", "c.html", "//c.html"},
+    // A "/" in the base's query or fragment is no directory.
+    UrlCase{"http://h/a/p.php?next=/b/c", "home.php", "http://h/a/home.php"},
+    UrlCase{"http://h?next=/b/c", "home.php", "http://h/home.php"},
+    UrlCase{"http://h/a/p.php?next=/b/c", "/x", "http://h/x"}));
+
+}  // namespace
