@@ -7,30 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "interpreter/host.h"
+#include "interpreter/null_host.h"
 #include "interpreter/skript.h"
 
 namespace {
 
-class QuietHost : public RunHost {
-public:
-    RunSettings s;
-    RunSettings& settings() override { return s; }
-    void appendOutput(const std::string&, bool) override {}
-    void showNote(const std::string&) override {}
-    int messageBox(const std::string&, const std::string&, int) override { return IDOK; }
-    void setEditorReadOnly(bool) override {}
-    void selectText(int, int, bool) override {}
-    void scrollCaretIntoView() override {}
-    void focusEditor() override {}
-    void lineStatus(int, int, const std::string&) override {}
-    void appendStatus(const std::string&) override {}
-    void enableControls(unsigned, bool) override {}
-    void postMessage(unsigned, Skript*, const std::string*) override {}
-};
-
 struct Run {
-    QuietHost host;
+    NullHost host;
     std::vector<std::string> lines;
     Skript run{true, host, &lines};
 };

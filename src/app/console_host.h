@@ -5,23 +5,13 @@
 #include <atomic>
 #include <mutex>
 
-#include "interpreter/host.h"
+#include "interpreter/null_host.h"
 
-class ConsoleHost : public RunHost {
+class ConsoleHost : public NullHost {
 public:
-    RunSettings s;
-
-    RunSettings& settings() override { return s; }
     void appendOutput(const std::string& line, bool enforceLimit) override;
     void showNote(const std::string& text) override;
     int messageBox(const std::string& text, const std::string& caption, int buttons) override;
-    void setEditorReadOnly(bool) override {}
-    void selectText(int, int, bool) override {}
-    void scrollCaretIntoView() override {}
-    void focusEditor() override {}
-    void lineStatus(int, int, const std::string&) override {}
-    void appendStatus(const std::string&) override {}
-    void enableControls(unsigned, bool) override {}
     void postMessage(unsigned message, Skript* run, const std::string* url) override;
 
 private:

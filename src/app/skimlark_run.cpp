@@ -2,9 +2,10 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iostream>
-#include <iterator>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "app/console_host.h"
 #include "interpreter/output.h"
@@ -49,6 +50,37 @@ std::vector<std::string> SplitLines(const std::string& bytes)
     return lines;
 }
 
+// Reads a regular file whole, as bytes.
+bool ReadFile(const std::string& path, std::string& bytes)
+{
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        errno = EISDIR;
+        return false;
+    }
+    char buf[1 << 16];
+    for (;;) {
+        ssize_t n = read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            int e = errno;
+            close(fd);
+            errno = e;
+            return false;
+        }
+        if (n == 0)
+            break;
+        bytes.append(buf, size_t(n));
+    }
+    close(fd);
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -75,11 +107,8 @@ int main(int argc, char** argv)
     if (script.empty())
         return Usage("no script given");
 
-    std::ifstream in(script, std::ios::binary);
-    if (!in)
-        return Usage(("cannot read " + script + ": " + std::strerror(errno)).c_str());
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad())
+    std::string bytes;
+    if (!ReadFile(script, bytes))
         return Usage(("cannot read " + script + ": " + std::strerror(errno)).c_str());
     std::vector<std::string> lines = SplitLines(bytes);
 

@@ -22,7 +22,7 @@ class History : public QObject {
     Q_OBJECT
 public:
     // menu is the file menu; the items go in at position 6, right below the
-    // separator that follows its sixth item's predecessor.
+    // separator that follows "B&eenden".
     History(int maxEntries, QMenu* menu, QObject* parent = nullptr);
     ~History() override;
 

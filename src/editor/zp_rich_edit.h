@@ -46,8 +46,8 @@ public:
     void SetTopOffset(int offset);
 
     ZpGutter* gutter() const { return gutter_; }
-    // The gutter's rows as painted: the first visible line's number and how
-    // many numbers the last paint drew.
+    // 0-based index of the first visible line: the gutter's top row shows
+    // its number plus one.
     int firstVisibleLine() const;
     void paintGutter(QPaintEvent* event);
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -91,6 +92,8 @@ struct HttpClient::Transfer {
     bool fileError = false;
     int fileErrno = 0;
     bool connected = false;  // a connection stood when the request began
+    bool abortSeen = false;
+    std::chrono::steady_clock::time_point abortSince;
 
     bool keepsBody() const { return reply->code / 100 == 2 && reply->location.empty(); }
 
@@ -191,7 +194,14 @@ struct HttpCallbacks {
     {
         auto* t = static_cast<HttpClient::Transfer*>(userp);
         const std::atomic<bool>* flag = t->client->abortFlag;
-        return flag && flag->load() ? 1 : 0;
+        if (!flag || !flag->load())
+            return 0;
+        auto now = std::chrono::steady_clock::now();
+        if (!t->abortSeen) {
+            t->abortSeen = true;
+            t->abortSince = now;
+        }
+        return now - t->abortSince >= std::chrono::milliseconds(t->client->abortGraceMs) ? 1 : 0;
     }
 
     static curl_socket_t OpenSocket(void* clientp, curlsocktype, struct curl_sockaddr* addr)

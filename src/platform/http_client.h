@@ -77,8 +77,11 @@ public:
     // Borrowed; null detaches.
     HttpIntercept* intercept = nullptr;
     HttpCookieJar* cookieJar = nullptr;
-    // When set, a request in progress ends with an error at once.
+    // When the flag has been set for abortGraceMs, a request in progress ends
+    // with an error: one that answers in time still ends with its reply, one
+    // that hangs does not hold the run.
     const std::atomic<bool>* abortFlag = nullptr;
+    long abortGraceMs = 2000;
 
     // TLS hooks: asked for every server certificate (true accepts it) and
     // for the pass phrase of a private key. Without a hook every certificate

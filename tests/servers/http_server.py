@@ -3,7 +3,8 @@
 
 Listens on 127.0.0.1 (port 0 picks a free one) and prints "PORT <n>" as its
 first line. With --cert and --key it speaks TLS. Every request is appended
-raw to the --log file, followed by a line "=== end ===".
+raw to the --log file, followed by a line "=== end ===". With --exit-on-eof it
+ends when its stdin closes.
 
 It parses requests itself, so a test sees the bytes exactly as sent and the
 server can answer with malformed or hostile replies on purpose. The routes:
@@ -231,9 +232,16 @@ def main():
     parser.add_argument("--root", default=".")
     parser.add_argument("--cert", default="")
     parser.add_argument("--key", default="")
+    parser.add_argument("--exit-on-eof", action="store_true",
+                        help="end when stdin closes (the test that started it is gone)")
     args = parser.parse_args()
     server = Server(args)
     print("PORT %d" % server.server_address[1], flush=True)
+    if args.exit_on_eof:
+        def watch():
+            sys.stdin.buffer.read()
+            os._exit(0)
+        threading.Thread(target=watch, daemon=True).start()
     try:
         server.serve_forever()
     except KeyboardInterrupt:

@@ -1,0 +1,212 @@
+// The script commands of the main window: new, open, save, save as, the
+// question before a modified script is given up and the first load.
+#include <QAction>
+#include <QApplication>
+#include <QCoreApplication>
+#include <QPlainTextEdit>
+#include <stdexcept>
+
+#include "editor/history.h"
+#include "editor/main_window.h"
+#include "editor/qt_text.h"
+#include "editor/script_file.h"
+#include "editor/zp_rich_edit.h"
+#include "interpreter/output.h"
+#include "interpreter/texts.h"
+
+namespace {
+
+const QString kFilter = QStringLiteral("Skimlarkdateien (*.skl);;Alle Dateien (*)");
+
+// The hourglass while a file is read or written.
+class WaitCursor {
+public:
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+void PostMessageTo(QObject* window, unsigned message)
+{
+    QCoreApplication::postEvent(window, new WindowMessage(message, nullptr, std::nullopt));
+}
+
+}  // namespace
+
+// Yes saves the current text under the current path; false for Cancel.
+bool TForm1::SaveQuestion()
+{
+    if (!modified)
+        return true;
+    int answer = Box(QStringLiteral("Skript wurde geändert. Speichern?"), QStringLiteral("Frage"),
+                     MB_YESNOCANCEL | MB_ICONQUESTION);
+    if (answer == IDYES)
+        Skriptspeichern1Click();
+    return answer != IDCANCEL;
+}
+
+void TForm1::NeuesSkript1Click()
+{
+    if (!SaveQuestion())
+        return;
+    modified = false;
+    trackChanges = false;
+    RichEdit1->clear();
+    ClearOutput();
+    RichEdit1->setFocus();
+    scriptPath.clear();
+    trackChanges = true;
+    PostMessageTo(this, WM_CAPTION_REFRESH);
+}
+
+void TForm1::Skriptffnen1Click()
+{
+    OpenScript(nullptr);
+}
+
+void TForm1::LoadIntoEditor(const std::string& path)
+{
+    std::string bytes, error;
+    if (!ReadScriptFile(path, bytes, error))
+        // The message is UTF-8 like the path; it is converted where it is shown.
+        throw std::runtime_error("Die Datei " + path + " kann nicht geöffnet werden: " + error);
+    SetEditorText(bytes);
+}
+
+void TForm1::OpenScript(const std::string* path)
+{
+    if (!SaveQuestion())
+        return;
+    modified = false;
+    if (!path) {
+        QString chosen = openFileDialog(QStringLiteral("Skriptdatei öffnen"), kFilter, FromNative(scriptPath));
+        if (chosen.isEmpty()) {
+            scriptPath.clear();
+            return;
+        }
+        scriptPath = ToNative(chosen);
+    } else {
+        scriptPath = *path;
+    }
+    if (!scriptPath.empty()) {
+        trackChanges = false;
+        {
+            WaitCursor wait;
+            try {
+                RichEdit1->clear();
+                LoadIntoEditor(scriptPath);
+                ShowLineCount();
+                Ausfhren1->setEnabled(true);
+                Anhalten1->setEnabled(false);
+                history->Add(scriptPath);
+                PostMessageTo(this, WM_CAPTION_REFRESH);
+            } catch (const std::exception& e) {
+                ShowNote("%s", W(e.what()).c_str());
+            }
+        }
+        trackChanges = true;
+    }
+    modified = false;
+}
+
+bool TForm1::Skriptspeichern1Click()
+{
+    bool written = scriptPath.empty() ? Speichernunter1Click() : SaveScriptFile(scriptPath);
+    if (written) {
+        SetSaveControls(false);
+        modified = false;
+    }
+    return written;
+}
+
+bool TForm1::Speichernunter1Click()
+{
+    QString chosen = saveFileDialog(QStringLiteral("Skriptdatei speichern"), kFilter, FromNative(scriptPath));
+    if (chosen.isEmpty())
+        return false;
+    scriptPath = WithScriptExtension(ToNative(chosen));
+    bool written = SaveScriptFile(scriptPath);
+    if (written) {
+        SetStatusText(0, FromNative(scriptPath) + QStringLiteral(": ") + QString::number(EditorLines().size()) +
+                             QStringLiteral(" Zeilen gespeichert."));
+        SetSaveControls(false);
+        modified = false;
+    }
+    PostMessageTo(this, WM_CAPTION_REFRESH);
+    history->Add(scriptPath);
+    return written;
+}
+
+bool TForm1::SaveScriptFile(const std::string& path)
+{
+    std::string error;
+    bool ok;
+    {
+        WaitCursor wait;
+        ok = WriteScriptFile(path, EditorText(), error);
+    }
+    if (!ok) {
+        ShowNote("Fehler %s: %s", W(path).c_str(), W(error).c_str());
+        return false;
+    }
+    modified = false;
+    return true;
+}
+
+void TForm1::LoadInitialScript()
+{
+    {
+        WaitCursor wait;
+        trackChanges = false;
+        try {
+            LoadIntoEditor(scriptPath);
+            Ausfhren1->setEnabled(true);
+            Anhalten1->setEnabled(false);
+            ToolButton9->setEnabled(false);
+            ShowLineCount();
+            PostMessageTo(this, WM_CAPTION_REFRESH);
+        } catch (const std::exception& e) {
+            if (!scriptPath.empty())
+                ShowNote("%s", W(scriptPath + ": " + e.what()).c_str());
+            else
+                scriptPath = run_.programDir + "skripte/demo.skl";
+            PostMessageTo(this, WM_OPEN_SCRIPT);
+        }
+        trackChanges = true;
+        if (RichEdit1->isEnabled())
+            RichEdit1->setFocus();
+        modified = false;
+    }
+}
+
+void TForm1::ShowLineCount()
+{
+    SetStatusText(0, QStringLiteral("%1: %2 Zeilen").arg(FromNative(scriptPath)).arg(EditorLines().size()));
+}
+
+bool TForm1::FormCloseQuery()
+{
+    if (!modified)
+        return true;
+    int answer = Box(QStringLiteral("Das Skript wurde geändert. Speichern?"), QStringLiteral("Frage"), MB_YESNOCANCEL);
+    if (answer == IDCANCEL)
+        return false;
+    if (answer == IDYES) {
+        // A cancelled save-as dialog does not keep the program open.
+        if (scriptPath.empty())
+            Speichernunter1Click();
+        else
+            SaveScriptFile(scriptPath);
+    }
+    return true;
+}
+
+void TForm1::UpdateCaption()
+{
+    // Without a script the caption is the title alone.
+    if (scriptPath.empty())
+        setWindowTitle(FromNative(title));
+    else
+        setWindowTitle(FromNative(title + ": " + scriptPath));
+}

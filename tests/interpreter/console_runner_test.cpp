@@ -1,0 +1,75 @@
+// skimlark-run as a user meets it: switches, streams, exit status, Ctrl-C.
+#include <gtest/gtest.h>
+
+#include "support/process.h"
+
+namespace {
+
+ProcessResult RunFile(const std::string& script, std::vector<std::string> switches = {}, const std::string& input = "",
+                  int signalAfterMs = 0)
+{
+    std::string path = WriteTempFile("s.skl", script);
+    std::vector<std::string> argv = {SKIMLARK_RUN_BIN};
+    argv.insert(argv.end(), switches.begin(), switches.end());
+    argv.push_back(path);
+    return RunProcess(argv, input, signalAfterMs);
+}
+
+TEST(ConsoleRunner, PrintGoesToStdoutInUtf8)
+{
+    // "Grüße" in Windows-1252, as the script file holds it.
+    ProcessResult r = RunFile("print(\"Gr\xFC\xDF" "e\")\r\nprint(\"zwei\")");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "Grüße\nzwei\n");
+    EXPECT_EQ(r.err, "");
+}
+
+TEST(ConsoleRunner, ErrorsGoToStderrWithStatusOne)
+{
+    ProcessResult r = RunFile("print(\"a\")\nx = 1 % 2");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "a\n");
+    EXPECT_EQ(r.err, "Zeile 2: Ungültiger Operator '%'\n");
+}
+
+TEST(ConsoleRunner, LineEndsOfEveryKind)
+{
+    ProcessResult r = RunFile("print(1)\rprint(2)\nprint(3)\r\nprint(4)\r\n");
+    EXPECT_EQ(r.out, "1\n2\n3\n4\n");
+    EXPECT_EQ(r.status, 0);
+}
+
+TEST(ConsoleRunner, PresetSwitches)
+{
+    ProcessResult r = RunFile("print(a, \"|\", b, \"|\", c)",
+                          {"-ex", "-hidden", "-va=1", "-vb=x=y", "-vc", "-va=2", "-vc=Grüße"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "2|x=y|Grüße\n");
+}
+
+TEST(ConsoleRunner, InputReadsStdin)
+{
+    ProcessResult r = RunFile("x = input(\"Name\")\ny = input(\"Ort\", \"Bonn\")\nprint(x, \"/\", y)", {}, "Jörg\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "Jörg/\n");  // the end of input counts as Cancel
+}
+
+TEST(ConsoleRunner, CtrlCStopsAnEndlessLoop)
+{
+    ProcessResult r = RunFile("while 1 eq 1 do\nx = x + 1\ndone", {}, "", 300);
+    EXPECT_EQ(r.status, 130);
+    EXPECT_EQ(r.err, "Abbruch durch Benutzer.\n");
+}
+
+TEST(ConsoleRunner, UsageErrors)
+{
+    EXPECT_EQ(RunProcess({SKIMLARK_RUN_BIN}).status, 2);
+    ProcessResult r = RunProcess({SKIMLARK_RUN_BIN, "/nonexistent/none.skl"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("none.skl"), std::string::npos);
+    std::string path = WriteTempFile("a.skl", "x = 1");
+    EXPECT_EQ(RunProcess({SKIMLARK_RUN_BIN, path, path}).status, 2);
+    EXPECT_EQ(RunProcess({SKIMLARK_RUN_BIN, "/tmp"}).status, 2);
+}
+
+}  // namespace

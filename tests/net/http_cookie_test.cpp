@@ -1,0 +1,134 @@
+// Cookies: the run's store and its rules, cookies across redirects and
+// hosts, the switch `cookies`, the copy into the system store and the purge
+// of a site's entries once per run.
+#include "http_fixture.h"
+#include "web/cookies.h"
+#include "web/system_store.h"
+
+namespace {
+
+using httptest::Env;
+using httptest::RunWeb;
+using httptest::ScriptRun;
+using httptest::WebResult;
+
+struct StoreCase {
+    const char* name;
+    std::vector<std::pair<std::string, std::string>> set;  // url, Set-Cookie
+    std::string url;
+    std::string sent;
+};
+
+TEST(CookieStore, SendsWhatTheRulesAllow)
+{
+    const std::string shop = "http://shop.example.de/a/b.html";
+    const StoreCase cases[] = {
+        {"same_host", {{shop, "a=1"}}, "http://shop.example.de/", "a=1"},
+        {"host_only", {{shop, "a=1"}}, "http://www.example.de/", ""},
+        {"parent_domain", {{shop, "a=1; Domain=example.de"}}, "http://www.example.de/", "a=1"},
+        {"leading_dot", {{shop, "a=1; domain=.EXAMPLE.de"}}, "http://x.example.de/", "a=1"},
+        {"other_site", {{shop, "a=1; Domain=other.de"}}, "http://other.de/", ""},
+        {"suffix_without_dot", {{shop, "a=1; Domain=de"}}, "http://other.de/", ""},
+        {"same_letters_other_site", {{shop, "a=1; Domain=ample.de"}}, "http://ample.de/", ""},
+        {"address_parent", {{"http://127.0.0.1/", "a=1; Domain=0.1"}}, "http://10.0.1/", ""},
+        {"port_ignored", {{"http://h.de:8080/", "a=1"}}, "http://h.de:9090/", "a=1"},
+        {"path_below", {{shop, "a=1; Path=/konto"}}, "http://shop.example.de/konto/x", "a=1"},
+        {"path_itself", {{shop, "a=1; Path=/konto"}}, "http://shop.example.de/konto?x=1", "a=1"},
+        {"path_prefix_only", {{shop, "a=1; Path=/konto"}}, "http://shop.example.de/kontoauszug", ""},
+        {"path_other", {{shop, "a=1; Path=/konto"}}, "http://shop.example.de/", ""},
+        {"secure_over_https", {{shop, "a=1; Secure"}}, "https://shop.example.de/", "a=1"},
+        {"secure_not_over_http", {{shop, "a=1; Secure"}}, "http://shop.example.de/", ""},
+        {"replaced", {{shop, "a=1"}, {shop, "a=2"}}, "http://shop.example.de/", "a=2"},
+        {"longer_path_first", {{shop, "a=1"}, {shop, "b=2; Path=/a"}}, "http://shop.example.de/a/", "b=2; a=1"},
+        {"max_age_zero_deletes", {{shop, "a=1"}, {shop, "a=x; Max-Age=0"}}, "http://shop.example.de/", ""},
+        {"past_date_deletes",
+         {{shop, "a=1"}, {shop, "a=x; Expires=Thu, 01 Jan 1970 00:00:00 GMT"}},
+         "http://shop.example.de/",
+         ""},
+        {"future_date_kept", {{shop, "a=1; Expires=Wed, 01 Jan 2098 00:00:00 GMT"}}, "http://shop.example.de/", "a=1"},
+        {"max_age_over_expires",
+         {{shop, "a=1; Max-Age=3600; Expires=Thu, 01 Jan 1970 00:00:00 GMT"}},
+         "http://shop.example.de/",
+         "a=1"},
+        {"bad_date_ignored", {{shop, "a=1; Expires=irgendwann"}}, "http://shop.example.de/", "a=1"},
+        {"too_large", {{shop, "a=" + std::string(5000, 'x')}}, "http://shop.example.de/", ""},
+        {"no_name", {{shop, "=x"}, {shop, "ohneGleich"}}, "http://shop.example.de/", ""},
+        {"control_character", {{shop, std::string("a=1\x01")}}, "http://shop.example.de/", ""},
+    };
+    for (const StoreCase& c : cases) {
+        CookieStore store;
+        for (const auto& [url, header] : c.set)
+            store.SetCookie(url, header);
+        EXPECT_EQ(store.CookieHeader(c.url), c.sent) << c.name;
+    }
+}
+
+TEST(CookieStore, ASiteCannotFloodTheStore)
+{
+    Env& env = Env::Get();
+    ScriptRun run("s = htget(\"" + env.Url("/manycookies?n=1000") + "\")");
+    WebResult r = run.Go();
+    EXPECT_EQ(r.var("s"), "200");
+    CookieStore& store = *run.run().cookieManager;
+    ASSERT_EQ(store.Count(), CookieStore::kMaxPerDomain);
+    EXPECT_EQ(store.Items().back().name, "k999") << "the newest cookies stay";
+}
+
+TEST(Cookies, FollowRedirectsButStayWithTheirHost)
+{
+    Env& env = Env::Get();
+    SystemStore::Instance().Clear();
+    std::string other = "http://localhost:" + std::to_string(env.Port());
+    WebResult r = RunWeb("s = htget(\"" + env.Url("/setcookie?c=sid%3D42&to=/echo") + "\")\nhier = rawdata\n"
+                         "s = htget(\"" + other + "/echo\")\ndort = rawdata");
+    EXPECT_NE(r.var("hier").find("\r\nCookie: sid=42\r\n"), std::string::npos) << r.var("hier");
+    EXPECT_EQ(r.var("dort").find("Cookie:"), std::string::npos) << r.var("dort");
+
+    // Every 2xx reply copies the store under the URL just requested, the
+    // other host's too.
+    SystemStore::Entry e;
+    ASSERT_TRUE(SystemStore::Instance().Find("Cookie:127.0.0.1/", e));
+    EXPECT_EQ(e.cookies, (std::vector<std::pair<std::string, std::string>>{{"sid", "42"}}));
+    ASSERT_TRUE(SystemStore::Instance().Find("Cookie:localhost/", e));
+    EXPECT_EQ(e.cookies, (std::vector<std::pair<std::string, std::string>>{{"sid", "42"}}));
+}
+
+TEST(Cookies, SwitchedOffTheStoreIsEmptiedAndNothingIsSent)
+{
+    Env& env = Env::Get();
+    ScriptRun run("s = htget(\"" + env.Url("/setcookie?c=a%3D1&c=b%3D2&c=c%3D3&c=d%3D4") + "\")\n"
+                  "cookies = 0\ns = htget(\"" + env.Url("/setcookie?c=e%3D5&to=/echo") + "\")\naus = rawdata\n"
+                  "cookies = 1\ns = htget(\"" + env.Url("/echo") + "\")\nwieder = rawdata");
+    WebResult r = run.Go();
+    EXPECT_EQ(r.var("aus").find("Cookie:"), std::string::npos) << r.var("aus");
+    EXPECT_EQ(r.var("wieder").find("Cookie:"), std::string::npos) << "switching back starts empty";
+    EXPECT_EQ(run.run().cookieManager->Count(), 0u);
+}
+
+TEST(Cookies, TheFirstRequestOfADomainPurgesItsEntriesOnce)
+{
+    Env& env = Env::Get();
+    SystemStore& store = SystemStore::Instance();
+    store.Clear();
+    ASSERT_TRUE(store.SetCookie("http://127.0.0.1/alt", "alt", "1"));
+    store.AddVisited("http://127.0.0.1:8080/frueher.html");
+    ASSERT_TRUE(store.SetCookie("http://x0.1/", "fremd", "1"));  // another site ending in the same letters
+    ASSERT_TRUE(store.SetCookie("http://localhost/", "fremd", "1"));
+
+    // The second reply is an error and copies nothing.
+    WebResult r = RunWeb("s = htget(\"" + env.Url("/setcookie?c=sid%3D7") + "\")\ns = htget(\"" +
+                         env.Url("/status?code=404") + "\")");
+    EXPECT_EQ(r.var("s"), "HTTP/1.1 404 Not Found");
+    EXPECT_TRUE(r.notes.empty()) << "a pattern without entries needs no note";
+    // The cookie copy of the first reply survives the second request: the
+    // domain was purged once, before the first.
+    EXPECT_EQ(store.Enumerate("cookie:"),
+              (std::vector<std::string>{"Cookie:127.0.0.1/", "Cookie:localhost/", "Cookie:x0.1/"}));
+    SystemStore::Entry e;
+    ASSERT_TRUE(store.Find("Cookie:127.0.0.1/", e));
+    EXPECT_EQ(e.cookies, (std::vector<std::pair<std::string, std::string>>{{"sid", "7"}}));
+    EXPECT_TRUE(store.Enumerate("visited:").empty());
+    store.Clear();
+}
+
+}  // namespace

@@ -1,0 +1,18 @@
+// Runs a program with arguments and standard input, and collects its exit
+// status, standard output and standard error.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct ProcessResult {
+    int status = -1;  // exit code, or 128 + signal
+    std::string out, err;
+};
+
+// signalAfterMs > 0 sends SIGINT that many milliseconds after the start.
+ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string& input = "",
+                         int signalAfterMs = 0);
+
+// Writes text to a new file in a fresh temporary folder; returns its path.
+std::string WriteTempFile(const std::string& name, const std::string& text);
