@@ -83,19 +83,19 @@ std::vector<std::string> MergedEnvironment(const std::vector<std::string>& overr
 }
 
 // Returns 0 and the pid, or the errno of the failed start.
-int Spawn(const SpawnSpec& spec, pid_t& pid)
+int Spawn(const SpawnSpec& launch, pid_t& pid)
 {
     posix_spawn_file_actions_t fa;
     posix_spawnattr_t attr;
     posix_spawn_file_actions_init(&fa);
     posix_spawnattr_init(&attr);
 
-    if (spec.stdinNull)
+    if (launch.stdinNull)
         posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
-    if (spec.stdoutFd >= 0)
-        posix_spawn_file_actions_adddup2(&fa, spec.stdoutFd, 1);
-    if (spec.stderrFd >= 0)
-        posix_spawn_file_actions_adddup2(&fa, spec.stderrFd, 2);
+    if (launch.stdoutFd >= 0)
+        posix_spawn_file_actions_adddup2(&fa, launch.stdoutFd, 1);
+    if (launch.stderrFd >= 0)
+        posix_spawn_file_actions_adddup2(&fa, launch.stderrFd, 2);
     CloseAllAbove2(&fa);
 
     // A clean signal state and a session of its own: the child neither
@@ -112,23 +112,23 @@ int Spawn(const SpawnSpec& spec, pid_t& pid)
     posix_spawnattr_setflags(&attr, flags);
 
     std::vector<char*> argv;
-    for (const std::string& a : spec.argv)
+    for (const std::string& a : launch.argv)
         argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
 
     std::vector<std::string> envStore;
     std::vector<char*> envp;
     char** envArg = environ;
-    if (spec.env && !spec.env->empty()) {
-        envStore = MergedEnvironment(*spec.env);
+    if (launch.env && !launch.env->empty()) {
+        envStore = MergedEnvironment(*launch.env);
         for (const std::string& e : envStore)
             envp.push_back(const_cast<char*>(e.c_str()));
         envp.push_back(nullptr);
         envArg = envp.data();
     }
 
-    int rc = spec.searchPath ? posix_spawnp(&pid, spec.path, &fa, &attr, argv.data(), envArg)
-                             : posix_spawn(&pid, spec.path, &fa, &attr, argv.data(), envArg);
+    int rc = launch.searchPath ? posix_spawnp(&pid, launch.path, &fa, &attr, argv.data(), envArg)
+                             : posix_spawn(&pid, launch.path, &fa, &attr, argv.data(), envArg);
     posix_spawnattr_destroy(&attr);
     posix_spawn_file_actions_destroy(&fa);
     return rc;
@@ -161,12 +161,12 @@ std::string FindOnPath(const std::string& name)
     return "";
 }
 
-ShellStart Start(SpawnSpec spec)
+ShellStart Start(SpawnSpec launch)
 {
     ShellStart result;
-    spec.stdinNull = false;
+    launch.stdinNull = false;
     pid_t pid = -1;
-    result.error = Spawn(spec, pid);
+    result.error = Spawn(launch, pid);
     if (result.error == 0)
         result.process = ChildProcess(pid);
     return result;
@@ -174,13 +174,13 @@ ShellStart Start(SpawnSpec spec)
 
 ShellStart OpenWithOpener(const std::string& target)
 {
-    SpawnSpec spec;
-    spec.path = "xdg-open";
-    spec.searchPath = true;
+    SpawnSpec launch;
+    launch.path = "xdg-open";
+    launch.searchPath = true;
     // A relative name that begins with '-' would read as an option.
     std::string arg = (!target.empty() && target[0] == '-') ? "./" + target : target;
-    spec.argv = {"xdg-open", arg};
-    ShellStart result = Start(spec);
+    launch.argv = {"xdg-open", arg};
+    ShellStart result = Start(launch);
     if (result.error == ENOENT) {
         result.error = 0;
         result.noOpener = true;
@@ -319,10 +319,10 @@ ShellStart ShellExecute(const std::string& file)
     if (!IsExecutableFile(path))
         return OpenWithOpener(path);
 
-    SpawnSpec spec;
-    spec.path = path.c_str();
-    spec.argv = {path};
-    return Start(spec);
+    SpawnSpec launch;
+    launch.path = path.c_str();
+    launch.argv = {path};
+    return Start(launch);
 }
 
 ProgramRun RunProgram(const std::vector<std::string>& argv, std::chrono::milliseconds timeout,
@@ -345,16 +345,16 @@ ProgramRun RunProgram(const std::vector<std::string>& argv, std::chrono::millise
         return run;
     }
 
-    SpawnSpec spec;
-    spec.path = argv[0].c_str();
-    spec.searchPath = true;
-    spec.argv = argv;
-    spec.env = &env;
-    spec.stdoutFd = outPipe[1];
-    spec.stderrFd = errPipe[1];
-    spec.stdinNull = true;
+    SpawnSpec launch;
+    launch.path = argv[0].c_str();
+    launch.searchPath = true;
+    launch.argv = argv;
+    launch.env = &env;
+    launch.stdoutFd = outPipe[1];
+    launch.stderrFd = errPipe[1];
+    launch.stdinNull = true;
     pid_t pid = -1;
-    run.startError = Spawn(spec, pid);
+    run.startError = Spawn(launch, pid);
     close(outPipe[1]);
     close(errPipe[1]);
     if (run.startError != 0) {
