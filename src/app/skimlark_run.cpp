@@ -9,9 +9,11 @@
 
 #include "app/console_host.h"
 #include "interpreter/output.h"
+#include "interpreter/program_settings.h"
 #include "interpreter/skript.h"
 #include "platform/cp1252.h"
 #include "platform/folders.h"
+#include "platform/print_library.h"
 
 namespace {
 
@@ -112,13 +114,10 @@ int main(int argc, char** argv)
         return Usage(("cannot read " + script + ": " + std::strerror(errno)).c_str());
     std::vector<std::string> lines = SplitLines(bytes);
 
-    s.programDir = platform::ProgramDir();
-    s.dataDir = s.programDir + "data";
-    if (!platform::MakeDirs(s.dataDir) || !platform::IsWritableDir(s.dataDir)) {
-        s.dataDir = platform::UserDataDir() + "/data";
-        platform::MakeDirs(s.dataDir);
-    }
-    s.tempDir = platform::TempDir();
+    // The desktop program's settings, so a script behaves the same here.
+    ReadRegistryRunSettings(s);
+    SetProgramFolders(s);
+    s.vsPrintf = platform::LoadPrintLibrary(s.programDir);
 
     SetOutputHost(&host);
     Skript run(true, host, &lines);

@@ -21,6 +21,8 @@ struct EditorFontSetting {
     unsigned charset = 1;  // the default character set
     unsigned color = 0;    // 0x00BBGGRR, black
     unsigned size = 9;     // points: the editor's 12-pixel font
+
+    bool operator==(const EditorFontSetting&) const = default;
 };
 
 struct AppSettings {

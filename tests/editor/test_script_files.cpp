@@ -1,0 +1,300 @@
+// Script files of the main window: load and save, the save questions, the
+// first load and the recent scripts.
+#include <QLabel>
+#include <QMenu>
+
+#include "editor/history.h"
+#include "editor/script_file.h"
+#include "editor/zp_rich_edit.h"
+#include "editor_fixture.h"
+#include "platform/app_settings.h"
+#include "platform/registry.h"
+
+class ScriptFilesTest : public QObject {
+    Q_OBJECT
+    std::unique_ptr<TempRegistry> reg;
+    std::unique_ptr<QTemporaryDir> files;
+
+    QString file(const char* name) const { return files->filePath(QString::fromUtf8(name)); }
+    std::string nfile(const char* name) const { return file(name).toStdString(); }
+
+    // A shown window with a script loaded from disk.
+    std::unique_ptr<Window> withScript(const char* name, const std::string& bytes)
+    {
+        WriteFile(file(name), bytes);
+        auto w = std::make_unique<Window>();
+        w->show();
+        w->dialogs.openCalls.clear();
+        std::string path = nfile(name);
+        (*w)->OpenScript(&path);
+        return w;
+    }
+
+private slots:
+    void init()
+    {
+        reg = std::make_unique<TempRegistry>();
+        files = std::make_unique<QTemporaryDir>();
+    }
+    void cleanup()
+    {
+        files.reset();
+        reg.reset();
+    }
+
+    void extensionRule_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("saved");
+        QTest::newRow("no dot") << "/d/skript" << "/d/skript.skl";
+        QTest::newRow("one to four after the dot") << "/d/a.txt" << "/d/a.txt";
+        QTest::newRow("four") << "/d/a.html" << "/d/a.html";
+        QTest::newRow("five or more") << "/d/a.backup" << "/d/a.backup.skl";
+        QTest::newRow("ends in a dot") << "/d/a." << "/d/a.";
+        QTest::newRow("dot in a folder, short") << "/d.x/ab" << "/d.x/ab";
+        QTest::newRow("dot in a folder, long") << "/d.old/skript" << "/d.old/skript.skl";
+    }
+    void extensionRule()
+    {
+        QFETCH(QString, typed);
+        QTEST(QString::fromStdString(WithScriptExtension(typed.toStdString())), "saved");
+    }
+
+    void saveAsAppendsTheExtensionAndReports()
+    {
+        Window w;
+        w.show();
+        w->RichEdit1->setPlainText("print(1)\nprint(2)");
+        QVERIFY(w->modified);
+        w.dialogs.saveAnswers = {file("neu")};
+        QVERIFY(w->Speichernunter1Click());
+        QCOMPARE(QString::fromStdString(w->scriptPath), file("neu.skl"));
+        QCOMPARE(ReadFile(file("neu.skl")), std::string("print(1)\r\nprint(2)"));
+        QCOMPARE(w->StatusText(0), file("neu.skl") + ": 2 Zeilen gespeichert.");
+        QVERIFY(!w->modified);
+        QVERIFY(!w->Skriptspeichern1->isEnabled() && !w->ToolButton9->isEnabled());
+        QCOMPARE(w->history->Get(0), w->scriptPath);
+        QCoreApplication::processEvents();
+        QCOMPARE(w->windowTitle(), "Skimlark 1.08.20: " + file("neu.skl"));
+    }
+
+    void fileBytesSurviveLoadAndSave()
+    {
+        // Windows-1252 with CR LF, an empty line, no line end after the last.
+        const std::string bytes = "a = \"K\xF6ln\"\r\n\r\nprint(a)";
+        auto w = withScript("k.skl", bytes);
+        QCOMPARE((*w)->RichEdit1->toPlainText(), QString::fromUtf8("a = \"Köln\"\n\nprint(a)"));
+        QCOMPARE((*w)->EditorLines().size(), size_t(3));
+        QCOMPARE((*w)->StatusText(0), file("k.skl") + ": 3 Zeilen");
+        QVERIFY(!(*w)->modified);
+        QVERIFY((*w)->Skriptspeichern1Click());
+        QCOMPARE(ReadFile(file("k.skl")), bytes);
+
+        // Lone LF and CR are line breaks too; saving writes CR LF.
+        auto w2 = withScript("lf.skl", "x\ny\rz\r\n");
+        QCOMPARE((*w2)->EditorLines(), (std::vector<std::string>{"x", "y", "z"}));
+        QVERIFY((*w2)->SaveScriptFile(nfile("lf.skl")));
+        QCOMPARE(ReadFile(file("lf.skl")), std::string("x\r\ny\r\nz\r\n"));
+    }
+
+    void failedWriteIsReported()
+    {
+        Window w;
+        w.show();
+        w->RichEdit1->setPlainText("x = 1");
+        w.boxes.seen.clear();
+        w.dialogs.saveAnswers = {file("fehlt/a.skl")};
+        QVERIFY(!w->Speichernunter1Click());
+        QCOMPARE(w.boxes.seen.size(), 1);
+        QVERIFY2(w.boxes.seen[0].startsWith("Notiz|Fehler " + file("fehlt/a.skl") + ": "), qPrintable(w.boxes.seen[0]));
+        QVERIFY(!w->StatusText(0).contains("gespeichert"));
+        QVERIFY(w->modified);
+        QVERIFY(w->Skriptspeichern1->isEnabled());
+    }
+
+    void saveWithoutPathAsksForOne()
+    {
+        Window w;
+        w.show();
+        w->scriptPath.clear();
+        w->RichEdit1->setPlainText("x = 1");
+        QVERIFY(!w->Skriptspeichern1Click());  // the dialog is cancelled
+        QCOMPARE(w.dialogs.saveCalls.size(), 1);
+        QVERIFY(w->modified);
+        QVERIFY(w->Skriptspeichern1->isEnabled());
+    }
+
+    void saveQuestionOfNewScript()
+    {
+        auto w = withScript("q.skl", "alt");
+        (*w)->RichEdit1->setPlainText("geändert");
+        w->boxes.seen.clear();
+        w->boxes.answers = {IDCANCEL};
+        (*w)->NeuesSkript1Click();
+        QCOMPARE(w->boxes.seen, QStringList{QString::fromUtf8("Frage|Skript wurde geändert. Speichern?")});
+        QCOMPARE((*w)->RichEdit1->toPlainText(), QString::fromUtf8("geändert"));
+
+        w->boxes.answers = {IDNO};
+        (*w)->NeuesSkript1Click();
+        QVERIFY((*w)->RichEdit1->toPlainText().isEmpty());
+        QVERIFY((*w)->scriptPath.empty());
+        QVERIFY(!(*w)->modified);
+        QCOMPARE(ReadFile(file("q.skl")), std::string("alt"));
+    }
+
+    void cancelledOpenDialogKeepsTheText()
+    {
+        auto w = withScript("o.skl", "behalten");
+        (*w)->Skriptffnen1Click();
+        QCOMPARE(w->dialogs.openCalls, QStringList{QString::fromUtf8("Skriptdatei öffnen|") + file("o.skl")});
+        QCOMPARE((*w)->RichEdit1->toPlainText(), QString("behalten"));
+        QVERIFY((*w)->scriptPath.empty());
+    }
+
+    void firstStartProposesTheDemoScript()
+    {
+        Window w;
+        w.show();
+        QVERIFY(w.boxes.seen.isEmpty());
+        QCOMPARE(w.dialogs.openCalls.size(), 1);
+        QCOMPARE(w.dialogs.openCalls[0],
+                 QString::fromUtf8("Skriptdatei öffnen|") + QString::fromStdString(w->settings().programDir) +
+                     "skripte/demo.skl");
+        QVERIFY(!w->Ausfhren1->isEnabled());
+    }
+
+    void storedPathThatIsGone()
+    {
+        {
+            platform::TRegistry r;
+            QVERIFY(r.OpenKey(platform::kSettingsKey, true));
+            r.WriteString("i2", nfile("weg.skl"));
+        }
+        Window w;
+        w.show();
+        QCOMPARE(w.boxes.seen.size(), 1);
+        QVERIFY2(w.boxes.seen[0].startsWith("Notiz|" + file("weg.skl") + ": "), qPrintable(w.boxes.seen[0]));
+        QCOMPARE(w.dialogs.openCalls.size(), 1);
+        QVERIFY(w.dialogs.openCalls[0].endsWith(file("weg.skl")));
+    }
+
+    void closeQuery_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("closes");
+        QTest::addColumn<std::string>("fileAfter");
+        QTest::newRow("cancel") << int(IDCANCEL) << false << std::string("alt");
+        QTest::newRow("no") << int(IDNO) << true << std::string("alt");
+        QTest::newRow("yes") << int(IDYES) << true << std::string("neu");
+    }
+    void closeQuery()
+    {
+        QFETCH(int, answer);
+        QFETCH(bool, closes);
+        auto w = withScript("c.skl", "alt");
+        (*w)->RichEdit1->setPlainText("neu");
+        w->boxes.seen.clear();
+        w->boxes.answers = {answer};
+        (*w)->close();
+        QCOMPARE(w->boxes.seen, QStringList{QString::fromUtf8("Frage|Das Skript wurde geändert. Speichern?")});
+        QCOMPARE(w->exits.size(), closes ? 1 : 0);
+        QCOMPARE((*w)->isVisible(), !closes);
+        QTEST(ReadFile(file("c.skl")), "fileAfter");
+        // Settings are written only by a close that goes through.
+        platform::AppSettings s = platform::LoadAppSettingsReadOnly();
+        QCOMPARE(s.scriptPath == nfile("c.skl"), closes);
+    }
+
+    void closeWithoutPathAndCancelledSaveAs()
+    {
+        Window w;
+        w.show();
+        w->RichEdit1->setPlainText("neu");
+        w.boxes.answers = {IDYES};
+        w->close();
+        QCOMPARE(w.dialogs.saveCalls.size(), 1);
+        QCOMPARE(w.exits.size(), 1);
+    }
+
+    void recentScripts()
+    {
+        Window w;
+        w.show();
+        auto open = [&](const char* name) {
+            WriteFile(file(name), name);
+            std::string p = nfile(name);
+            w->OpenScript(&p);
+        };
+        auto captions = [&] {
+            QStringList c;
+            for (unsigned i = 0; i < w->history->Count(); ++i) {
+                QAction* a = w->history->Item(i);
+                c << a->text().remove(files->path() + "/") + " " + a->shortcut().toString();
+            }
+            return c;
+        };
+        open("a.skl");
+        open("b.skl");
+        open("a.skl");
+        QCOMPARE(captions(), (QStringList{"a.skl Ctrl+1", "b.skl Ctrl+2"}));
+        open("c.skl");
+        open("d.skl");
+        QCOMPARE(captions(), (QStringList{"d.skl Ctrl+1", "c.skl Ctrl+2", "a.skl Ctrl+3", "b.skl Ctrl+4"}));
+        // The items sit right below the separator after "B&eenden", in list order.
+        QList<QAction*> menu = w->Datei1->actions();
+        QVERIFY(menu[5]->isSeparator());
+        QCOMPARE(menu[6], w->history->Item(0));
+        QCOMPARE(menu[9], w->history->Item(3));
+
+        open("a.skl");  // the third moves to the top
+        QCOMPARE(captions(), (QStringList{"a.skl Ctrl+1", "d.skl Ctrl+2", "c.skl Ctrl+3", "b.skl Ctrl+4"}));
+        QAction* oldest = w->history->Item(3);
+        open("A.skl");  // a different path; the oldest leaves the menu
+        QCOMPARE(captions(), (QStringList{"A.skl Ctrl+1", "a.skl Ctrl+2", "d.skl Ctrl+3", "c.skl Ctrl+4"}));
+        QVERIFY(!w->Datei1->actions().contains(oldest));
+
+        // Choosing an entry while modified and answering Yes saves the text
+        // into its own file, never into the chosen one.
+        w->RichEdit1->setPlainText("geändert");
+        w.boxes.answers = {IDYES};
+        w->history->Item(3)->trigger();
+        QCOMPARE(ReadFile(file("A.skl")), std::string("ge\xE4ndert"));
+        QCOMPARE(ReadFile(file("c.skl")), std::string("c.skl"));
+        QCOMPARE(w->RichEdit1->toPlainText(), QString("c.skl"));
+        QCOMPARE(captions().first(), QString("c.skl Ctrl+1"));
+
+        // An entry whose file is gone: the open's error, the entry stays.
+        QFile::remove(file("d.skl"));
+        w.boxes.seen.clear();
+        w->history->Item(3)->trigger();
+        QCOMPARE(w.boxes.seen.size(), 1);
+        QVERIFY(w.boxes.seen[0].startsWith("Notiz|"));
+        QCOMPARE(w->history->Count(), size_t(4));
+    }
+
+    void recentScriptsAreStoredAtClose()
+    {
+        {
+            Window w;
+            w.show();
+            for (const char* n : {"1.skl", "2.skl", "a&b.skl"}) {
+                WriteFile(file(n), n);
+                std::string p = nfile(n);
+                w->OpenScript(&p);
+            }
+            w->close();
+            QCOMPARE(w.exits.size(), 1);
+        }
+        platform::AppSettings s = platform::LoadAppSettingsReadOnly();
+        QCOMPARE(s.history, (std::vector<std::string>{nfile("a&b.skl"), nfile("2.skl"), nfile("1.skl")}));
+        Window again;
+        again.show();
+        QCOMPARE(again->history->Get(0), nfile("a&b.skl"));
+        // A path with "&" opens whole.
+        again->history->Item(0)->trigger();
+        QCOMPARE(again->RichEdit1->toPlainText(), QString("a&b.skl"));
+    }
+};
+
+QTEST_MAIN(ScriptFilesTest)
+#include "test_script_files.moc"

@@ -1,0 +1,131 @@
+// Start-up of the main window: first-start state, the command line's run
+// that ends the program, and the same through the real program file.
+#include <QFileInfo>
+#include <QProcess>
+
+#include "editor/zp_rich_edit.h"
+#include "editor/zv_splitter.h"
+#include "editor_fixture.h"
+#include "platform/app_settings.h"
+#include "platform/registry.h"
+
+class StartupTest : public QObject {
+    Q_OBJECT
+    std::unique_ptr<TempRegistry> reg;
+    std::unique_ptr<QTemporaryDir> files;
+
+private slots:
+    void init()
+    {
+        reg = std::make_unique<TempRegistry>();
+        files = std::make_unique<QTemporaryDir>();
+    }
+    void cleanup()
+    {
+        files.reset();
+        reg.reset();
+    }
+
+    void firstStart()
+    {
+        Window w;
+        QCOMPARE(w->size(), QSize(806, 560));
+        QVERIFY(w->autoSave);
+        QVERIFY(!w->autoUpdate && !w->syntaxColouring);
+        QCOMPARE(w->settings().maxOutputLines, 100);
+        QCOMPARE(w->settings().httpTimeout, 15);
+        QCOMPARE(w->settings().maxRedirects, 5);
+        QCOMPARE(w->settings().userAgent, std::string("Skimlark"));
+        QCOMPARE(w->i3Text, std::string("1"));
+        QVERIFY(w->wordPattern && w->stringPattern);
+        QCOMPARE(w->functionNames.size(), size_t(51));
+        QCOMPARE(w->keywords.size(), size_t(19));
+        QVERIFY(w->functionNames.count("htget") && w->keywords.count("while"));
+        QCOMPARE(w->RichEdit1->GutterSize(), 35);
+        QCOMPARE(w->ZvSplitter1->handleWidth(), 6);
+        QVERIFY(!(w->windowState() & Qt::WindowMinimized));
+        QCOMPARE(w->Ausfhren1->text(), QString::fromUtf8("A&usführen "));
+        QCOMPARE(w->Ausfhren1->shortcut(), QKeySequence(Qt::Key_F9));
+        QCOMPARE(w->Skriptffnen1->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
+        QCOMPARE(w->ToolButton4->toolTip(), QString("Skript unterbrechen"));
+        w.show();
+        QCOMPARE(w->windowTitle(), QString("Skimlark"));
+        QVERIFY(!w->ToolButton4->isEnabled());
+        QVERIFY(w->updatePending);
+    }
+
+    void hiddenStartIsMinimised()
+    {
+        Window w({"-hidden"});
+        QVERIFY(w->windowState() & Qt::WindowMinimized);
+        QVERIFY(!w->autoRun);
+    }
+
+    void commandLineScriptRunsAndEndsTheProgram()
+    {
+        QString path = files->filePath("auto.skl");
+        WriteFile(path, "debug = 2\r\nprint(wert)");
+        {
+            Window w({path, "-vwert=42"});
+            QVERIFY(w->windowState() & Qt::WindowMinimized);
+            w.show();
+            QVERIFY(w->skript);
+            QVERIFY(QTest::qWaitFor([&] { return !w.exits.isEmpty(); }, 10000));
+            QCOMPARE(w->OutputLines().front(), std::string("42"));
+            // The stop tool button stays usable for a command-line run.
+            QVERIFY(w.boxes.seen.isEmpty());
+        }
+        platform::AppSettings s = platform::LoadAppSettingsReadOnly();
+        QCOMPARE(s.scriptPath, path.toStdString());
+        QCOMPARE(s.debugLevel, 2);
+
+        // The next normal start loads that script without running it.
+        Window again;
+        again.show();
+        QCOMPARE(again->RichEdit1->toPlainText(), QString("debug = 2\nprint(wert)"));
+        QVERIFY(!again->skript);
+        QCOMPARE(again->settings().debugLevel.v.load(), 2);
+    }
+
+    void exitSwitchEndsAfterTheFirstRun()
+    {
+        QString path = files->filePath("ex.skl");
+        WriteFile(path, "x = 1");
+        {
+            platform::TRegistry r;
+            QVERIFY(r.OpenKey(platform::kSettingsKey, true));
+            r.WriteString("i2", path.toStdString());
+        }
+        Window w({"-ex"});
+        w.show();
+        QVERIFY(!w->skript);
+        QTest::qWait(20);
+        QVERIFY(w.exits.isEmpty());
+        w->RunScript(false);
+        QVERIFY(QTest::qWaitFor([&] { return !w.exits.isEmpty(); }, 10000));
+    }
+
+    void realProgramRunsAScript()
+    {
+        QString program = QFileInfo(QCoreApplication::applicationDirPath() + "/../skimlark").absoluteFilePath();
+        if (!QFileInfo::exists(program))
+            QSKIP("the skimlark program is not built");
+        QString path = files->filePath("proc.skl");
+        WriteFile(path, "debug = 3");
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("SKIMLARK_REGISTRY_DIR", reg->path());
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        p.setProcessEnvironment(env);
+        p.start(program, {path});
+        QVERIFY(p.waitForFinished(20000));
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(p.exitCode(), 0);
+        platform::AppSettings s = platform::LoadAppSettingsReadOnly();
+        QCOMPARE(s.scriptPath, path.toStdString());
+        QCOMPARE(s.debugLevel, 3);
+    }
+};
+
+QTEST_MAIN(StartupTest)
+#include "test_startup.moc"
