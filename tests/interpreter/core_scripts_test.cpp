@@ -22,8 +22,9 @@ TEST_P(ScriptTest, RunsAsExpected)
     RunResult r = RunScript(c.script);
     EXPECT_EQ(Joined(r.output), W(c.output)) << c.script;
     EXPECT_EQ(r.result, c.errLine) << c.script;
-    if (c.errLine)
+    if (c.errLine) {
         EXPECT_EQ(r.errMsg, W(c.errMsg)) << c.script;
+    }
 }
 
 const ScriptCase kArithmetic[] = {
