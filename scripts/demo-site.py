@@ -5,15 +5,18 @@ Serves the pages of skripte/demo-site and answers the order form posted to
 /bestellung. Prints "PORT <n>" as its first line (port 0 picks a free one);
 with --exit-on-eof it ends when its stdin closes. Standard library only.
 """
-import argparse
 import html
 import http.server
 import os
 import sys
-import threading
 import urllib.parse
 
-ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "skripte", "demo-site")
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.join(HERE, "..", "skripte", "demo-site")
+# The start-up it shares with the test servers.
+sys.path.insert(0, os.path.join(HERE, "..", "tests", "servers"))
+sys.dont_write_bytecode = True  # no cache files in the source tree
+import loopback  # noqa: E402
 
 NAMES = {"kaffee": "Kaffee", "broetchen": "Brötchen", "block": "Notizblock"}
 
@@ -50,23 +53,11 @@ class Handler(http.server.SimpleHTTPRequestHandler):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--port", type=int, default=0)
-    parser.add_argument("--exit-on-eof", action="store_true")
-    args = parser.parse_args()
+    args = loopback.parser().parse_args()
     Handler.protocol_version = "HTTP/1.1"
     server = http.server.ThreadingHTTPServer(("127.0.0.1", args.port), Handler)
     server.daemon_threads = True
-    print("PORT %d" % server.server_address[1], flush=True)
-    if args.exit_on_eof:
-        def watch():
-            sys.stdin.buffer.read()
-            os._exit(0)
-        threading.Thread(target=watch, daemon=True).start()
-    try:
-        server.serve_forever()
-    except KeyboardInterrupt:
-        pass
+    loopback.serve(server, args.exit_on_eof)
 
 
 if __name__ == "__main__":

@@ -5,12 +5,8 @@
 set -uo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 
-bin="${1:-}"
-if [ -z "$bin" ]; then
-  for candidate in "$root"/build/skimlark-run "$root"/build*/skimlark-run; do
-    if [ -x "$candidate" ]; then bin="$candidate"; break; fi
-  done
-fi
+. "$root/scripts/find-skimlark-run.sh"
+bin="$(find_skimlark_run "$root" "${1:-}")"
 if [ -z "$bin" ] || [ ! -x "$bin" ]; then
   echo "run-demo.sh: skimlark-run not found (build first, or name it as argument)" >&2
   exit 2

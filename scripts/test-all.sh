@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Installs, builds and runs every test: the full build with all tests, then the
-# tests without a window once more under the address and undefined-behaviour
-# sanitizers, then a short run of the script fuzzer.
+# Installs, builds and runs every test: the full build with all tests, then
+# all tests once more under the address and undefined-behaviour sanitizers,
+# then a short run of the script fuzzer.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 jobs="$(nproc)"
@@ -10,7 +10,7 @@ bash "$root/scripts/build.sh" "$root/build"
 (cd "$root/build" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs" --timeout 600)
 
 cmake -S "$root" -B "$root/build-asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
-  -DSKIMLARK_GUI=OFF -DSKIMLARK_BENCH=OFF -DSKIMLARK_SANITIZE=ON >/dev/null
+  -DSKIMLARK_GUI=ON -DSKIMLARK_BENCH=OFF -DSKIMLARK_SANITIZE=ON >/dev/null
 ninja -C "$root/build-asan"
 (cd "$root/build-asan" && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --output-on-failure -j "$jobs" --timeout 900)

@@ -16,7 +16,7 @@
 
 struct OutputLine {
     std::string text;
-    bool enforceLimit;
+    bool enforceLimit = false;
 };
 
 class GuiCallQueue : public QObject {

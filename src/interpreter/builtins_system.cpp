@@ -10,7 +10,6 @@
 #include "interpreter/texts.h"
 #include "platform/cp1252.h"
 #include "platform/ftp_client.h"
-#include "platform/route_table.h"
 #include "platform/shell.h"
 #include "web/dialup.h"
 
@@ -106,17 +105,12 @@ BuiltinResult DialBuiltin(Skript&, funcContext& args, const BuiltinCall&)
 }
 
 // connected()
-BuiltinResult Connected(Skript& run, funcContext&, const BuiltinCall&)
+BuiltinResult Connected(Skript&, funcContext&, const BuiltinCall&)
 {
     (void)GetActiveConnection();
     if (!ActiveConnection.handle.empty())
         return ActiveConnection.entryName;
-    platform::RouteLookup route = platform::LookUpDefaultRoute();
-    if (route.error != 0) {
-        run.showNote(W("Fehler ") + IntToText(route.error) + W(" beim Lesen der Routentabelle"));
-        return std::string();
-    }
-    return route.defaultRoute ? std::string("LAN") : std::string();
+    return HasLanRoute() ? std::string("LAN") : std::string();
 }
 
 // disconnect()

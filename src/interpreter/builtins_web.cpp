@@ -45,30 +45,31 @@ std::string Fetch(Skript& run, const std::string& url, bool post, const std::str
     return run.get(url, post, postData, file, line);
 }
 
-// htget(url [, file])
-BuiltinResult Htget(Skript& run, funcContext& args, const BuiltinCall& call)
+// htget and htpost: the URL against base, the run error of an empty one,
+// then the fetch.
+BuiltinResult Request(Skript& run, const BuiltinCall& call, const std::string& href, bool post,
+                      const std::string& postData, const std::string& file)
 {
-    std::string url = Skript::resolveUrl(run.vars->GetValue("base"), Arg(args, 0));
+    std::string url = Skript::resolveUrl(run.vars->GetValue("base"), href);
     if (url.empty()) {
         run.setError("Fehler: Keine URL in htget() angegeben", call.line);
         return std::string();
     }
     if (run.errLine != -1)
         return std::nullopt;
-    return Fetch(run, url, false, kNone, Arg(args, 1), call.line);
+    return Fetch(run, url, post, postData, file, call.line);
+}
+
+// htget(url [, file])
+BuiltinResult Htget(Skript& run, funcContext& args, const BuiltinCall& call)
+{
+    return Request(run, call, Arg(args, 0), false, kNone, Arg(args, 1));
 }
 
 // htpost(url, post data [, file]): the script supplies the encoded data.
 BuiltinResult Htpost(Skript& run, funcContext& args, const BuiltinCall& call)
 {
-    std::string url = Skript::resolveUrl(run.vars->GetValue("base"), Arg(args, 0));
-    if (url.empty()) {
-        run.setError("Fehler: Keine URL in htget() angegeben", call.line);
-        return std::string();
-    }
-    if (run.errLine != -1)
-        return std::nullopt;
-    return Fetch(run, url, true, Arg(args, 1), Arg(args, 2), call.line);
+    return Request(run, call, Arg(args, 0), true, Arg(args, 1), Arg(args, 2));
 }
 
 // follow(link number or link text)

@@ -250,10 +250,12 @@ std::string FtpClient::Get(const std::string& remoteFile, const std::string& loc
         }
     }
     mode_t mode = 0666 & ~CurrentUmask();
+    bool exists = false;
     if (stat(target.c_str(), &st) == 0) {
         if (S_ISDIR(st.st_mode))
             return "Die Datei \"" + localFile + "\" kann nicht angelegt werden: " + SystemText(EISDIR);
         mode = st.st_mode & 07777;
+        exists = S_ISREG(st.st_mode);
     }
 
     // The download goes into a temporary file beside the target, which
@@ -263,6 +265,8 @@ std::string FtpClient::Get(const std::string& remoteFile, const std::string& loc
     std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
     std::string temp = dir + "." + base + ".XXXXXX";
     int fd = mkstemp(temp.data());
+    if (fd < 0 && exists && (errno == EACCES || errno == EPERM))
+        return GetInPlace(remoteFile, localFile, target);
     if (fd < 0)
         return "Die Datei \"" + localFile + "\" kann nicht angelegt werden: " + SystemText(errno);
     std::FILE* f = fdopen(fd, "wb");
@@ -273,6 +277,32 @@ std::string FtpClient::Get(const std::string& remoteFile, const std::string& loc
         return "Die Datei \"" + localFile + "\" kann nicht angelegt werden: " + SystemText(e);
     }
 
+    std::string error = ReceiveInto(f, remoteFile, localFile);
+    if (error.empty()) {
+        chmod(temp.c_str(), mode);
+        if (std::rename(temp.c_str(), target.c_str()) != 0)
+            error = "Die Datei \"" + localFile + "\" kann nicht angelegt werden: " + SystemText(errno);
+    }
+    if (!error.empty())
+        unlink(temp.c_str());
+    return error;
+}
+
+// A file that we may write but whose folder takes no new files is
+// overwritten where it is, as it would be without the temporary file.
+std::string FtpClient::GetInPlace(const std::string& remoteFile, const std::string& localFile,
+                                  const std::string& target)
+{
+    std::FILE* f = std::fopen(target.c_str(), "wb");
+    if (!f)
+        return "Die Datei \"" + localFile + "\" kann nicht angelegt werden: " + SystemText(errno);
+    return ReceiveInto(f, remoteFile, localFile);
+}
+
+// Downloads into f and closes it; a failed write is the error when the
+// transfer itself went well.
+std::string FtpClient::ReceiveInto(std::FILE* f, const std::string& remoteFile, const std::string& localFile)
+{
     Transfer t;
     t.file = f;
     std::string error = Perform(remoteFile, &t);
@@ -281,13 +311,6 @@ std::string FtpClient::Get(const std::string& remoteFile, const std::string& loc
     written = std::fclose(f) == 0 && written;
     if (error.empty() && !written)
         error = "Die Datei \"" + localFile + "\" kann nicht geschrieben werden: " + SystemText(writeErrno);
-    if (error.empty()) {
-        chmod(temp.c_str(), mode);
-        if (std::rename(temp.c_str(), target.c_str()) != 0)
-            error = "Die Datei \"" + localFile + "\" kann nicht angelegt werden: " + SystemText(errno);
-    }
-    if (!error.empty())
-        unlink(temp.c_str());
     return error;
 }
 

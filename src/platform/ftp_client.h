@@ -3,6 +3,7 @@
 // kind of URL. Every failure comes back as a message text. Texts are UTF-8.
 #pragma once
 
+#include <cstdio>
 #include <string>
 
 class FtpClient {
@@ -23,7 +24,8 @@ public:
     // (never empty).
     [[nodiscard]] std::string Connect(int connectTimeoutMs);
     // Downloads into the local file, replacing it only once the whole file
-    // has arrived; a failed download leaves an existing local file as it was.
+    // has arrived; a failed download leaves an existing local file as it was
+    // (unless its folder takes no new files: then it is written in place).
     [[nodiscard]] std::string Get(const std::string& remoteFile, const std::string& localFile);
     // Uploads the local file under the remote name, replacing a file there.
     [[nodiscard]] std::string Put(const std::string& localFile, const std::string& remoteFile);
@@ -33,6 +35,9 @@ public:
 private:
     struct Transfer;
     std::string Perform(const std::string& remoteFile, Transfer* transfer);
+    std::string ReceiveInto(std::FILE* f, const std::string& remoteFile, const std::string& localFile);
+    std::string GetInPlace(const std::string& remoteFile, const std::string& localFile,
+                           const std::string& target);
     void* handle_ = nullptr;  // the libcurl easy handle of the open connection
     std::string baseUrl_;
     std::string lastReply_;

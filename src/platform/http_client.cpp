@@ -1,7 +1,6 @@
 #include "platform/http_client.h"
 
 #include <algorithm>
-#include <cctype>
 #include <chrono>
 #include <cerrno>
 #include <cstdlib>
@@ -15,6 +14,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "platform/ascii_text.h"
 #include "platform/cp1252.h"
 
 namespace {
@@ -29,24 +29,8 @@ void GlobalInit()
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
-bool StartsWithNoCase(std::string_view text, std::string_view prefix)
-{
-    if (text.size() < prefix.size())
-        return false;
-    for (size_t i = 0; i < prefix.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(text[i])) != std::tolower(static_cast<unsigned char>(prefix[i])))
-            return false;
-    return true;
-}
-
-std::string_view Trimmed(std::string_view s)
-{
-    while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ')
-        s.remove_prefix(1);
-    while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ')
-        s.remove_suffix(1);
-    return s;
-}
+using platform::StartsWithNoCase;
+using platform::TrimBlanks;
 
 std::string SocketError(int code)
 {
@@ -88,6 +72,7 @@ struct HttpClient::Transfer {
     std::string pendingHeader;  // header block collected for the intercept
     std::vector<std::string> setCookies;
     size_t bodyBytes = 0;
+    size_t announcedLength = 0;  // Content-Length of the reply, 0 when not sent
     bool tooLarge = false;
     bool fileError = false;
     int fileErrno = 0;
@@ -115,21 +100,28 @@ struct HttpCallbacks {
         std::string_view line(data, size * count);
         HttpReply& r = *t->reply;
         if (StartsWithNoCase(line, "HTTP/")) {
-            // A new reply (after an informational one): start afresh.
-            r.statusLine = std::string(Trimmed(line));
+            // A new reply (after an informational one): start afresh. The
+            // status line stays as the server sent it, less its line end.
+            while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+                line.remove_suffix(1);
+            r.statusLine = std::string(line);
             r.contentType.clear();
             r.location.clear();
             t->setCookies.clear();
+            t->announcedLength = 0;
             size_t blank = r.statusLine.find(' ');
             r.code = blank == std::string::npos ? 0 : std::atoi(r.statusLine.c_str() + blank + 1);
         } else if (StartsWithNoCase(line, "Location:")) {
             if (r.location.empty())
-                r.location = std::string(Trimmed(line.substr(9)));
+                r.location = std::string(TrimBlanks(line.substr(9)));
+        } else if (StartsWithNoCase(line, "Content-Length:")) {
+            std::string value(TrimBlanks(line.substr(15)));
+            t->announcedLength = size_t(std::strtoull(value.c_str(), nullptr, 10));
         } else if (StartsWithNoCase(line, "Content-Type:")) {
-            r.contentType = std::string(Trimmed(line.substr(13)));
+            r.contentType = std::string(TrimBlanks(line.substr(13)));
         } else if (StartsWithNoCase(line, "Set-Cookie:")) {
             if (t->setCookies.size() < kMaxSetCookies)
-                t->setCookies.emplace_back(Trimmed(line.substr(11)));
+                t->setCookies.emplace_back(TrimBlanks(line.substr(11)));
         }
         return size * count;
     }
@@ -153,8 +145,12 @@ struct HttpCallbacks {
                 t->fileErrno = errno;
                 return 0;
             }
-        } else if (t->request->bodyBuffer) {
-            t->request->bodyBuffer->append(data, n);
+        } else if (std::string* buffer = t->request->bodyBuffer) {
+            // A body of announced length is received into one allocation,
+            // not into a buffer that grows (and is copied) step by step.
+            if (t->bodyBytes == n && t->announcedLength > n)
+                buffer->reserve(buffer->size() + std::min(t->announcedLength, t->client->maxBodySize));
+            buffer->append(data, n);
         }
         return n;
     }
@@ -176,7 +172,7 @@ struct HttpCallbacks {
             // libcurl hands the header lines one by one; the intercept gets
             // the block as it arrived, up to and including its empty line.
             t->pendingHeader.append(data, size);
-            if (size <= 2 && Trimmed({data, size}).empty())
+            if (size <= 2 && TrimBlanks({data, size}).empty())
                 t->flushHeader();
             break;
         case CURLINFO_DATA_IN:

@@ -55,7 +55,7 @@ void CloseAllAbove2(posix_spawn_file_actions_t* fa)
 #endif
 }
 
-struct SpawnSpec {
+struct SpawnRequest {
     const char* path = nullptr;
     bool searchPath = false;
     std::vector<std::string> argv;
@@ -83,7 +83,7 @@ std::vector<std::string> MergedEnvironment(const std::vector<std::string>& overr
 }
 
 // Returns 0 and the pid, or the errno of the failed start.
-int Spawn(const SpawnSpec& launch, pid_t& pid)
+int Spawn(const SpawnRequest& launch, pid_t& pid)
 {
     posix_spawn_file_actions_t fa;
     posix_spawnattr_t attr;
@@ -161,7 +161,7 @@ std::string FindOnPath(const std::string& name)
     return "";
 }
 
-ShellStart Start(SpawnSpec launch)
+ShellStart Start(SpawnRequest launch)
 {
     ShellStart result;
     launch.stdinNull = false;
@@ -174,7 +174,7 @@ ShellStart Start(SpawnSpec launch)
 
 ShellStart OpenWithOpener(const std::string& target)
 {
-    SpawnSpec launch;
+    SpawnRequest launch;
     launch.path = "xdg-open";
     launch.searchPath = true;
     // A relative name that begins with '-' would read as an option.
@@ -319,7 +319,7 @@ ShellStart ShellExecute(const std::string& file)
     if (!IsExecutableFile(path))
         return OpenWithOpener(path);
 
-    SpawnSpec launch;
+    SpawnRequest launch;
     launch.path = path.c_str();
     launch.argv = {path};
     return Start(launch);
@@ -345,7 +345,7 @@ ProgramRun RunProgram(const std::vector<std::string>& argv, std::chrono::millise
         return run;
     }
 
-    SpawnSpec launch;
+    SpawnRequest launch;
     launch.path = argv[0].c_str();
     launch.searchPath = true;
     launch.argv = argv;

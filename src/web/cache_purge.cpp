@@ -1,10 +1,11 @@
 // The purge of the system cache's entries of a site, once per run and domain.
-#include <cctype>
 #include <string_view>
 
 #include "interpreter/builtins_text.h"
 #include "interpreter/skript.h"
+#include "platform/ascii_text.h"
 #include "web/system_store.h"
+#include "web/url_parts.h"
 
 namespace {
 
@@ -13,19 +14,7 @@ namespace {
 std::string EntryHost(std::string_view source)
 {
     size_t colon = source.find(':');
-    std::string_view rest = colon == std::string_view::npos ? source : source.substr(colon + 1);
-    size_t scheme = rest.find("://");
-    if (scheme != std::string_view::npos)
-        rest.remove_prefix(scheme + 3);
-    rest = rest.substr(0, rest.find_first_of("/?#"));
-    size_t at = rest.rfind('@');
-    if (at != std::string_view::npos)
-        rest.remove_prefix(at + 1);
-    rest = rest.substr(0, rest.find(':'));
-    std::string host(rest);
-    for (char& c : host)
-        c = char(std::tolower(static_cast<unsigned char>(c)));
-    return host;
+    return SplitUrl(colon == std::string_view::npos ? source : source.substr(colon + 1)).host;
 }
 
 }  // namespace
@@ -46,9 +35,7 @@ void Skript::ClrCache(const std::string& url)
 // entries is no error and needs no note.
 void Skript::ClrCookie(const std::string& pattern, const std::string& domain)
 {
-    std::string want = domain.substr(0, domain.find(':'));
-    for (char& c : want)
-        c = char(std::tolower(static_cast<unsigned char>(c)));
+    std::string want = platform::AsciiLower(domain.substr(0, domain.find(':')));
     if (want.empty())
         return;
     SystemStore& store = SystemStore::Instance();

@@ -1,62 +1,24 @@
 #include "web/cookies.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdlib>
 #include <string_view>
 
 #include <curl/curl.h>
 
+#include "platform/ascii_text.h"
+#include "web/url_parts.h"
+
 namespace {
 
-struct UrlParts {
-    bool https = false;
-    std::string host;  // lower case, without port and user
-    std::string path;  // from the first "/", without query and fragment
-};
+using platform::AsciiLower;
+using platform::TrimBlanks;
 
-std::string Lower(std::string_view s)
+// Host and path of a request as the cookie rules read them.
+UrlParts CookieUrl(const std::string& url)
 {
-    std::string out(s);
-    for (char& c : out)
-        c = char(std::tolower(static_cast<unsigned char>(c)));
-    return out;
-}
-
-std::string_view Trim(std::string_view s)
-{
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
-        s.remove_suffix(1);
-    return s;
-}
-
-UrlParts SplitUrl(const std::string& url)
-{
-    UrlParts p;
-    std::string_view rest(url);
-    size_t scheme = rest.find("://");
-    if (scheme != std::string_view::npos) {
-        p.https = Lower(rest.substr(0, scheme)) == "https";
-        rest.remove_prefix(scheme + 3);
-    }
-    size_t end = rest.find_first_of("/?#");
-    std::string_view authority = rest.substr(0, end);
-    rest = end == std::string_view::npos ? std::string_view() : rest.substr(end);
-    size_t at = authority.rfind('@');
-    if (at != std::string_view::npos)
-        authority.remove_prefix(at + 1);
-    if (!authority.empty() && authority.front() == '[') {
-        size_t close = authority.find(']');
-        authority = authority.substr(0, close == std::string_view::npos ? authority.size() : close + 1);
-    } else {
-        authority = authority.substr(0, authority.find(':'));
-    }
-    p.host = Lower(authority);
-    size_t q = rest.find_first_of("?#");
-    p.path = std::string(rest.substr(0, q));
-    if (p.path.empty() || p.path[0] != '/')
+    UrlParts p = SplitUrl(url);
+    if (p.path.empty())
         p.path = "/";
     return p;
 }
@@ -123,12 +85,12 @@ std::string CookieStore::CookieHeader(const std::string& url)
 {
     std::time_t now = std::time(nullptr);
     DropExpired(now);
-    UrlParts u = SplitUrl(url);
+    UrlParts u = CookieUrl(url);
     std::vector<const Cookie*> send;
     for (const Cookie& c : items_)
-        if (DomainMatches(c, u.host) && PathMatches(c.path, u.path) && (!c.secure || u.https))
+        if (DomainMatches(c, u.host) && PathMatches(c.path, u.path) && (!c.secure || u.scheme == "https"))
             send.push_back(&c);
-    // The more specific path first; otherwise in the order they were set.
+    // The longer path first; otherwise in the order they were set.
     std::stable_sort(send.begin(), send.end(),
                      [](const Cookie* a, const Cookie* b) { return a->path.size() > b->path.size(); });
     std::string header;
@@ -152,12 +114,12 @@ void CookieStore::SetCookie(const std::string& url, const std::string& header)
     if (eq == std::string_view::npos)
         return;
     Cookie c;
-    c.name = std::string(Trim(pair.substr(0, eq)));
-    c.value = std::string(Trim(pair.substr(eq + 1)));
+    c.name = std::string(TrimBlanks(pair.substr(0, eq)));
+    c.value = std::string(TrimBlanks(pair.substr(eq + 1)));
     if (c.name.empty())
         return;
 
-    UrlParts u = SplitUrl(url);
+    UrlParts u = CookieUrl(url);
     if (u.host.empty())
         return;
     c.domain = u.host;
@@ -166,13 +128,13 @@ void CookieStore::SetCookie(const std::string& url, const std::string& header)
     bool expired = false;
     while (!rest.empty()) {
         semi = rest.find(';');
-        std::string_view attr = Trim(rest.substr(0, semi));
+        std::string_view attr = TrimBlanks(rest.substr(0, semi));
         rest = semi == std::string_view::npos ? std::string_view() : rest.substr(semi + 1);
         eq = attr.find('=');
-        std::string key = Lower(Trim(attr.substr(0, eq)));
-        std::string val = eq == std::string_view::npos ? std::string() : std::string(Trim(attr.substr(eq + 1)));
+        std::string key = AsciiLower(TrimBlanks(attr.substr(0, eq)));
+        std::string val = eq == std::string_view::npos ? std::string() : std::string(TrimBlanks(attr.substr(eq + 1)));
         if (key == "domain") {
-            std::string d = Lower(val);
+            std::string d = AsciiLower(val);
             if (!d.empty() && d.front() == '.')
                 d.erase(0, 1);
             if (d.empty())

@@ -9,6 +9,7 @@
 #include "interpreter/texts.h"
 #include "platform/cp1252.h"
 #include "platform/remote_access.h"
+#include "platform/route_table.h"
 
 namespace remote = platform::remote;
 
@@ -180,6 +181,14 @@ void HangUp(const std::string& handle)
     while (remote::ConnectStatus(handle, state) != remote::kInvalidHandle &&
            std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(milliseconds(200));
+}
+
+bool HasLanRoute()
+{
+    platform::RouteLookup route = platform::LookUpDefaultRoute();
+    if (route.error != 0)
+        ShowNote("Fehler %d in GetIpForwardTable", route.error);
+    return route.defaultRoute;
 }
 
 void NoteActiveConnection()

@@ -29,6 +29,9 @@ extern std::atomic<int> RasNotifyCount;
 int GetActiveConnection();
 // Hangs the connection up and returns once it is gone.
 void HangUp(const std::string& handle);
+// True when the route table holds a default route. A table that cannot be
+// read shows its error in the "Notiz" box and counts as none.
+bool HasLanRoute();
 // The output line "text: code (the code's text)".
 void ShowRasError(const std::string& text, int code);
 // The notifier of Dial; runs on the dialling thread.

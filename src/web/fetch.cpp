@@ -4,7 +4,6 @@
 #include "web/fetch.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -13,6 +12,7 @@
 #include "interpreter/output.h"
 #include "interpreter/skript.h"
 #include "interpreter/texts.h"
+#include "platform/ascii_text.h"
 #include "platform/cp1252.h"
 #include "platform/http_client.h"
 #include "web/cookies.h"
@@ -28,42 +28,49 @@ namespace {
 
 bool IsUtf8(const std::string& charset)
 {
-    static const char utf8[] = "utf-8";
-    if (charset.size() != 5)
-        return false;
-    for (size_t i = 0; i < 5; ++i)
-        if (std::tolower(static_cast<unsigned char>(charset[i])) != utf8[i])
-            return false;
-    return true;
+    return charset.size() == 5 && platform::AsciiLower(charset) == "utf-8";
 }
 
 // The body's lines, each followed by one blank (data) and by CR LF
-// (rawdata). A line ends at CR, LF or CR LF; a NUL byte ends the text. One
-// pass, so a large body costs linear time.
-void PageTexts(const std::string& body, std::string& data, std::string& raw)
+// (rawdata). A line ends at CR, LF or CR LF; a NUL byte ends the text.
+// rawdata is built first; data then takes the body's own memory, since it is
+// never longer than the body (but for its closing blank). Linear in the size.
+void PageTexts(std::string&& body, std::string& data, std::string& raw)
 {
-    std::string_view text(body.data(), std::strlen(body.c_str()));
+    body.resize(std::strlen(body.c_str()));
+    const size_t n = body.size();
     size_t lines = 0;
-    for (char c : text)
+    for (char c : body)
         lines += c == '\n' || c == '\r';
-    data.reserve(text.size() + 1);
-    raw.reserve(text.size() + lines + 2);
+    raw.clear();
+    raw.reserve(n + lines + 2);
     size_t i = 0;
-    const size_t n = text.size();
+    size_t out = 0;  // where data goes on in the body; never past i
     while (i < n) {
-        size_t j = text.find_first_of("\r\n", i);
-        if (j == std::string_view::npos)
+        size_t j = body.find_first_of("\r\n", i);
+        if (j == std::string::npos)
             j = n;
-        data.append(text.data() + i, j - i);
-        data += ' ';
-        raw.append(text.data() + i, j - i);
+        size_t next = j;
+        if (next < n && body[next] == '\r')
+            ++next;
+        if (next < n && body[next] == '\n')
+            ++next;
+        raw.append(body, i, j - i);
         raw += "\r\n";
-        if (j < n && text[j] == '\r')
-            ++j;
-        if (j < n && text[j] == '\n')
-            ++j;
-        i = j;
+        if (out != i)
+            std::memmove(body.data() + out, body.data() + i, j - i);
+        out += j - i;
+        // The blank takes the place of the line end, which is read already;
+        // only an open last line needs one more character.
+        if (out < n)
+            body[out] = ' ';
+        else
+            body += ' ';
+        ++out;
+        i = next;
     }
+    body.resize(out);
+    data = std::move(body);
 }
 
 std::string WithoutQuery(const std::string& url)
@@ -80,9 +87,7 @@ std::string WithoutDefaultPort(std::string url)
     size_t scheme = url.find("://");
     if (scheme == std::string::npos)
         return url;
-    std::string name;
-    for (size_t i = 0; i < scheme; ++i)
-        name += char(std::tolower(static_cast<unsigned char>(url[i])));
+    const std::string name = platform::AsciiLower(std::string_view(url).substr(0, scheme));
     const char* port = name == "https" ? ":443" : name == "http" ? ":80" : nullptr;
     if (!port)
         return url;
@@ -240,9 +245,8 @@ std::string Skript::get(const std::string& firstUrl, bool post, const std::strin
         }
 
         if (answered && !haveLocation && TakesBody(status)) {
-            PageTexts(body, data, raw);
-            body.clear();
-            body.shrink_to_fit();
+            PageTexts(std::move(body), data, raw);
+            body = std::string();
             size_t cs = reply.contentType.find("charset=");
             if (cs != std::string::npos) {
                 pageCharset = reply.contentType.substr(cs + 8);

@@ -1,46 +1,24 @@
 #include "web/system_store.h"
 
 #include <algorithm>
-#include <cctype>
 #include <string_view>
+
+#include "platform/ascii_text.h"
+#include "web/url_parts.h"
 
 namespace {
 
-std::string Lower(std::string_view s)
-{
-    std::string out(s);
-    for (char& c : out)
-        c = char(std::tolower(static_cast<unsigned char>(c)));
-    return out;
-}
-
-std::string_view Trim(std::string_view s)
-{
-    while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ')
-        s.remove_prefix(1);
-    while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ')
-        s.remove_suffix(1);
-    return s;
-}
+using platform::AsciiLower;
+using platform::TrimBlanks;
 
 // Host (lower case, port dropped) and directory ("/" ... up to the last "/")
 // of a URL; the host is "" when the URL has none.
 void HostAndDirectory(const std::string& url, std::string& host, std::string& dir)
 {
-    std::string_view rest(url);
-    size_t scheme = rest.find("://");
-    if (scheme != std::string_view::npos)
-        rest.remove_prefix(scheme + 3);
-    size_t end = rest.find_first_of("/?#");
-    std::string_view authority = rest.substr(0, end);
-    size_t at = authority.rfind('@');
-    if (at != std::string_view::npos)
-        authority.remove_prefix(at + 1);
-    host = Lower(authority.substr(0, authority.find(':')));
-    std::string_view path = end == std::string_view::npos ? std::string_view() : rest.substr(end);
-    path = path.substr(0, path.find_first_of("?#"));
-    size_t slash = path.rfind('/');
-    dir = slash == std::string_view::npos ? std::string("/") : std::string(path.substr(0, slash + 1));
+    UrlParts p = SplitUrl(url);
+    host = std::move(p.host);
+    size_t slash = p.path.rfind('/');
+    dir = slash == std::string::npos ? std::string("/") : p.path.substr(0, slash + 1);
 }
 
 }  // namespace
@@ -53,11 +31,11 @@ SystemStore& SystemStore::Instance()
 
 std::vector<std::string> SystemStore::Enumerate(const std::string& pattern) const
 {
-    std::string want = Lower(pattern);
+    std::string want = AsciiLower(pattern);
     std::lock_guard<std::mutex> lock(mutex_);
     std::vector<std::string> found;
     for (const auto& [source, entry] : entries_)
-        if (Lower(std::string_view(source).substr(0, want.size())) == want)
+        if (AsciiLower(std::string_view(source).substr(0, want.size())) == want)
             found.push_back(source);
     return found;
 }
@@ -74,8 +52,8 @@ bool SystemStore::SetCookie(const std::string& url, const std::string& name, con
     if (name.empty()) {
         std::string_view d(data);
         size_t eq = d.find('=');
-        cookieName = std::string(Trim(d.substr(0, eq)));
-        value = eq == std::string_view::npos ? std::string() : std::string(Trim(d.substr(eq + 1)));
+        cookieName = std::string(TrimBlanks(d.substr(0, eq)));
+        value = eq == std::string_view::npos ? std::string() : std::string(TrimBlanks(d.substr(eq + 1)));
     } else {
         cookieName = name;
         value = data;

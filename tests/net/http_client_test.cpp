@@ -143,6 +143,8 @@ TEST(HttpClient, BadRepliesEndInAnErrorAndCostNothing)
         {env.Url("/big?mb=3"), W("Antwort zu groß: mehr als 1048576 Bytes")},
         {"file:///etc/passwd", W("Protokoll nicht unterstützt")},
         {"ftp://127.0.0.1/x", W("Protokoll nicht unterstützt")},
+        {"dict://127.0.0.1:" + std::to_string(env.Port()) + "/d:x", W("Protokoll nicht unterstützt")},
+        {"gopher://127.0.0.1:" + std::to_string(env.Port()) + "/", W("Protokoll nicht unterstützt")},
     };
     HttpClient c;
     c.readTimeoutMs = 1000;

@@ -74,6 +74,23 @@ TEST(CookieStore, ASiteCannotFloodTheStore)
     EXPECT_EQ(store.Items().back().name, "k999") << "the newest cookies stay";
 }
 
+// Cookies over the 4,096 bytes, or malformed, are dropped on arrival; the
+// page itself and the good cookies beside them still count.
+TEST(Cookies, OversizedOrMalformedOnesAreDropped)
+{
+    Env& env = Env::Get();
+    const std::string big = "gross%3D" + std::string(5000, 'x');
+    const std::string huge = "riesig%3D" + std::string(60000, 'y');
+    ScriptRun run("s = htget(\"" + env.Url("/setcookie?c=" + big + "&c=" + huge + "&c=%3Dohne&c=kaputt&c=gut%3D1") +
+                  "\")\ns = htget(\"" + env.Url("/echo") + "\")");
+    WebResult r = run.Go();
+    EXPECT_EQ(r.var("s"), "200");
+    const CookieStore& store = *run.run().cookieManager;
+    ASSERT_EQ(store.Count(), 1u);
+    EXPECT_EQ(store.Items()[0].name, "gut");
+    EXPECT_NE(r.var("rawdata").find("\r\nCookie: gut=1\r\n"), std::string::npos) << r.var("rawdata");
+}
+
 TEST(Cookies, FollowRedirectsButStayWithTheirHost)
 {
     Env& env = Env::Get();

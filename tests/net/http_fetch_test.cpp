@@ -91,6 +91,17 @@ TEST(Fetch, FailuresKeepThePreviousPage)
         {env.Url("/endless"), W("Antwort zu groß: mehr als 1048576 Bytes")},
         {env.Url("/status?code=204"), "204", true},
         {"file:///etc/passwd", W("Protokoll nicht unterstützt (nur http und https): file:///etc/passwd")},
+        // A server's redirect cannot make the run read a local file either.
+        {env.Url("/redirect?to=" + Enc("file:///etc/passwd")),
+         W("Protokoll nicht unterstützt (nur http und https): file:///etc/passwd")},
+        {env.Url("/redirect?to=" + Enc("dict://127.0.0.1:" + std::to_string(env.Port()) + "/d:x")),
+         W("Protokoll nicht unterstützt (nur http und https): dict://127.0.0.1:") + std::to_string(env.Port()) +
+             "/d:x"},
+        {env.Url("/loop"), "HTTP/1.1 302 Found"},
+        {env.Url("/close"), "Verbindung ohne Antwort geschlossen"},
+        {env.Url("/big?mb=3"), W("Antwort zu groß: mehr als 1048576 Bytes")},
+        // The status line as sent, a trailing blank included.
+        {env.Url("/status?line=" + Enc("418 Teekanne ")), "HTTP/1.1 418 Teekanne "},
     };
     for (const Case& c : cases) {
         WebResult r = RunWeb("s = htget(\"" + env.Url("/file?name=vorher.html") +

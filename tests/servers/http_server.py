@@ -13,7 +13,8 @@ server can answer with malformed or hostile replies on purpose. The routes:
   /page?body=T&ct=C     200 with body T (default a small HTML page) and
                         Content-Type C (default text/html)
   /file?name=N          200 with the file N of --root, as text/html
-  /status?code=N        reply N with a one-line body
+  /status?code=N        reply N with a one-line body; with line=L the status
+                        line reads "HTTP/1.1 " + L
   /redirect?to=U&code=N redirect (default 302) to U; with cookie=V it also
                         sets the cookie V
   /loop?n=K             redirect to /loop?n=K+1, forever
@@ -31,15 +32,16 @@ server can answer with malformed or hostile replies on purpose. The routes:
   /nul                  a body with a NUL byte
   /close                closes without answering
 """
-import argparse
 import os
-import socket
 import socketserver
 import ssl
 import sys
 import threading
 import time
 import urllib.parse
+
+sys.dont_write_bytecode = True  # no cache files in the source tree
+import loopback  # noqa: E402
 
 LOG_LOCK = threading.Lock()
 CONN_LOCK = threading.Lock()
@@ -126,6 +128,9 @@ class Handler(socketserver.BaseRequestHandler):
             return self.send("200 OK", [("Content-Type", "text/html")], f.read())
 
     def route_status(self, query, raw, body):
+        line = self.q(query, "line", None)
+        if line is not None:
+            return self.send(line, [("Content-Type", "text/plain")], b"status body\n")
         code = int(self.q(query, "code", "404"))
         reasons = {204: "No Content", 201: "Created", 404: "Not Found", 500: "Internal Server Error",
                    301: "Moved Permanently", 302: "Found", 200: "OK"}
@@ -226,26 +231,13 @@ class Server(socketserver.ThreadingMixIn, socketserver.TCPServer):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--port", type=int, default=0)
+    parser = loopback.parser()
     parser.add_argument("--log", default="")
     parser.add_argument("--root", default=".")
     parser.add_argument("--cert", default="")
     parser.add_argument("--key", default="")
-    parser.add_argument("--exit-on-eof", action="store_true",
-                        help="end when stdin closes (the test that started it is gone)")
     args = parser.parse_args()
-    server = Server(args)
-    print("PORT %d" % server.server_address[1], flush=True)
-    if args.exit_on_eof:
-        def watch():
-            sys.stdin.buffer.read()
-            os._exit(0)
-        threading.Thread(target=watch, daemon=True).start()
-    try:
-        server.serve_forever()
-    except KeyboardInterrupt:
-        pass
+    loopback.serve(Server(args), args.exit_on_eof)
 
 
 if __name__ == "__main__":

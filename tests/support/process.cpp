@@ -7,6 +7,7 @@
 #include <fstream>
 #include <poll.h>
 #include <spawn.h>
+#include <stdexcept>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -76,11 +77,17 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string
     return r;
 }
 
+std::string MakeTempDir(const std::string& prefix)
+{
+    std::string pattern = "/tmp/" + prefix + "-XXXXXX";
+    if (!mkdtemp(pattern.data()))
+        throw std::runtime_error("cannot make a temporary folder: " + pattern);
+    return pattern + "/";
+}
+
 std::string WriteTempFile(const std::string& name, const std::string& text)
 {
-    char tmpl[] = "/tmp/skimlark-test-XXXXXX";
-    std::string dir = mkdtemp(tmpl);
-    std::string path = dir + "/" + name;
+    std::string path = MakeTempDir("skimlark-test") + name;
     std::ofstream(path, std::ios::binary) << text;
     return path;
 }

@@ -14,5 +14,9 @@ struct ProcessResult {
 ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string& input = "",
                          int signalAfterMs = 0);
 
+// Makes a fresh temporary folder whose name starts with prefix; returns its
+// path with a trailing slash.
+std::string MakeTempDir(const std::string& prefix);
+
 // Writes text to a new file in a fresh temporary folder; returns its path.
 std::string WriteTempFile(const std::string& name, const std::string& text);
