@@ -74,7 +74,8 @@ TEST(ConsoleRunner, InputReadsStdin)
 
 TEST(ConsoleRunner, CtrlCStopsAnEndlessLoop)
 {
-    ProcessResult r = RunFile("while 1 eq 1 do\nx = x + 1\ndone", {}, "", 300);
+    ProcessResult r = RunFile("print(\"los\")\nwhile 1 eq 1 do\nx = x + 1\ndone", {}, "", 200);
+    EXPECT_EQ(r.out, "los\n");
     EXPECT_EQ(r.status, 130);
     EXPECT_EQ(r.err, "Abbruch durch Benutzer.\n");
 }

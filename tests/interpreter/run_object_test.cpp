@@ -63,6 +63,8 @@ TEST(RunObject, StopEndsAnEndlessLoopWithTheNoteOnly)
     std::vector<std::string> lines = Lines({"while 1 eq 1 do", "x = x + 1", "done"});
     Skript run(true, host, &lines);
     run.Resume();
+    while (!run.running)  // a stop before the start would be cleared by it
+        std::this_thread::sleep_for(1ms);
     std::this_thread::sleep_for(50ms);
     run.stop = true;
     run.WaitFor();
@@ -76,6 +78,8 @@ TEST(RunObject, StopWhilePausedEndsAtOnce)
     Skript run(true, host, &lines);
     run.runMode = 2;  // single step: the first line runs, then the run pauses
     run.Resume();
+    while (!run.running)
+        std::this_thread::sleep_for(1ms);
     std::this_thread::sleep_for(50ms);
     EXPECT_FALSE(run.Finished());
     auto t0 = std::chrono::steady_clock::now();
@@ -91,13 +95,19 @@ TEST(RunObject, SingleStepSelectsEachLineAndReportsIt)
     host.recordLineStatus = true;
     std::vector<std::string> lines = Lines({"a = 1", "bb = 2"});
     Skript run(true, host, &lines);
+    // Waits for the status of a step, as long as a loaded machine needs.
+    auto statusBecomes = [&](const std::string& want) {
+        for (int i = 0; i < 500 && host.status() != want; ++i)
+            std::this_thread::sleep_for(10ms);
+        return host.status();
+    };
     run.runMode = 2;
     run.Resume();
+    EXPECT_EQ(statusBecomes("Zeile 1 von 2: a = 1  ...Ok."), "Zeile 1 von 2: a = 1  ...Ok.");
     std::this_thread::sleep_for(30ms);
-    EXPECT_EQ(host.status(), "Zeile 1 von 2: a = 1  ...Ok.");
+    EXPECT_EQ(host.status(), "Zeile 1 von 2: a = 1  ...Ok.") << "a single step runs one line only";
     run.runMode = 2;
-    std::this_thread::sleep_for(30ms);
-    EXPECT_EQ(host.status(), "Zeile 2 von 2: bb = 2  ...Ok.");
+    EXPECT_EQ(statusBecomes("Zeile 2 von 2: bb = 2  ...Ok."), "Zeile 2 von 2: bb = 2  ...Ok.");
     run.runMode = 0;
     run.WaitFor();
     auto calls = host.calls();

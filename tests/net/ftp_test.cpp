@@ -249,7 +249,9 @@ TEST_F(Ftp, ServerThatNeverGreetsTimesOut)
     RunResult r = Call(silent.host(), "anna", "geheim", "get", dir + "local/x.txt", "x.txt");
 
     auto took = std::chrono::steady_clock::now() - start;
-    EXPECT_NE(Result(r).find("imeout"), std::string::npos) << Result(r);
+    // The client's words differ with the phase the time-out hit.
+    EXPECT_TRUE(Result(r).find("imeout") != std::string::npos || Result(r).find("timed out") != std::string::npos)
+        << Result(r);
     EXPECT_EQ(r.output.back(), "weiter");
     EXPECT_LT(took, std::chrono::seconds(10));
     EXPECT_FALSE(fs::exists(dir + "local/x.txt"));

@@ -45,14 +45,19 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string
     }
     close(in[1]);
 
+    // The clock of the signal starts with the first output, so a slow start
+    // of the program (a loaded machine, a sanitizer build) cannot make the
+    // signal arrive before the program is ready for it.
     auto start = std::chrono::steady_clock::now();
+    bool started = false;
     bool signalled = signalAfterMs <= 0;
     pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
     int open = 2;
     char buf[65536];
     while (open > 0) {
         int n = poll(fds, 2, 20);
-        if (!signalled && std::chrono::steady_clock::now() - start >= std::chrono::milliseconds(signalAfterMs)) {
+        if (!signalled && started &&
+            std::chrono::steady_clock::now() - start >= std::chrono::milliseconds(signalAfterMs)) {
             kill(pid, SIGINT);
             signalled = true;
         }
@@ -68,6 +73,10 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string
                 --open;
             } else {
                 (i == 0 ? r.out : r.err).append(buf, size_t(k));
+                if (i == 0 && !started) {
+                    started = true;
+                    start = std::chrono::steady_clock::now();
+                }
             }
         }
     }

@@ -10,7 +10,8 @@ struct ProcessResult {
     std::string out, err;
 };
 
-// signalAfterMs > 0 sends SIGINT that many milliseconds after the start.
+// signalAfterMs > 0 sends SIGINT that many milliseconds after the program
+// first writes to its standard output.
 ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string& input = "",
                          int signalAfterMs = 0);
 
