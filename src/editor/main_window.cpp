@@ -20,10 +20,12 @@
 #include <unistd.h>
 
 #include "editor/command_line.h"
+#include "editor/editor_behaviour.h"
 #include "editor/gui_queue.h"
 #include "editor/history.h"
 #include "editor/icons.h"
 #include "editor/qt_text.h"
+#include "editor/syntax_colouring.h"
 #include "editor/zp_rich_edit.h"
 #include "editor/zv_splitter.h"
 #include "interpreter/dispatcher.h"
@@ -110,7 +112,10 @@ TForm1::TForm1(const QStringList& args, QWidget* parent) : QMainWindow(parent)
             statusTimer_.stop();
     });
 
+    ConnectDialogs();
     CompilePatterns();
+    colouring = std::make_unique<SyntaxColouring>(*this);
+    behaviour = std::make_unique<EditorBehaviour>(*this);
 
     // FormCreate
     if (startHidden)
@@ -430,6 +435,7 @@ void TForm1::FormShow()
     ToolButton4->setEnabled(false);
     if (autoRun)
         RunScript(false);
+    behaviour->FormShow();
     trackSelection = true;
     StatusBar1Resize();
     if (!autoRun)

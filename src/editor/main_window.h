@@ -20,6 +20,10 @@
 #include "platform/app_settings.h"
 
 class BrowserWindowLink;
+class TInfoForm;
+class UpdateCheck;
+class EditorBehaviour;
+class SyntaxColouring;
 class GuiCallQueue;
 class History;
 class QAction;
@@ -117,6 +121,15 @@ public:
     pcre* wordPattern = nullptr;
     pcre* stringPattern = nullptr;
     BrowserWindowLink* browser = nullptr;
+    // The about box (kept for every "&Info") and the one-second timer's work.
+    TInfoForm* InfoForm = nullptr;
+    UpdateCheck* updateCheck = nullptr;
+    // Colouring and editor behaviour (syntax_colouring.cpp, editor_behaviour.cpp);
+    // declared after the state they read, so they go first.
+    std::unique_ptr<SyntaxColouring> colouring;
+    std::unique_ptr<EditorBehaviour> behaviour;
+    void RecolourLines();
+    void ShowCaretStatus();
 
     // --- what tests replace -------------------------------------------------------
     BoxFunction boxFunction;
@@ -151,6 +164,10 @@ public:
     void OnOpenScript();
     void OnExitAfterRun();
     void OnAutoIndent(const std::string& text);
+    void Info1Click();
+    void Programmparameter1Click();
+    // Creates the about box and the update check and connects their menu items.
+    void ConnectDialogs();
     void UpdateCaption();
     // The window's event(): the window messages, then the inherited ones.
     bool Dispatch(QEvent* e);

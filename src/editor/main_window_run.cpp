@@ -137,6 +137,11 @@ bool TForm1::Dispatch(QEvent* e)
     case WM_AUTO_INDENT:
         OnAutoIndent(m && m->text ? *m->text : std::string());
         return true;
+    case 18:  // WM_QUIT, posted by checkversion: ends the loop without the close handling
+        if (!m)
+            return QMainWindow::event(e);
+        QCoreApplication::quit();
+        return true;
     default:
         return QMainWindow::event(e);
     }

@@ -325,6 +325,19 @@ ShellStart ShellExecute(const std::string& file)
     return Start(launch);
 }
 
+ShellStart StartProgram(const std::vector<std::string>& argv)
+{
+    if (argv.empty() || argv[0].empty()) {
+        ShellStart result;
+        result.error = ENOENT;
+        return result;
+    }
+    SpawnRequest launch;
+    launch.path = argv[0].c_str();
+    launch.argv = argv;
+    return Start(launch);
+}
+
 ProgramRun RunProgram(const std::vector<std::string>& argv, std::chrono::milliseconds timeout,
                       const std::vector<std::string>& env, const std::atomic<bool>* cancel)
 {

@@ -61,6 +61,10 @@ bool LooksLikeUrl(const std::string& text);
 // reach it.
 [[nodiscard]] ShellStart ShellExecute(const std::string& file);
 
+// Starts a program file (argv[0], a path) with the given arguments and does
+// not wait for it; no opener is involved.
+[[nodiscard]] ShellStart StartProgram(const std::vector<std::string>& argv);
+
 // One run of a helper program with a fixed argument vector (no shell, so no
 // argument is ever interpreted), stdin from /dev/null and both output
 // streams captured.

@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextCursor>
 #include <deque>
 #include <fstream>
 #include <functional>
@@ -12,7 +13,9 @@
 #include <memory>
 #include <string>
 
+#include "editor/editor_behaviour.h"
 #include "editor/main_window.h"
+#include "editor/zp_rich_edit.h"
 #include "interpreter/skript.h"
 
 // Points the registry at a fresh folder for the life of the object.
@@ -92,6 +95,20 @@ struct Window {
     QList<int> exits;
     std::unique_ptr<TForm1> w;
 };
+
+inline void PlaceCaret(TForm1& w, int position)
+{
+    QTextCursor c = w.RichEdit1->textCursor();
+    c.setPosition(position);
+    w.RichEdit1->setTextCursor(c);
+}
+
+// What the caret poller does after a caret move.
+inline void Poll(TForm1& w)
+{
+    w.behaviour->caretMoved = 1;
+    w.behaviour->PollCaret();
+}
 
 inline bool RunEnded(TForm1& w, int timeoutMs = 10000)
 {

@@ -1,6 +1,7 @@
 // The ftp built-in against a real FTP server on the loopback interface.
 #include <gtest/gtest.h>
 
+#include "http_fixture.h"
 #include "support/process.h"
 
 #include <chrono>
@@ -23,69 +24,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Python()
-{
-    // The system interpreter is the one that has the FTP server library.
-    return fs::exists("/usr/bin/python3") ? "/usr/bin/python3" : "python3";
-}
-
-// The server script of tests/servers, started with its arguments; it prints
-// its port and ends when its stdin closes.
-class FtpServer {
+// tests/servers/ftp_server.py.
+class FtpServer : public httptest::ScriptServer {
 public:
-    explicit FtpServer(std::vector<std::string> args)
-    {
-        int in[2], out[2];
-        if (pipe(in) != 0 || pipe(out) != 0)
-            return;
-        posix_spawn_file_actions_t fa;
-        posix_spawn_file_actions_init(&fa);
-        posix_spawn_file_actions_adddup2(&fa, in[0], 0);
-        posix_spawn_file_actions_adddup2(&fa, out[1], 1);
-        posix_spawn_file_actions_addclose(&fa, in[1]);
-        posix_spawn_file_actions_addclose(&fa, out[0]);
-        std::string python = Python();
-        std::string script = std::string(SKIMLARK_SERVERS) + "/ftp_server.py";
-        args.insert(args.begin(), {python, script});
-        std::vector<char*> argv;
-        for (auto& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        int rc = posix_spawnp(&pid_, python.c_str(), &fa, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&fa);
-        close(in[0]);
-        close(out[1]);
-        stdin_ = in[1];
-        if (rc != 0) {
-            pid_ = -1;
-            close(out[0]);
-            return;
-        }
-        std::string line;
-        pollfd p{out[0], POLLIN, 0};
-        char c;
-        while (poll(&p, 1, 15000) > 0 && read(out[0], &c, 1) == 1 && c != '\n')
-            line += c;
-        close(out[0]);
-        if (line.rfind("PORT ", 0) == 0)
-            port_ = std::stoi(line.substr(5));
-    }
-    ~FtpServer()
-    {
-        if (stdin_ >= 0)
-            close(stdin_);
-        if (pid_ > 0) {
-            kill(pid_, SIGTERM);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-    int port() const { return port_; }
-    std::string host() const { return "127.0.0.1:" + std::to_string(port_); }
-
-private:
-    pid_t pid_ = -1;
-    int stdin_ = -1;
-    int port_ = 0;
+    explicit FtpServer(std::vector<std::string> args) : ScriptServer("ftp_server.py", std::move(args)) {}
 };
 
 class Ftp : public ::testing::Test {

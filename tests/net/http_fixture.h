@@ -88,10 +88,12 @@ inline int RunCommand(std::vector<std::string> args)
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-// One running http_server.py; it ends when this object closes its stdin.
-class Server {
+// One running server script of tests/servers, started with its arguments on
+// an ephemeral loopback port: it prints "PORT <n>" first and ends when this
+// object closes its stdin.
+class ScriptServer {
 public:
-    explicit Server(std::vector<std::string> extra)
+    ScriptServer(const std::string& script, std::vector<std::string> extra)
     {
         int in[2], out[2];
         if (pipe(in) != 0 || pipe(out) != 0)
@@ -102,8 +104,9 @@ public:
         posix_spawn_file_actions_adddup2(&fa, out[1], 1);
         posix_spawn_file_actions_addclose(&fa, in[1]);
         posix_spawn_file_actions_addclose(&fa, out[0]);
+        // The system interpreter is the one with the FTP server library.
         std::string python = fs::exists("/usr/bin/python3") ? "/usr/bin/python3" : "python3";
-        std::vector<std::string> args = {python, std::string(SKIMLARK_SERVERS) + "/http_server.py", "--exit-on-eof"};
+        std::vector<std::string> args = {python, std::string(SKIMLARK_SERVERS) + "/" + script, "--exit-on-eof"};
         args.insert(args.end(), extra.begin(), extra.end());
         std::vector<char*> argv;
         for (auto& a : args)
@@ -119,7 +122,6 @@ public:
             close(out[0]);
             return;
         }
-        // The first line is "PORT <n>".
         std::string line;
         pollfd p{out[0], POLLIN, 0};
         auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
@@ -136,7 +138,7 @@ public:
         if (line.rfind("PORT ", 0) == 0)
             port_ = std::atoi(line.c_str() + 5);
     }
-    ~Server()
+    ~ScriptServer()
     {
         if (stdin_ >= 0)
             close(stdin_);
@@ -145,15 +147,22 @@ public:
             waitpid(pid_, nullptr, 0);
         }
     }
-    Server(const Server&) = delete;
-    Server& operator=(const Server&) = delete;
+    ScriptServer(const ScriptServer&) = delete;
+    ScriptServer& operator=(const ScriptServer&) = delete;
 
     int port() const { return port_; }
+    std::string host() const { return "127.0.0.1:" + std::to_string(port_); }
 
 private:
     pid_t pid_ = -1;
     int stdin_ = -1;
     int port_ = 0;
+};
+
+// tests/servers/http_server.py.
+class Server : public ScriptServer {
+public:
+    explicit Server(std::vector<std::string> extra) : ScriptServer("http_server.py", std::move(extra)) {}
 };
 
 // The servers shared by all tests of the program, started on first use:

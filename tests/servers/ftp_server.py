@@ -58,6 +58,7 @@ def main():
     p.add_argument("--user", default="user")
     p.add_argument("--password", default="secret")
     p.add_argument("--silent", action="store_true")
+    p.add_argument("--exit-on-eof", action="store_true")  # always: see watch_stdin
     a = p.parse_args()
     threading.Thread(target=watch_stdin, daemon=True).start()
     if a.silent:

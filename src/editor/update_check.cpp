@@ -1,0 +1,168 @@
+#include "editor/update_check.h"
+
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+
+#include "editor/main_window.h"
+#include "editor/qt_text.h"
+#include "platform/http_client.h"
+#include "platform/maker_server.h"
+#include "platform/process_memory.h"
+#include "platform/route_table.h"
+#include "platform/shell.h"
+
+namespace {
+
+constexpr const char* kOwnVersion = "1.08.20";
+constexpr const char* kVersionQuery = "/cgi-bin/download/download.cgi?product=skimlark&getversion=1";
+constexpr const char* kDownloadPage = "/cgi-bin/download/download.cgi?product=skimlark";
+constexpr int kYesNo = 4;
+
+int YesNoBox(QWidget* parent, const QString& text, const QString& caption)
+{
+    QMessageBox box(parent);
+    box.setWindowTitle(caption);
+    box.setText(text);
+    QAbstractButton* yes = box.addButton(QMessageBox::Yes);
+    yes->setText(QStringLiteral("Ja"));
+    QAbstractButton* no = box.addButton(QMessageBox::No);
+    no->setText(QStringLiteral("Nein"));
+    box.setEscapeButton(no);
+    box.exec();
+    return box.clickedButton() == yes ? IDYES : IDNO;
+}
+
+}  // namespace
+
+QString MemoryGaugeText(const char* prefix, std::uint64_t bytes)
+{
+    return QString::asprintf("%s: %.3f MB", prefix, double(bytes) / 1048576.0);
+}
+
+std::string OfferedVersion(const std::string& line)
+{
+    size_t dash = line.find('-');
+    size_t dot = line.find('.');
+    if (dot == std::string::npos)
+        return "";
+    size_t from = dash == std::string::npos ? 0 : dash + 1;
+    if (dash != std::string::npos && dot < dash)
+        return "";
+    std::string v = line.substr(from, dot - from);
+    for (char& c : v)
+        if (c == '_')
+            c = '.';
+    return v;
+}
+
+UpdateCheck::UpdateCheck(TForm1& form) : QObject(&form), form_(form)
+{
+    Timer2 = new QTimer(this);
+    Timer2->setInterval(1000);
+    connect(Timer2, &QTimer::timeout, this, &UpdateCheck::Timer2Timer);
+    Timer2->start();
+
+    hasDefaultRoute = [this] { return HasDefaultRoute(); };
+    openFunction = [](const std::string& url) {
+        platform::ShellStart s = platform::ShellExecute(url);
+        return s.error == 0 && !s.noOpener;
+    };
+    boxFunction = [this](const QString& text, const QString& caption, int flags) {
+        if ((flags & 0xF) == kYesNo)
+            return YesNoBox(&form_, text, caption);
+        return form_.boxFunction(text, caption, flags);
+    };
+}
+
+void UpdateCheck::Timer2Timer()
+{
+    std::uint64_t free = 0;
+    std::uint64_t used = ProcessMemoryUsed(free);
+    form_.SetStatusText(2, MemoryGaugeText("Belegt", used));
+    form_.SetStatusText(3, MemoryGaugeText("Frei", free));
+    if (!form_.updatePending)
+        return;
+    // Consumed whatever the outcome: a check that cannot run now is dropped.
+    form_.updatePending = false;
+    if (!form_.autoUpdate || !hasDefaultRoute())
+        return;
+    std::string v = FetchLatestVersion();
+    if (!v.empty() && AskForDownload(v))
+        OpenDownloadPage();
+}
+
+std::uint64_t UpdateCheck::ProcessMemoryUsed(std::uint64_t& free) const
+{
+    free = platform::FreePhysicalMemory();
+    return platform::ProcessMemoryUsed(statmPath);
+}
+
+bool UpdateCheck::HasDefaultRoute()
+{
+    platform::RouteLookup r = platform::LookUpDefaultRoute();
+    if (r.error != 0) {
+        boxFunction(QString::asprintf("Fehler %d in GetIpForwardTable", r.error), QStringLiteral("Notiz"), MB_OK);
+        return false;
+    }
+    return r.defaultRoute;
+}
+
+std::string UpdateCheck::FetchLatestVersion()
+{
+    HttpClient client;
+    client.readTimeoutMs = 30000;
+    HttpRequest request;
+    request.url = platform::MakerUrl(kVersionQuery);
+    request.userAgent = "Mozilla/3.0 (compatible; Skimlark)";
+    std::string body;
+    request.bodyBuffer = &body;
+    HttpReply reply = platform::FetchFollowingRedirects(client, request);
+    std::string error;
+    if (!reply.ok)
+        error = reply.error;
+    else if (body.empty())
+        error = "Die Antwort des Servers ist leer.";
+    if (!error.empty()) {
+        form_.boxFunction(FromCp1252(error), QStringLiteral("Notiz"), MB_OK);
+        return "";
+    }
+    std::string first = body.substr(0, body.find_first_of("\r\n"));
+    std::string v = OfferedVersion(first);
+    return v == kOwnVersion ? std::string() : v;
+}
+
+bool UpdateCheck::AskForDownload(const std::string& version)
+{
+    QString text = QStringLiteral("\nIm Internet steht eine neue Version ") + FromCp1252(version) +
+                   QString::fromUtf8(" zur Verfügung.\nKlicken Sie auf 'Ja' um die neue Version herunterzuladen\n");
+    return boxFunction(text, QStringLiteral("Hinweis"), kYesNo) == IDYES;
+}
+
+void UpdateCheck::Open(const std::string& url)
+{
+    if (!openFunction(url))
+        boxFunction(QStringLiteral("Error ShellExecuteEx"), QStringLiteral("Fehler"), MB_OK);
+}
+
+void UpdateCheck::OpenDownloadPage()
+{
+    Open(platform::MakerUrl(kDownloadPage));
+}
+
+void UpdateCheck::InternetForum1Click()
+{
+    Open(platform::MakerUrl("/forum/"));
+}
+
+void UpdateCheck::NachUpdatesuchen1Click()
+{
+    std::string v = FetchLatestVersion();
+    if (!v.empty()) {
+        if (AskForDownload(v))
+            OpenDownloadPage();
+        return;
+    }
+    form_.boxFunction(QString::fromUtf8("Es steht noch keine aktuellere Version im Internet zur Verfügung."),
+                      QStringLiteral("Notiz"), MB_OK);
+}

@@ -1,0 +1,271 @@
+#include "installer/extract.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <unzip.h>
+
+#include "installer/setup_ui.h"
+
+namespace installer {
+
+namespace {
+
+constexpr size_t kBlock = 8192;
+constexpr const char* kFileList = "files.lst";
+
+bool MakeOneFolder(const std::string& path)
+{
+    return mkdir(path.c_str(), 0777) == 0;
+}
+
+void ListFile(const char* name)
+{
+    // Opened and closed for every file, so the list on disk is complete even
+    // when a later entry stops the run.
+    if (FILE* list = std::fopen(kFileList, "a")) {
+        std::fprintf(list, "%s\n", name);
+        std::fclose(list);
+    }
+}
+
+// The entry's DOS time, read as local time, becomes the file's modification
+// time; the access time is kept. Linux has no settable creation time.
+void SetEntryFileTimes(const std::string& path, const unz_file_info64& info)
+{
+    std::tm t{};
+    t.tm_sec = int(info.tmu_date.tm_sec);
+    t.tm_min = int(info.tmu_date.tm_min);
+    t.tm_hour = int(info.tmu_date.tm_hour);
+    t.tm_mday = int(info.tmu_date.tm_mday);
+    t.tm_mon = int(info.tmu_date.tm_mon);
+    t.tm_year = int(info.tmu_date.tm_year) - 1900;
+    t.tm_isdst = -1;
+    std::time_t when = std::mktime(&t);
+    if (when == std::time_t(-1))
+        return;
+    timespec times[2];
+    times[0].tv_sec = 0;
+    times[0].tv_nsec = UTIME_OMIT;
+    times[1].tv_sec = when;
+    times[1].tv_nsec = 0;
+    utimensat(AT_FDCWD, path.c_str(), times, 0);
+}
+
+// Archives made on Unix carry the file mode; the program file must be
+// executable even when the archive says nothing, or it cannot be started.
+void SetEntryMode(const std::string& path, const unz_file_info64& info, bool isExe)
+{
+    mode_t mode = 0;
+    if ((info.version >> 8) == 3)
+        mode = mode_t((info.external_fa >> 16) & 0777);
+    if (isExe)
+        mode |= 0755;
+    if (mode != 0)
+        chmod(path.c_str(), mode);
+}
+
+int ExtractCurrentEntry(unzFile zip, const std::string& exeName)
+{
+    char name[256];
+    unz_file_info64 info;
+    int err = unzGetCurrentFileInfo64(zip, &info, name, sizeof name, nullptr, 0, nullptr, 0);
+    if (err != UNZ_OK) {
+        ShowNote("error %d with zipfile in unzGetCurrentFileInfo\n", err);
+        return err;
+    }
+    name[sizeof name - 1] = '\0';
+    void* buffer = std::malloc(kBlock);
+    if (!buffer) {
+        ShowNote("Error allocating memory\n");
+        return kExtractCancelled;
+    }
+    ShowStatus("Extracting %s  ", name);
+
+    const char* filePart = name;
+    for (const char* p = name; *p; ++p)
+        if (*p == '/' || *p == '\\')
+            filePart = p + 1;
+    auto path = SafeEntryPath(name);
+
+    if (*filePart == '\0') {
+        // A folder entry; one that would lie outside is passed over, as a
+        // folder that cannot be created is.
+        if (path && !path->empty())
+            MakeFolderPath(*path);
+        std::free(buffer);
+        return 0;
+    }
+    if (!path) {
+        // Departure: such names would write outside the target folder.
+        ShowNote("Unzul\xC3\xA4ssiger Dateiname im Archiv, nicht entpackt: %s\n", name);
+        std::free(buffer);
+        return 0;
+    }
+
+    err = unzOpenCurrentFilePassword(zip, nullptr);
+    if (err != UNZ_OK) {
+        ShowNote("error %d with zipfile in unzOpenCurrentFilePassword\n", err);
+    } else {
+        FILE* out = nullptr;
+        int answer;
+        std::string folder = path->find('/') == std::string::npos
+                                 ? std::string()
+                                 : path->substr(0, path->rfind('/'));
+        do {
+            answer = IDNO;
+            out = std::fopen(path->c_str(), "wb");
+            if (!out && !folder.empty()) {
+                MakeFolderPath(folder);
+                out = std::fopen(path->c_str(), "wb");
+            }
+            if (!out) {
+                if (strcasecmp(name, exeName.c_str()) == 0)
+                    answer = AskNote(
+                        "Fehler beim Schreiben von %s: Das Programm ist vermutlich gerade aktiv.\n\n"
+                        "Beenden Sie %s und klicken Sie auf 'Ja', um den Vorgang zu wiederholen;\n\n"
+                        "Klicken Sie auf 'Nein', um die Installation trotz des Fehlers fortzusetzen;\n\n"
+                        "Klicken Sie auf Abbrechen, um die Installation abzubrechen.",
+                        name, name);
+                else
+                    ShowNote("Fehler beim Schreiben von %s: %s\n", name, std::strerror(errno));
+            }
+        } while (!out && answer == IDYES);
+
+        if (!out) {
+            if (answer == IDCANCEL) {
+                err = kExtractCancelled;
+                ShowNote("Die Installation wurde unvollst\xC3\xA4ndig abgebrochen.");
+            }
+        } else {
+            ListFile(name);
+            for (;;) {
+                int got = unzReadCurrentFile(zip, buffer, unsigned(kBlock));
+                if (got < 0) {
+                    err = got;
+                    ShowNote("error %d with zipfile in unzReadCurrentFile\n", err);
+                    break;
+                }
+                if (got == 0)
+                    break;
+                if (std::fwrite(buffer, 1, size_t(got), out) != size_t(got)) {
+                    ShowNote("error in writing extracted file\n");
+                    err = kExtractWriteError;
+                    break;
+                }
+            }
+            if (std::fclose(out) != 0 && err == 0) {
+                ShowNote("error in writing extracted file\n");
+                err = kExtractWriteError;
+            }
+            if (err == 0) {
+                SetEntryMode(*path, info, strcasecmp(name, exeName.c_str()) == 0);
+                SetEntryFileTimes(*path, info);
+            }
+        }
+    }
+
+    if (err == 0) {
+        err = unzCloseCurrentFile(zip);
+        if (err != UNZ_OK)
+            ShowNote("error %d with zipfile in unzCloseCurrentFile\n", err);
+    } else {
+        unzCloseCurrentFile(zip);
+    }
+    std::free(buffer);
+    return err;
+}
+
+int ExtractAllEntries(unzFile zip, const ExtractProgress& progress, const std::string& exeName)
+{
+    unz_global_info64 global{};
+    int err = unzGetGlobalInfo64(zip, &global);
+    if (err != UNZ_OK)
+        ShowNote("error %d with zipfile in unzGetGlobalInfo \n", err);
+    int total = int(global.number_entry);
+    int result = 0;
+    for (int i = 0; i < total; ++i) {
+        if (progress)
+            progress(total, i);
+        result = ExtractCurrentEntry(zip, exeName);
+        if (result != 0)
+            break;
+        if (i + 1 < total) {
+            result = unzGoToNextFile(zip);
+            if (result != UNZ_OK) {
+                ShowNote("error %d with zipfile in unzGoToNextFile\n", result);
+                break;
+            }
+        }
+    }
+    return result;
+}
+
+}  // namespace
+
+std::optional<std::string> SafeEntryPath(const std::string& name)
+{
+    std::string path = name;
+    for (char& c : path)
+        if (c == '\\')
+            c = '/';
+    if (!path.empty() && path[0] == '/')
+        return std::nullopt;
+    size_t i = 0;
+    while (i <= path.size()) {
+        size_t end = path.find('/', i);
+        if (end == std::string::npos)
+            end = path.size();
+        if (path.compare(i, end - i, "..") == 0 && end - i == 2)
+            return std::nullopt;
+        i = end + 1;
+    }
+    return path;
+}
+
+int MakeFolderPath(const std::string& path)
+{
+    if (path.empty())
+        return 0;
+    std::string copy = path;
+    if (copy.back() == '/')
+        copy.pop_back();
+    if (copy.empty() || MakeOneFolder(copy))
+        return 1;
+    for (size_t i = 1; i <= copy.size(); ++i) {
+        if (i == copy.size() || copy[i] == '/' || copy[i] == '\\') {
+            std::string prefix = copy.substr(0, i);
+            if (!MakeOneFolder(prefix) && errno == ENOENT) {
+                ShowNote("couldn't create directory %s\n", prefix.c_str());
+                return 0;
+            }
+        }
+    }
+    return 1;
+}
+
+int ExtractArchive(const std::string& archiveName, ExtractProgress progress, const std::string& exeName)
+{
+    std::remove(kFileList);
+    zlib_filefunc64_def io;
+    fill_fopen64_filefunc(&io);
+    unzFile zip = unzOpen2_64(archiveName.c_str(), &io);
+    if (!zip)
+        zip = unzOpen2_64((archiveName + ".zip").c_str(), &io);
+    if (!zip) {
+        ShowNote("Cannot open %s or %s.zip\n", archiveName.c_str(), archiveName.c_str());
+        return kExtractCannotOpen;
+    }
+    int result = ExtractAllEntries(zip, progress, exeName);
+    unzClose(zip);
+    return result;
+}
+
+}  // namespace installer

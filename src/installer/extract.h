@@ -1,0 +1,32 @@
+// Unpacks an archive entry by entry into the current directory, recording
+// every file it writes in "files.lst" there.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace installer {
+
+// Called before every entry, folder entries included, with the number of
+// entries and the 0-based index.
+using ExtractProgress = std::function<void(int total, int index)>;
+
+enum : int { kExtractCannotOpen = 1, kExtractWriteError = -1, kExtractCancelled = -104 };
+
+// 0 when every entry went well; otherwise 1 (archive not opened), -1 (write
+// error), -104 (cancelled or out of memory) or an error of the unzip
+// interface. exeName is the program file whose write failure asks the user.
+[[nodiscard]] int ExtractArchive(const std::string& archiveName, ExtractProgress progress,
+                                 const std::string& exeName);
+
+// Creates every level of a folder path; 0 when a level is missing and
+// cannot be made, else 1.
+int MakeFolderPath(const std::string& path);
+
+// The relative path an entry may be written to, with "\" read as a folder
+// separator; nothing for names that would leave the current directory
+// (absolute names, ".." levels).
+std::optional<std::string> SafeEntryPath(const std::string& name);
+
+}  // namespace installer

@@ -1,0 +1,188 @@
+// The install sequence: copy the archive and the installer into the target
+// folder, extract, make the shortcuts, start the program, register the
+// uninstall entry.
+#include <QApplication>
+#include <QDir>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QThread>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "installer/extract.h"
+#include "installer/setup_form.h"
+#include "installer/setup_ui.h"
+#include "installer/shortcuts.h"
+#include "installer/special_folders.h"
+#include "platform/shell.h"
+
+namespace installer {
+
+namespace {
+
+constexpr size_t kCopyBlock = 1024;
+
+// Copies the rest of in from its current position; false on a write error.
+bool CopyRest(FILE* in, FILE* out)
+{
+    char block[kCopyBlock];
+    size_t n;
+    bool ok = true;
+    while ((n = std::fread(block, 1, sizeof block, in)) > 0)
+        if (std::fwrite(block, 1, n, out) != n)
+            ok = false;
+    return ok;
+}
+
+bool CanList(const std::string& folder)
+{
+    DIR* d = opendir(folder.c_str());
+    if (!d)
+        return false;
+    closedir(d);
+    return true;
+}
+
+}  // namespace
+
+void SetupForm::SetProgress(int value)
+{
+    ProgressBar1->setValue(value);
+    ProgressBar1->repaint();
+}
+
+void SetupForm::Pause()
+{
+    if (pauseMs > 0)
+        QThread::msleep(pauseMs);
+}
+
+void SetupForm::ExtractProgress(int total, int index)
+{
+    if (total > 0)
+        SetProgress(index * 80 / total + 10);
+}
+
+void SetupForm::RunInstall()
+{
+    repaint();
+    ShowStatus("ZIP-Archiv kopieren...");
+    FILE* own = std::fopen(ownFile.c_str(), "rb");
+    if (!own) {
+        ShowNote("Open Fehler Modul: %s", std::strerror(errno));
+        return;
+    }
+    int progress = 4;
+    SetProgress(progress);
+    Pause();
+
+    std::string target = Edit1->text().toStdString();
+    if (target.empty()) {
+        // An empty folder would put the copies into the file system's root.
+        std::fclose(own);
+        ShowNote("Bitte geben Sie ein Installations-Verzeichnis an.");
+        return;
+    }
+    // A relative folder is taken from where Setup started; the paths built
+    // after the change into the folder must still point at it.
+    if (target[0] != '/')
+        target = QDir::currentPath().toStdString() + "/" + target;
+    if (!CanList(target))
+        mkdir(target.c_str(), 0777);
+
+    if (FILE* zip = std::fopen((target + "/setup.zip").c_str(), "wb")) {
+        SetProgress(progress += 2);
+        Pause();
+        if (fseeko(own, off_t(payloadOffset), SEEK_SET) == 0)
+            CopyRest(own, zip);
+        std::fclose(zip);
+    }
+
+    ShowStatus("Setup.exe kopieren...");
+    SetProgress(progress += 2);
+    Pause();
+    const std::string uninstaller = target + "/setup.exe";
+    if (FILE* copy = std::fopen(uninstaller.c_str(), "wb")) {
+        std::rewind(own);
+        CopyRest(own, copy);
+        std::fclose(copy);
+        // The copy is the uninstaller that the uninstall entry starts.
+        chmod(uninstaller.c_str(), 0755);
+    }
+    std::fclose(own);
+
+    bool inTarget = chdir(target.c_str()) == 0;
+    SetProgress(progress += 2);
+    Pause();
+    int result;
+    if (inTarget) {
+        result = ExtractArchive(
+            "setup.zip", [this](int total, int index) { ExtractProgress(total, index); }, exeName);
+    } else {
+        // Never extract into whatever folder happens to be current.
+        ShowNote("Cannot open %s or %s.zip\n", "setup.zip", "setup.zip");
+        result = kExtractCannotOpen;
+    }
+    if (result != 0) {
+        ShowStatus("Abbruch nach Fehler.");
+        SetProgress(0);
+        Button2->setEnabled(true);
+        return;
+    }
+
+    const std::string program = target + "/" + exeName;
+    SetProgress(90);
+    Pause();
+    if (CheckBox1->isChecked()) {
+        std::string link = ShortcutPath(GetSpecialFolderPath(CSIDL_DESKTOPDIRECTORY), product);
+        if (int err = CreateShortcut(program, link, product, ""))
+            ShowNote("Fehler beim Anlegen der Verkn\xC3\xBCpfung %s: %s", link.c_str(), std::strerror(err));
+    }
+    SetProgress(94);
+    Pause();
+    if (CheckBox2->isChecked()) {
+        std::string link = ShortcutPath(GetSpecialFolderPath(CSIDL_PROGRAMS), product);
+        if (int err = CreateShortcut(program, link, product, ""))
+            ShowNote("Fehler beim Anlegen der Verkn\xC3\xBCpfung %s: %s", link.c_str(), std::strerror(err));
+    }
+    SetProgress(96);
+    Pause();
+    if (CheckBox3->isChecked()) {
+        platform::ShellStart started = platform::ShellExecute(program);
+        if (started.error != 0 || started.noOpener) {
+            char text[1024];
+            std::snprintf(text, sizeof text, "Error ShellExecuteEx: %s", program.c_str());
+            ShowBox(text, "Fehler");
+        }
+    }
+    SetProgress(98);
+    Pause();
+    // Without a product the key would be the list of all uninstall entries.
+    if (!product.empty()) try {
+        registry = std::make_unique<platform::TRegistry>(platform::KEY_READ | platform::KEY_WRITE,
+                                                         platform::Hive::LocalMachine);
+        if (registry->OpenKey("\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + product, true)) {
+            registry->WriteString("DisplayName", product);
+            registry->WriteString("UninstallString", target + "/setup.exe /u" + product);
+            registry->CloseKey();
+        }
+    } catch (...) {
+        // A store that cannot be written leaves the install as it is.
+    }
+
+    ShowStatus("Installation fertig.");
+    SetProgress(100);
+    Button2->setEnabled(false);
+    if (CheckBox3->isChecked()) {
+        close();
+        QCoreApplication::quit();
+    }
+}
+
+}  // namespace installer

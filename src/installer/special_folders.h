@@ -1,0 +1,16 @@
+// The user's folders that stand in for the shell's special folders.
+#pragma once
+
+#include <string>
+
+namespace installer {
+
+enum : int { CSIDL_PROGRAMS = 2, CSIDL_DESKTOPDIRECTORY = 16, CSIDL_PROGRAM_FILES = 38 };
+
+// CSIDL_PROGRAM_FILES: XDG_DATA_HOME (~/.local/share), where per-user
+// programs live; CSIDL_DESKTOPDIRECTORY: XDG_DESKTOP_DIR, the user-dirs
+// file's entry, else ~/Desktop; CSIDL_PROGRAMS: XDG_DATA_HOME/applications.
+// "" when the folder is unknown (no HOME) or the id is another one.
+std::string GetSpecialFolderPath(int csidl);
+
+}  // namespace installer

@@ -1,0 +1,402 @@
+// The editor's behaviour: caret status, auto-indent, insert mode, page
+// moves, pasted text, find, context help and the font.
+#include <QCheckBox>
+#include <QFile>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextCharFormat>
+
+#include "editor/editor_behaviour.h"
+#include "editor/editor_fixture.h"
+#include "editor/find_dialog.h"
+#include "editor/syntax_colouring.h"
+#include "editor/qt_text.h"
+#include "editor/zp_rich_edit.h"
+
+namespace {
+
+
+QString Lines(int n)
+{
+    QStringList l;
+    for (int i = 1; i <= n; ++i)
+        l << QString("zeile %1").arg(i);
+    return l.join('\n');
+}
+
+// A shown window whose editor has the keyboard focus.
+void FocusEditor(Window& w)
+{
+    w.show();
+    w->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w.w.get()));
+    w->RichEdit1->setFocus();
+    QVERIFY(QTest::qWaitFor([&w] { return w->RichEdit1->hasFocus(); }));
+}
+
+}  // namespace
+
+class EditorBehaviourTest : public QObject {
+    Q_OBJECT
+private slots:
+    void caretStatus_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("position");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("empty editor") << "" << 0 << "Zeile 1 von 0, Zeichen 1";
+        QTest::newRow("start of line 3 of 5") << "a\nbb\nccc\nd\ne" << 5 << "Zeile 3 von 5, Zeichen 1";
+        QTest::newRow("inside a line") << "a\nbb\nccc\nd\ne" << 7 << "Zeile 3 von 5, Zeichen 3";
+        QTest::newRow("after the last line break") << "a\nb\n" << 4 << "Zeile 3 von 2, Zeichen 1";
+    }
+
+    void caretStatus()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, position);
+        QFETCH(QString, status);
+        TempRegistry reg;
+        Window w;
+        w.show();
+        w->RichEdit1->setPlainText(text);
+        PlaceCaret(*w, position);
+        w->ShowCaretStatus();
+        QCOMPARE(w->StatusText(0), status);
+    }
+
+    void pollerRefreshesAfterACaretMove()
+    {
+        TempRegistry reg;
+        Window w;
+        w.show();
+        w->RichEdit1->setPlainText("eins\nzwei");
+        w->SetStatusText(0, "");
+        PlaceCaret(*w, 6);  // a selection change wakes the poller
+        QVERIFY(QTest::qWaitFor([&w] { return w->StatusText(0) == "Zeile 2 von 2, Zeichen 2"; }, 2000));
+        QCOMPARE(w->behaviour->caretPos, 6);
+    }
+
+    void autoIndent_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("newLine");
+        QTest::newRow("blanks and tab") << "  \tprint 1" << "  \t";
+        QTest::newRow("no white space") << "print 1" << "";
+    }
+
+    void autoIndent()
+    {
+        QFETCH(QString, line);
+        QFETCH(QString, newLine);
+        TempRegistry reg;
+        Window w;
+        w.show();
+        w->RichEdit1->setPlainText(line);
+        PlaceCaret(*w, int(line.size()));
+        QTest::keyClick(w->RichEdit1, Qt::Key_Return);
+        QCoreApplication::processEvents();
+        QCOMPARE(w->RichEdit1->document()->findBlockByNumber(1).text(), newLine);
+        QCOMPARE(w->RichEdit1->textCursor().position(), int(line.size()) + 1 + int(newLine.size()));
+    }
+
+    void insertKeyTogglesOverwriteMode()
+    {
+        TempRegistry reg;
+        Window w;
+        w.show();
+        QCOMPARE(w->StatusText(1), QString::fromUtf8("Einfügen"));
+        QTest::keyClick(w->RichEdit1, Qt::Key_Insert);
+        QCOMPARE(w->StatusText(1), QString::fromUtf8("Überschr."));
+        QVERIFY(w->RichEdit1->overwriteMode());
+        QTest::keyClick(w->RichEdit1, Qt::Key_Insert, Qt::ShiftModifier);
+        QTest::keyClick(w->RichEdit1, Qt::Key_Insert, Qt::ControlModifier);
+        QCOMPARE(w->StatusText(1), QString::fromUtf8("Überschr."));
+        QTest::keyClick(w->RichEdit1, Qt::Key_Insert);
+        QCOMPARE(w->StatusText(1), QString::fromUtf8("Einfügen"));
+        QVERIFY(!w->RichEdit1->overwriteMode());
+    }
+
+    void pageDownAddsALineBelowTheTop_data()
+    {
+        QTest::addColumn<int>("firstLine");
+        QTest::addColumn<int>("extra");
+        QTest::newRow("top line 0") << 0 << 0;
+        QTest::newRow("top line 1") << 1 << 0;
+        QTest::newRow("top line 2") << 2 << 1;
+        QTest::newRow("top line 10") << 10 << 1;
+    }
+
+    void pageDownAddsALineBelowTheTop()
+    {
+        QFETCH(int, firstLine);
+        QFETCH(int, extra);
+        TempRegistry reg;
+        Window w;
+        w.show();
+        // The same editor without the window's handling shows the plain page move.
+        TZpRichEdit plain;
+        plain.setLineWrapMode(QPlainTextEdit::NoWrap);
+        plain.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        plain.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        plain.setFont(w->RichEdit1->font());
+        plain.resize(w->RichEdit1->size());
+        plain.show();
+        for (QPlainTextEdit* e : {static_cast<QPlainTextEdit*>(w->RichEdit1), static_cast<QPlainTextEdit*>(&plain)}) {
+            e->setPlainText(Lines(300));
+            QTextCursor c(e->document()->findBlockByNumber(firstLine));
+            e->setTextCursor(c);
+            e->verticalScrollBar()->setValue(firstLine);
+        }
+        QCOMPARE(w->RichEdit1->firstVisibleLine(), firstLine);
+        QTest::keyClick(&plain, Qt::Key_PageDown);
+        QTest::keyClick(w->RichEdit1, Qt::Key_PageDown);
+        QCoreApplication::processEvents();
+        QCoreApplication::processEvents();
+        QCOMPARE(w->RichEdit1->verticalScrollBar()->value(), plain.verticalScrollBar()->value() + extra);
+    }
+
+    void scrollBarPageAddsALineUnlessAtTheTop()
+    {
+        TempRegistry reg;
+        Window w;
+        w.show();
+        w->RichEdit1->setPlainText(Lines(300));
+        QScrollBar* bar = w->RichEdit1->verticalScrollBar();
+        const int page = bar->pageStep();
+        bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
+        QCoreApplication::processEvents();
+        QCOMPARE(bar->value(), page + 1);
+        // Paging back up to the top adds nothing.
+        bar->setValue(page - 3);
+        bar->triggerAction(QAbstractSlider::SliderPageStepSub);
+        QCoreApplication::processEvents();
+        QCOMPARE(bar->value(), 0);
+    }
+
+    void pastedCharactersGetTheEditorFont()
+    {
+        TempRegistry reg;
+        Window w;
+        w.show();
+        w->syntaxColouring = true;
+        w->RichEdit1->setPlainText("print");
+        w->RecolourLines();
+        PlaceCaret(*w, 5);
+        Poll(*w);
+        auto colourAt = [&w](int pos) {
+            QTextCursor c(w->RichEdit1->document());
+            c.setPosition(pos + 1);
+            return c.charFormat().foreground().color();
+        };
+        // One character typed takes the colour before it ...
+        w->RichEdit1->insertPlainText("x");
+        QCOMPARE(colourAt(5), QColor(0, 0, 255));
+        Poll(*w);
+        // ... three at once are pasted text and get the editor's colour.
+        w->RichEdit1->insertPlainText("abc");
+        QCOMPARE(colourAt(6), QColor(0, 0, 0));
+        QCOMPARE(colourAt(8), QColor(0, 0, 0));
+        QVERIFY(w->modified);
+    }
+
+    void multiLinePasteRecoloursTheScript()
+    {
+        TempRegistry reg;
+        Window w;
+        w.show();
+        w->syntaxColouring = true;
+        w->RichEdit1->setPlainText("x");
+        PlaceCaret(*w, 1);
+        Poll(*w);
+        w->RichEdit1->insertPlainText("\nif y\nprint 1");
+        QTextBlock b = w->RichEdit1->document()->findBlockByNumber(1);
+        QTextCursor c(b);
+        c.setPosition(b.position() + 1);
+        QCOMPARE(c.charFormat().foreground().color(), QColor(255, 0, 0));
+        QVERIFY(w->modified);
+    }
+
+    void findSearchesDownwardsUntilNoMoreHits()
+    {
+        TempRegistry reg;
+        Window w;
+        FocusEditor(w);
+        w->RichEdit1->setPlainText("Abc abc\nxabc");
+        PlaceCaret(*w, 0);
+        w->Finden1->trigger();
+        TFindDialog* d = w->behaviour->FindDialog1;
+        QVERIFY(d->isVisible());
+        QCOMPARE(w->behaviour->findTarget.data(), static_cast<QPlainTextEdit*>(w->RichEdit1));
+        d->SetFindText("abc");
+        QList<int> hits;
+        for (int i = 0; i < 3; ++i) {
+            d->findButton->click();
+            hits << w->behaviour->foundPos;
+        }
+        QCOMPARE(hits, (QList<int>{0, 4, 9}));
+        d->findButton->click();
+        QCOMPARE(w->behaviour->foundPos, -1);
+        QCOMPARE(w.boxes.seen, QStringList{"Notiz|Kein Vorkommen des Suchtextes (mehr) gefunden."});
+        // The last hit stays selected.
+        QCOMPARE(w->RichEdit1->textCursor().selectionStart(), 9);
+        QCOMPARE(w->RichEdit1->textCursor().selectedText(), QString("abc"));
+    }
+
+    void findOptions_data()
+    {
+        QTest::addColumn<bool>("matchCase");
+        QTest::addColumn<bool>("wholeWord");
+        QTest::addColumn<int>("hit");
+        QTest::newRow("plain") << false << false << 1;
+        QTest::newRow("match case") << true << false << 10;
+        QTest::newRow("whole word") << false << true << 5;
+        QTest::newRow("both") << true << true << 14;
+    }
+
+    void findOptions()
+    {
+        QFETCH(bool, matchCase);
+        QFETCH(bool, wholeWord);
+        QFETCH(int, hit);
+        TempRegistry reg;
+        Window w;
+        FocusEditor(w);
+        w->RichEdit1->setPlainText("XABC ABC xabc abc");
+        PlaceCaret(*w, 0);
+        w->Finden1->trigger();
+        TFindDialog* d = w->behaviour->FindDialog1;
+        d->SetFindText("abc");
+        d->matchCaseBox->setChecked(matchCase);
+        d->wholeWordBox->setChecked(wholeWord);
+        d->findButton->click();
+        QCOMPARE(w->behaviour->foundPos, hit);
+    }
+
+    void findAgainInTheOutputPane()
+    {
+        TempRegistry reg;
+        Window w;
+        FocusEditor(w);
+        w->RichEdit2->setPlainText("Ausgabe eins\nAusgabe zwei");
+        w->RichEdit2->setFocus();
+        QVERIFY(QTest::qWaitFor([&w] { return w->RichEdit2->hasFocus(); }));
+        w->FindenWiederholen1->trigger();
+        QCOMPARE(w->behaviour->findTarget.data(), w->RichEdit2);
+        w->behaviour->FindDialog1->SetFindText("zwei");
+        w->behaviour->FindDialog1->findButton->click();
+        QCOMPARE(w->RichEdit2->textCursor().selectedText(), QString("zwei"));
+        QCOMPARE(w->RichEdit1->textCursor().hasSelection(), false);
+    }
+
+    void wordAtCaret_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<int>("column");
+        QTest::addColumn<QString>("word");
+        QTest::newRow("inside") << "x = htget(u)" << 7 << "htget";
+        QTest::newRow("at its start") << "x = htget(u)" << 5 << "htget";
+        QTest::newRow("behind, before the parenthesis") << "x = htget(u)" << 10 << "";
+        QTest::newRow("behind, before a blank") << "while x" << 6 << "";
+        QTest::newRow("end of the line") << "print" << 6 << "print";
+        QTest::newRow("umlauts belong to the word") << QString::fromUtf8("a Größe") << 4 << QString::fromUtf8("Größe");
+        QTest::newRow("empty line") << "" << 1 << "";
+    }
+
+    void wordAtCaret()
+    {
+        QFETCH(QString, line);
+        QFETCH(int, column);
+        QFETCH(QString, word);
+        TempRegistry reg;
+        Window w;
+        w->behaviour->caretLineText = ColourLineText(line);
+        w->behaviour->caretColumn = column;
+        QCOMPARE(FromCp1252(w->behaviour->WordAtCaret()), word);
+    }
+
+    void helpOpensThePageOfTheWordAtTheCaret_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<int>("position");
+        QTest::addColumn<QString>("page");
+        QTest::newRow("built-in") << "x = htget(u)" << 6 << "help/helpFunktionen.htm#htget";
+        QTest::newRow("keyword") << "while x" << 2 << "help/helpStruktur.htm#while";
+        QTest::newRow("behind the built-in") << "x = htget(u)" << 9 << "help/index.htm";
+        QTest::newRow("other word") << "Htget" << 1 << "help/index.htm";
+    }
+
+    void helpOpensThePageOfTheWordAtTheCaret()
+    {
+        QFETCH(QString, line);
+        QFETCH(int, position);
+        QFETCH(QString, page);
+        TempRegistry reg;
+        Window w;
+        FocusEditor(w);
+        w->RichEdit1->setPlainText(line);
+        PlaceCaret(*w, position);
+        w->ShowCaretStatus();
+        const QString url = w->behaviour->HelpUrl();
+        QVERIFY2(url.startsWith("file://") && url.endsWith("/" + page), qPrintable(url));
+        // With the focus elsewhere only the help's first page opens.
+        w->RichEdit2->setFocus();
+        QVERIFY(QTest::qWaitFor([&w] { return w->RichEdit2->hasFocus(); }));
+        QVERIFY(w->behaviour->HelpUrl().endsWith("/help/index.htm"));
+    }
+
+    void helpStartsTheViewer()
+    {
+        // A stand-in for xdg-open that writes down its argument.
+        QTemporaryDir bin;
+        const QString out = bin.path() + "/args";
+        WriteFile(bin.path() + "/xdg-open", "#!/bin/sh\nprintf '%s' \"$1\" > " + out.toStdString() + ".tmp && mv " +
+                                                 out.toStdString() + ".tmp " + out.toStdString() + "\n");
+        QFile::setPermissions(bin.path() + "/xdg-open", QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        const QByteArray oldPath = qgetenv("PATH");
+        qputenv("PATH", bin.path().toUtf8() + ":" + oldPath);
+
+        TempRegistry reg;
+        Window w;
+        FocusEditor(w);
+        w->RichEdit1->setPlainText("while x");
+        PlaceCaret(*w, 1);
+        w->ShowCaretStatus();
+        w->Hilfe1->trigger();
+        QVERIFY(QTest::qWaitFor([&out] { return QFile::exists(out); }, 5000));
+        QVERIFY(ReadFile(out).ends_with("/help/helpStruktur.htm#while"));
+        QFile::remove(out);
+        // The tool button does the same.
+        w->ToolButton10->trigger();
+        QVERIFY(QTest::qWaitFor([&out] { return QFile::exists(out); }, 5000));
+        qputenv("PATH", oldPath);
+    }
+
+    void fontApplyKeepsTheSelection()
+    {
+        TempRegistry reg;
+        Window w;
+        w.show();
+        w->RichEdit1->setPlainText("print 1\nprint 2");
+        w->RichEdit2->setPlainText("Ausgabe");
+        QTextCursor c = w->RichEdit1->textCursor();
+        c.setPosition(2);
+        c.setPosition(9, QTextCursor::KeepAnchor);
+        w->RichEdit1->setTextCursor(c);
+        w->modified = false;
+        QFont font(QStringLiteral("DejaVu Sans Mono"), 14);
+        w->behaviour->FontDialog1Apply(font);
+        QCOMPARE(w->RichEdit1->textCursor().selectionStart(), 2);
+        QCOMPARE(w->RichEdit1->textCursor().selectionEnd(), 9);
+        QCOMPARE(w->editorFont.name, std::string("DejaVu Sans Mono"));
+        QCOMPARE(w->editorFont.size, 14u);
+        QCOMPARE(w->RichEdit1->font().pointSize(), 14);
+        QCOMPARE(w->RichEdit2->font().pointSize(), 14);
+        // A new font is no change of the script.
+        QVERIFY(!w->modified);
+    }
+};
+
+QTEST_MAIN(EditorBehaviourTest)
+#include "test_editor_behaviour.moc"

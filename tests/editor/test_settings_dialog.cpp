@@ -1,0 +1,173 @@
+// The settings dialog on a real main window: filling, taking over, the
+// update request, the keys, and the colours after the dialog.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include "editor/settings_dialog.h"
+#include "editor/zp_rich_edit.h"
+#include "editor_fixture.h"
+
+class TestSettingsDialog : public QObject {
+    Q_OBJECT
+private slots:
+    void closeWithoutChangeStoresShownValues();
+    void takeOverCopiesEveryControl_data();
+    void takeOverCopiesEveryControl();
+    void updateRequestOnlyWithClose();
+    void fontStaysAfterCancel();
+    void colouringOffMakesTextBlackAndPlain();
+    void colouringOnRecoloursAfterDialog();
+};
+
+void TestSettingsDialog::closeWithoutChangeStoresShownValues()
+{
+    TempRegistry reg;
+    Window w;
+    w->settings().debugLevel = 2;  // a level only a script sets
+    w->settings().maxRedirects = 7;
+    TForm3 d(&*w);
+    d.show();
+    QVERIFY(!d.Button1->isEnabled());
+    QCOMPARE(d.ComboBox1->currentIndex(), 7);
+    QCOMPARE(d.Edit4->text(), QStringLiteral("15"));
+    d.Button2Click();
+    QCOMPARE(int(w->settings().debugLevel), 1);
+    QCOMPARE(w->settings().maxRedirects, 7);
+    QCOMPARE(w->settings().httpTimeout, 15);
+    QCOMPARE(w->settings().userAgent, std::string("Skimlark"));
+}
+
+void TestSettingsDialog::takeOverCopiesEveryControl_data()
+{
+    QTest::addColumn<QString>("lines");
+    QTest::addColumn<int>("storedRedirects");
+    QTest::addColumn<int>("expectedLines");
+    QTest::addColumn<int>("expectedRedirects");
+    QTest::newRow("plain") << "250" << 3 << 250 << 3;
+    QTest::newRow("zero_kept") << "0" << 0 << 0 << 0;
+    QTest::newRow("non_number_is_0") << "viele" << 5 << 0 << 5;
+    QTest::newRow("leading_digits") << " 42abc" << 20 << 42 << 20;
+    QTest::newRow("redirects_outside_list") << "10" << 25 << 10 << -1;
+}
+
+void TestSettingsDialog::takeOverCopiesEveryControl()
+{
+    QFETCH(QString, lines);
+    QFETCH(int, storedRedirects);
+    QFETCH(int, expectedLines);
+    QFETCH(int, expectedRedirects);
+    TempRegistry reg;
+    Window w;
+    w->settings().maxRedirects = storedRedirects;
+    TForm3 d(&*w);
+    d.show();
+    d.Edit2->setText(lines);
+    QVERIFY(d.Button1->isEnabled());
+    d.Edit3->setText(QString::fromUtf8("Mein Agent ä"));
+    d.CheckBox2->setChecked(!w->autoSave);
+    bool autoSave = !w->autoSave;
+    d.Button1Click();
+    QVERIFY(!d.Button1->isEnabled());
+    QCOMPARE(w->settings().maxOutputLines, expectedLines);
+    QCOMPARE(w->settings().maxRedirects, expectedRedirects);
+    QCOMPARE(w->settings().userAgent, std::string("Mein Agent \xE4"));
+    QCOMPARE(w->autoSave, autoSave);
+}
+
+void TestSettingsDialog::updateRequestOnlyWithClose()
+{
+    TempRegistry reg;
+    Window w;
+    struct Leave {
+        const char* name;
+        bool expected;
+    } cases[] = {{"close", true}, {"cancel_after_take_over", false}, {"escape", false}, {"enter", true}};
+    for (const auto& c : cases) {
+        w->updatePending = false;
+        w->autoUpdate = false;
+        TForm3 d(&*w);
+        d.show();
+        d.CheckBox4->setChecked(true);
+        QByteArray name(c.name);
+        if (name == "close") {
+            d.Button2Click();
+        } else if (name == "cancel_after_take_over") {
+            d.Button1Click();
+            d.Button4Click();
+        } else if (name == "escape") {
+            QTest::keyClick(&d, Qt::Key_Escape);
+        } else {
+            QTest::keyClick(&d, Qt::Key_Return);
+        }
+        QVERIFY2(!d.isVisible(), c.name);
+        QVERIFY2(w->updatePending == c.expected, c.name);
+    }
+}
+
+void TestSettingsDialog::fontStaysAfterCancel()
+{
+    TempRegistry reg;
+    Window w;
+    TForm3 d(&*w);
+    d.chooseFont = [](const QFont&) -> std::optional<QFont> { return QFont(QStringLiteral("DejaVu Sans Mono"), 14); };
+    d.show();
+    d.Schriften1Click();
+    d.Button4Click();
+    QCOMPARE(w->RichEdit1->font().pointSize(), 14);
+    QCOMPARE(w->editorFont.size, 14u);
+    QCOMPARE(w->editorFont.name, std::string("DejaVu Sans Mono"));
+}
+
+void TestSettingsDialog::colouringOffMakesTextBlackAndPlain()
+{
+    TempRegistry reg;
+    Window w;
+    w->SetEditorText("rem eins\r\nprint(1)");
+    QTextCursor c(w->RichEdit1->document());
+    c.setPosition(0);
+    c.setPosition(3, QTextCursor::KeepAnchor);
+    QTextCharFormat red;
+    red.setForeground(QColor(255, 0, 0));
+    red.setFontWeight(QFont::Bold);
+    c.mergeCharFormat(red);
+    w->modified = false;
+    w->trackChanges = true;
+    w->syntaxColouring = false;
+    // The dialog is modal: leave it from inside its own loop.
+    QTimer::singleShot(0, [] {
+        if (auto* d = qobject_cast<TForm3*>(QApplication::activeModalWidget()))
+            d->Button4Click();
+    });
+    w->Programmparameter1Click();
+    QTextCursor check(w->RichEdit1->document());
+    check.setPosition(1);
+    QCOMPARE(check.charFormat().foreground().color(), QColor(0, 0, 0));
+    QCOMPARE(check.charFormat().fontWeight(), int(QFont::Normal));
+    QVERIFY(!w->modified);
+}
+
+void TestSettingsDialog::colouringOnRecoloursAfterDialog()
+{
+    TempRegistry reg;
+    Window w;
+    w->SetEditorText("# eins\r\nprint(1)");
+    w->syntaxColouring = false;
+    QTimer::singleShot(0, [] {
+        if (auto* d = qobject_cast<TForm3*>(QApplication::activeModalWidget())) {
+            d->CheckBox3->setChecked(true);
+            d->Button2Click();
+        }
+    });
+    w->Programmparameter1Click();
+    QVERIFY(w->syntaxColouring);
+    QTextCursor check(w->RichEdit1->document());
+    check.setPosition(1);
+    QVERIFY(check.charFormat().foreground().color() != QColor(0, 0, 0));
+}
+
+QTEST_MAIN(TestSettingsDialog)
+#include "test_settings_dialog.moc"

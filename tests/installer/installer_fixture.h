@@ -1,0 +1,131 @@
+// Shared by the installer tests: archives made with minizip's writer, a
+// private home for every folder the installer touches, and answers for the
+// installer's boxes.
+#pragma once
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <zip.h>
+
+#include "installer/setup_ui.h"
+
+struct ZipEntry {
+    std::string name;
+    std::string data;
+    bool folder = false;
+    unsigned mode = 0;  // Unix permission bits; 0 = archive made elsewhere
+    int year = 2019, month = 4, day = 17, hour = 13, minute = 45, second = 30;  // month 1-based
+    bool stored = false;  // stored without compression, so its bytes are visible
+};
+
+inline bool MakeZip(const QString& path, const std::vector<ZipEntry>& entries)
+{
+    zipFile zip = zipOpen64(QFile::encodeName(path).constData(), APPEND_STATUS_CREATE);
+    if (!zip)
+        return false;
+    bool ok = true;
+    for (const auto& e : entries) {
+        zip_fileinfo info{};
+        info.tmz_date.tm_year = uInt(e.year);
+        info.tmz_date.tm_mon = uInt(e.month - 1);
+        info.tmz_date.tm_mday = uInt(e.day);
+        info.tmz_date.tm_hour = uInt(e.hour);
+        info.tmz_date.tm_min = uInt(e.minute);
+        info.tmz_date.tm_sec = uInt(e.second);
+        uLong madeBy = 20;
+        if (e.mode) {
+            info.external_fa = uLong(e.mode | (e.folder ? 040000 : 0100000)) << 16;
+            madeBy |= 3 << 8;
+        }
+        if (zipOpenNewFileInZip4_64(zip, e.name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr,
+                                    e.stored ? 0 : Z_DEFLATED, e.stored ? 0 : Z_DEFAULT_COMPRESSION, 0,
+                                    -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY, nullptr, 0, madeBy, 0,
+                                    0) != ZIP_OK) {
+            ok = false;
+            break;
+        }
+        if (!e.data.empty() && zipWriteInFileInZip(zip, e.data.data(), unsigned(e.data.size())) != ZIP_OK)
+            ok = false;
+        zipCloseFileInZip(zip);
+    }
+    return zipClose(zip, nullptr) == ZIP_OK && ok;
+}
+
+inline QByteArray ReadAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+inline bool WriteAll(const QString& path, const QByteArray& data)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
+}
+
+// Points HOME, the XDG folders and the settings store into one temporary
+// folder, so no test ever touches the real home.
+class PrivateHome {
+public:
+    PrivateHome()
+    {
+        home_ = dir_.path();
+        qputenv("HOME", home_.toUtf8());
+        qputenv("XDG_DATA_HOME", (home_ + "/data").toUtf8());
+        qputenv("XDG_CONFIG_HOME", (home_ + "/config").toUtf8());
+        qputenv("XDG_DESKTOP_DIR", (home_ + "/Schreibtisch").toUtf8());
+        qputenv("SKIMLARK_REGISTRY_DIR", (home_ + "/registry").toUtf8());
+    }
+    QString path() const { return home_; }
+
+private:
+    QTemporaryDir dir_;
+    QString home_;
+};
+
+// Records every box and answers questions with the next queued answer
+// (Cancel when none is left).
+struct BoxRecorder {
+    struct Box {
+        std::string text, caption;
+        installer::Buttons buttons;
+    };
+    std::vector<Box> boxes;
+    std::vector<int> answers;
+
+    BoxRecorder()
+    {
+        installer::SetNoteHandler([this](const std::string& text, const std::string& caption,
+                                         installer::Buttons buttons) {
+            boxes.push_back({text, caption, buttons});
+            if (buttons == installer::Buttons::Ok)
+                return int(installer::IDOK);
+            if (answers.empty())
+                return int(installer::IDCANCEL);
+            int a = answers.front();
+            answers.erase(answers.begin());
+            return a;
+        });
+    }
+    ~BoxRecorder() { installer::SetNoteHandler({}); }
+    std::vector<std::string> texts() const
+    {
+        std::vector<std::string> t;
+        for (const auto& b : boxes)
+            t.push_back(b.text);
+        return t;
+    }
+    bool any(const char* part) const
+    {
+        for (const auto& b : boxes)
+            if (b.text.find(part) != std::string::npos)
+                return true;
+        return false;
+    }
+};

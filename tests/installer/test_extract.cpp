@@ -1,0 +1,235 @@
+// Unpacking an archive into the current folder: files, file list, times,
+// modes, and every bad input ending in a message instead of a crash or a
+// write outside the folder.
+#include <QDateTime>
+#include <QFileInfo>
+#include <QTest>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <unzip.h>
+
+#include "installer/extract.h"
+#include "installer_fixture.h"
+
+using namespace installer;
+
+class ExtractTest : public QObject {
+    Q_OBJECT
+    std::unique_ptr<QTemporaryDir> outer;  // holds the target folder and what lies beside it
+    QString target;
+    QString oldCwd;
+
+    QString in(const QString& name) const { return target + "/" + name; }
+    QStringList listed() const
+    {
+        QString text = QString::fromUtf8(ReadAll(in("files.lst")));
+        return text.split('\n', Qt::SkipEmptyParts);
+    }
+
+private slots:
+    void init()
+    {
+        oldCwd = QDir::currentPath();
+        outer = std::make_unique<QTemporaryDir>();
+        target = outer->filePath("target");
+        QVERIFY(QDir().mkpath(target));
+        QVERIFY(QDir::setCurrent(target));
+    }
+    void cleanup()
+    {
+        QDir::setCurrent(oldCwd);
+        outer.reset();
+    }
+
+    void extractsFilesFoldersListAndTimes()
+    {
+        QVERIFY(MakeZip(in("setup.zip"),
+                        {{"/", "", true},
+                         {"skimlark", "#!/bin/sh\necho hi\n", false, 0, 2021, 3, 9, 8, 7, 6},
+                         {"doc/", "", true},
+                         {"doc/readme.txt", "Lies mich", false, 0640},
+                         {"lib\\plugins\\one.so", std::string(20000, 'z')}}));
+        QVERIFY(WriteAll(in("files.lst"), "stale\n"));
+        std::vector<std::pair<int, int>> calls;
+        BoxRecorder boxes;
+        int result = ExtractArchive("setup.zip", [&](int t, int i) { calls.emplace_back(t, i); }, "Skimlark");
+        QCOMPARE(result, 0);
+        QVERIFY2(boxes.boxes.empty(), boxes.boxes.empty() ? "" : boxes.boxes[0].text.c_str());
+
+        // Called before every entry, folder entries included.
+        QCOMPARE(calls, (std::vector<std::pair<int, int>>{{5, 0}, {5, 1}, {5, 2}, {5, 3}, {5, 4}}));
+        QCOMPARE(ReadAll(in("skimlark")), QByteArray("#!/bin/sh\necho hi\n"));
+        QCOMPARE(ReadAll(in("doc/readme.txt")), QByteArray("Lies mich"));
+        QCOMPARE(ReadAll(in("lib/plugins/one.so")), QByteArray(20000, 'z'));
+        // Folder entries are made, not listed; the list starts afresh.
+        QCOMPARE(listed(), (QStringList{"skimlark", "doc/readme.txt", "lib\\plugins\\one.so"}));
+
+        // The entry's time as local time, the program file executable (the
+        // header's name matched ignoring case), Unix modes taken over.
+        QCOMPARE(QFileInfo(in("skimlark")).lastModified(), QDateTime(QDate(2021, 3, 9), QTime(8, 7, 6)));
+        QCOMPARE(QFileInfo(in("doc/readme.txt")).lastModified(), QDateTime(QDate(2019, 4, 17), QTime(13, 45, 30)));
+        QVERIFY(QFileInfo(in("skimlark")).isExecutable());
+        struct stat st;
+        QCOMPARE(stat(QFile::encodeName(in("doc/readme.txt")).constData(), &st), 0);
+        QCOMPARE(st.st_mode & 0777, mode_t(0640));
+    }
+
+    void overwritesExistingFilesAndFindsTheZipSuffix()
+    {
+        QVERIFY(MakeZip(in("setup.zip.zip"), {{"a.txt", "new"}}));
+        QVERIFY(WriteAll(in("a.txt"), "old and longer"));
+        BoxRecorder boxes;
+        QCOMPARE(ExtractArchive("setup.zip", {}, "x"), 0);
+        QCOMPARE(ReadAll(in("a.txt")), QByteArray("new"));
+        QVERIFY(boxes.boxes.empty());
+    }
+
+    // Names that would leave the folder are refused; nothing appears outside
+    // it, and the safe entries around them are still written.
+    void neverWritesOutsideTheTarget()
+    {
+        QVERIFY(MakeZip(in("setup.zip"), {{"../escaped.txt", "x"},
+                                          {"sub/../../escaped2.txt", "x"},
+                                          {"..\\escaped3.txt", "x"},
+                                          {outer->filePath("absolute.txt").toStdString(), "x"},
+                                          {"../evil-folder/", "", true},
+                                          {"ok.txt", "fine"},
+                                          {"..name/with.dots", "dots are fine"}}));
+        BoxRecorder boxes;
+        QCOMPARE(ExtractArchive("setup.zip", {}, "x"), 0);
+        QStringList beside = QDir(outer->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+        QCOMPARE(beside, QStringList{"target"});
+        QCOMPARE(ReadAll(in("ok.txt")), QByteArray("fine"));
+        QCOMPARE(ReadAll(in("..name/with.dots")), QByteArray("dots are fine"));
+        QCOMPARE(listed(), (QStringList{"ok.txt", "..name/with.dots"}));
+        QCOMPARE(boxes.boxes.size(), size_t(4));
+        QVERIFY(boxes.any("Unzul\xC3\xA4ssiger Dateiname im Archiv, nicht entpackt: ../escaped.txt"));
+        QVERIFY(SafeEntryPath("a/b\\c") == std::optional<std::string>("a/b/c"));
+        QVERIFY(!SafeEntryPath("a/..").has_value());
+    }
+
+    void badArchivesGiveMessages_data()
+    {
+        QTest::addColumn<QString>("damage");
+        QTest::addColumn<int>("result");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("missing") << "missing" << 1 << "Cannot open setup.zip or setup.zip.zip\n";
+        QTest::newRow("empty") << "empty" << 1 << "Cannot open setup.zip or setup.zip.zip\n";
+        QTest::newRow("truncated") << "truncated" << 1 << "Cannot open setup.zip or setup.zip.zip\n";
+        QTest::newRow("not a zip") << "garbage" << 1 << "Cannot open setup.zip or setup.zip.zip\n";
+        QTest::newRow("damaged data") << "crc" << int(UNZ_CRCERROR)
+                                      << QString("error %1 with zipfile in unzCloseCurrentFile\n").arg(UNZ_CRCERROR);
+    }
+    void badArchivesGiveMessages()
+    {
+        QFETCH(QString, damage);
+        QFETCH(int, result);
+        QFETCH(QString, message);
+        QVERIFY(MakeZip(in("good.zip"), {{"first.txt", "first"}, {"second.txt", "SECRET-PAYLOAD", false, 0, 2019, 4, 17, 13, 45, 30, true}}));
+        QByteArray zip = ReadAll(in("good.zip"));
+        if (damage == "empty")
+            zip.clear();
+        else if (damage == "truncated")
+            zip.truncate(zip.size() / 2);
+        else if (damage == "garbage")
+            zip = QByteArray(4096, 'g');
+        else if (damage == "crc")
+            zip[zip.indexOf("SECRET") + 2] = 'X';
+        if (damage != "missing")
+            QVERIFY(WriteAll(in("setup.zip"), zip));
+        BoxRecorder boxes;
+        QCOMPARE(ExtractArchive("setup.zip", {}, "x"), result);
+        QVERIFY(!boxes.boxes.empty());
+        QCOMPARE(QString::fromStdString(boxes.boxes.back().text), message);
+        if (damage == "crc") {
+            // What was written stays, listed, so an uninstall can remove it.
+            QCOMPARE(listed(), (QStringList{"first.txt", "second.txt"}));
+            QCOMPARE(ReadAll(in("first.txt")), QByteArray("first"));
+        }
+    }
+
+    // The program file cannot be written (here: a folder stands in its
+    // place): the user is asked, and Yes retries, No skips, Cancel stops.
+    void lockedProgramFileAsksTheUser_data()
+    {
+        QTest::addColumn<QList<int>>("answers");
+        QTest::addColumn<int>("result");
+        QTest::addColumn<int>("questions");
+        QTest::addColumn<bool>("laterEntryWritten");
+        QTest::newRow("no: skipped") << QList<int>{IDNO} << 0 << 1 << true;
+        QTest::newRow("yes, then no") << QList<int>{IDYES, IDNO} << 0 << 2 << true;
+        QTest::newRow("cancel") << QList<int>{IDCANCEL} << -104 << 1 << false;
+    }
+    void lockedProgramFileAsksTheUser()
+    {
+        QFETCH(QList<int>, answers);
+        QVERIFY(MakeZip(in("setup.zip"), {{"skimlark", "new program"}, {"bin/skimlark", "other"}, {"later.txt", "l"}}));
+        QVERIFY(QDir().mkpath(in("skimlark")));
+        QVERIFY(QDir().mkpath(in("bin/skimlark")));
+        BoxRecorder boxes;
+        boxes.answers.assign(answers.begin(), answers.end());
+        QTEST(ExtractArchive("setup.zip", {}, "Skimlark"), "result");
+        int questions = 0;
+        for (const auto& b : boxes.boxes)
+            questions += b.buttons == Buttons::YesNoCancel;
+        QTEST(questions, "questions");
+        QVERIFY(boxes.boxes[0].text.rfind("Fehler beim Schreiben von skimlark: Das Programm ist vermutlich gerade aktiv.", 0) == 0);
+        QFETCH(bool, laterEntryWritten);
+        if (laterEntryWritten) {
+            // A name in a subfolder is not the program file: the plain message.
+            QVERIFY(boxes.any("Fehler beim Schreiben von bin/skimlark: Is a directory\n"));
+            QCOMPARE(listed(), QStringList{"later.txt"});
+        } else {
+            QCOMPARE(QString::fromStdString(boxes.boxes.back().text),
+                     QString("Die Installation wurde unvollständig abgebrochen."));
+            QVERIFY(!QFile::exists(in("later.txt")));
+        }
+    }
+
+    void aWriteThatFailsStopsAndIsListed()
+    {
+        QVERIFY(MakeZip(in("setup.zip"), {{"full.bin", std::string(100000, 'f')}, {"after.txt", "a"}}));
+        QVERIFY(QFile::link("/dev/full", in("full.bin")));
+        BoxRecorder boxes;
+        QCOMPARE(ExtractArchive("setup.zip", {}, "x"), -1);
+        QCOMPARE(boxes.texts(), std::vector<std::string>{"error in writing extracted file\n"});
+        QCOMPARE(listed(), QStringList{"full.bin"});
+        QVERIFY(!QFile::exists(in("after.txt")));
+    }
+
+    // Every single damaged byte of a small archive: the extraction ends with
+    // a result, and whatever it writes stays inside the target folder.
+    void damagedBytesNeverEscapeOrCrash()
+    {
+        QVERIFY(MakeZip(outer->filePath("good.zip"), {{"a/", "", true}, {"a/one.txt", "eins"}, {"two.txt", std::string(3000, 't')}}));
+        QByteArray good = ReadAll(outer->filePath("good.zip"));
+        BoxRecorder boxes;
+        for (qsizetype i = 0; i < good.size(); i += 3) {
+            QByteArray bad = good;
+            bad[i] = char(bad[i] ^ 0x5A);
+            QDir(target).removeRecursively();
+            QVERIFY(QDir().mkpath(target));
+            QVERIFY(QDir::setCurrent(target));
+            QVERIFY(WriteAll(in("setup.zip"), bad));
+            int result = ExtractArchive("setup.zip", {}, "x");
+            Q_UNUSED(result);
+            QStringList beside = QDir(outer->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+            QCOMPARE(beside, (QStringList{"good.zip", "target"}));
+        }
+    }
+
+    void folderLevelsThatCannotBeMade()
+    {
+        BoxRecorder boxes;
+        QCOMPARE(MakeFolderPath("a/b/c/"), 1);
+        QVERIFY(QFileInfo(in("a/b/c")).isDir());
+        QCOMPARE(MakeFolderPath("a/b"), 1);  // existing levels are passed over
+        QCOMPARE(MakeFolderPath(""), 0);
+        QVERIFY(WriteAll(in("plain"), "file"));
+        QCOMPARE(MakeFolderPath("plain/sub"), 1);  // the open that follows reports it
+        QVERIFY(boxes.boxes.empty());
+    }
+};
+
+QTEST_GUILESS_MAIN(ExtractTest)
+#include "test_extract.moc"

@@ -1,0 +1,318 @@
+// The install sequence on a real installer (the built Setup program with an
+// archive appended): copies, extraction, shortcuts, uninstall entry, the
+// switches and the licence page, in-process and as a separate program.
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+#include "installer/licence_form.h"
+#include "installer/payload_header.h"
+#include "installer/payload_writer.h"
+#include "installer/setup_form.h"
+#include "installer_fixture.h"
+#include "platform/registry.h"
+
+using namespace installer;
+
+namespace {
+
+const char* const kScript = "#!/bin/sh\necho started > \"$(dirname \"$0\")/started.txt\"\n";
+const char* const kUninstallKey = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Skimlark";
+
+}  // namespace
+
+class InstallTest : public QObject {
+    Q_OBJECT
+    std::unique_ptr<PrivateHome> home;
+    QString oldCwd;
+    QString installer;  // the built installer file
+    QByteArray archive;
+
+    QString homePath(const QString& rel) const { return home->path() + "/" + rel; }
+
+    void makeInstaller(const std::string& header)
+    {
+        QVERIFY(MakeZip(homePath("app.zip"), {{"/", "", true},
+                                              {"skimlark", kScript},
+                                              {"help/", "", true},
+                                              {"help/index.htm", "<p>Hilfe</p>"}}));
+        archive = ReadAll(homePath("app.zip"));
+        installer = homePath("Setup-Skimlark");
+        QCOMPARE(QString::fromStdString(AppendPayload(SKIMLARK_SETUP_BIN, homePath("app.zip").toStdString(),
+                                                      installer.toStdString(), header)),
+                 QString());
+    }
+
+    std::unique_ptr<SetupForm> form(const QStringList& args)
+    {
+        auto f = std::make_unique<SetupForm>(args, installer.toStdString());
+        f->pauseMs = 0;
+        f->show();
+        return f;
+    }
+
+private slots:
+    void init()
+    {
+        oldCwd = QDir::currentPath();
+        home = std::make_unique<PrivateHome>();
+        makeInstaller("Skimlark skimlark|Hinweis des Herstellers|https://www.skimlark.example/|101|0");
+    }
+    void cleanup()
+    {
+        QDir::setCurrent(oldCwd);
+        home.reset();
+    }
+
+    void installsFilesShortcutsAndUninstallEntry()
+    {
+        BoxRecorder boxes;
+        const QString target = homePath("Programme/Skimlark");
+        QVERIFY(QDir().mkpath(homePath("Programme")));
+        auto f = form({"-directory", target});
+        QCOMPARE(f->windowTitle(), QString("Skimlark - Setup V 1.10.0"));
+        QCOMPARE(f->Label3->text(), QString("Hinweis des Herstellers"));
+        QCOMPARE(f->Edit1->text(), target);
+        f->CheckBox1->setChecked(true);
+        f->CheckBox2->setChecked(true);
+        QSignalSpy progress(f->ProgressBar1, &QProgressBar::valueChanged);
+
+        f->Button2->click();  // no licence page: the start message is posted
+        QCoreApplication::sendPostedEvents(f.get(), WM_START_INSTALL);
+
+        QVERIFY2(boxes.boxes.empty(), boxes.boxes.empty() ? "" : boxes.boxes[0].text.c_str());
+        QCOMPARE(f->Label2->text(), QString("Installation fertig."));
+        QVERIFY(!f->Button2->isEnabled());
+        QList<int> positions;
+        for (const auto& call : progress)
+            positions << call.at(0).toInt();
+        QCOMPARE(positions, (QList<int>{4, 6, 8, 10, 30, 50, 70, 90, 94, 96, 98, 100}));
+
+        // The archive part (with the CR LF behind the "$") and the whole installer.
+        QCOMPARE(ReadAll(target + "/setup.zip"), "\r\n" + archive);
+        QCOMPARE(ReadAll(target + "/setup.exe"), ReadAll(installer));
+        QVERIFY(QFileInfo(target + "/setup.exe").isExecutable());
+        QCOMPARE(ReadPayloadHeader((target + "/setup.exe").toStdString()).headerText.substr(0, 18),
+                 std::string("Skimlark skimlark|"));
+        QCOMPARE(ReadAll(target + "/skimlark"), QByteArray(kScript));
+        QVERIFY(QFileInfo(target + "/skimlark").isExecutable());
+        QCOMPARE(ReadAll(target + "/help/index.htm"), QByteArray("<p>Hilfe</p>"));
+        QCOMPARE(ReadAll(target + "/files.lst"), QByteArray("skimlark\nhelp/index.htm\n"));
+
+        for (const QString& link : {homePath("Schreibtisch/Skimlark.desktop"), homePath("data/applications/Skimlark.desktop")}) {
+            QByteArray entry = ReadAll(link);
+            QVERIFY2(entry.startsWith("[Desktop Entry]\n"), qPrintable(link));
+            QVERIFY(entry.contains("\nName=Skimlark\n"));
+            QVERIFY(entry.contains("\nExec=\"" + QFile::encodeName(target) + "/skimlark\"\n"));
+        }
+
+        platform::TRegistry reg(platform::KEY_READ, platform::Hive::LocalMachine);
+        QVERIFY(reg.OpenKeyReadOnly(kUninstallKey));
+        QCOMPARE(QString::fromStdString(reg.ReadString("DisplayName")), QString("Skimlark"));
+        QCOMPARE(QString::fromStdString(reg.ReadString("UninstallString")), target + "/setup.exe /uSkimlark");
+    }
+
+    // A folder whose parent is missing fails cleanly; after the folder is
+    // mended a second start installs and writes the list afresh.
+    void failedStartCanBeRepeated()
+    {
+        BoxRecorder boxes;
+        auto f = form({"-directory", homePath("missing/deeper")});
+        f->RunInstall();
+        QCOMPARE(boxes.texts(), std::vector<std::string>{"Cannot open setup.zip or setup.zip.zip\n"});
+        QCOMPARE(f->Label2->text(), QString("Abbruch nach Fehler."));
+        QCOMPARE(f->ProgressBar1->value(), 0);
+        QVERIFY(f->Button2->isEnabled());
+        QVERIFY(!QFile::exists(homePath("missing")));
+        platform::TRegistry reg(platform::KEY_READ, platform::Hive::LocalMachine);
+        QVERIFY(!reg.KeyExists(kUninstallKey));
+
+        QVERIFY(QDir().mkpath(homePath("missing")));
+        QVERIFY(WriteAll(homePath("missing/deeper"), ""));  // a file in the folder's place
+        boxes.boxes.clear();
+        f->RunInstall();
+        QCOMPARE(f->Label2->text(), QString("Abbruch nach Fehler."));
+        QVERIFY(boxes.any("Cannot open setup.zip"));
+
+        QVERIFY(QFile::remove(homePath("missing/deeper")));
+        QVERIFY(QDir().mkpath(homePath("missing/deeper")));
+        QVERIFY(WriteAll(homePath("missing/deeper/files.lst"), "left over\n"));
+        boxes.boxes.clear();
+        f->RunInstall();
+        QCOMPARE(f->Label2->text(), QString("Installation fertig."));
+        QCOMPARE(ReadAll(homePath("missing/deeper/files.lst")), QByteArray("skimlark\nhelp/index.htm\n"));
+        QVERIFY(boxes.boxes.empty());
+        // No shortcuts were asked for.
+        QVERIFY(!QFile::exists(homePath("Schreibtisch/Skimlark.desktop")));
+    }
+
+    // Installers without a usable archive: the plain Setup program (only the
+    // compiled default header), one cut off in its archive, one cut right
+    // behind its header. Each ends with a message, nothing extracted.
+    void brokenPayloadStopsTheInstall_data()
+    {
+        QTest::addColumn<QString>("which");
+        QTest::newRow("no payload") << "plain";
+        QTest::newRow("archive cut in half") << "half";
+        QTest::newRow("nothing behind the header") << "header";
+    }
+    void brokenPayloadStopsTheInstall()
+    {
+        QFETCH(QString, which);
+        QByteArray all = ReadAll(installer);
+        if (which == "plain")
+            installer = SKIMLARK_SETUP_BIN;
+        else
+            QVERIFY(WriteAll(installer, all.left(all.size() - (which == "half" ? archive.size() / 2 : archive.size()))));
+        BoxRecorder boxes;
+        const QString target = homePath("broken");
+        auto f = form({"-directory", target});
+        if (which == "plain") {
+            QCOMPARE(f->product, std::string("Skimlark"));
+            QCOMPARE(f->exeName, std::string("SkimlarkTest.exe"));
+            QCOMPARE(f->licenceTextNo, 3);
+        }
+        f->RunInstall();
+        QCOMPARE(boxes.texts(), std::vector<std::string>{"Cannot open setup.zip or setup.zip.zip\n"});
+        QCOMPARE(f->Label2->text(), QString("Abbruch nach Fehler."));
+        QVERIFY(!QFile::exists(target + "/files.lst"));
+        QCOMPARE(QDir(target).entryList(QDir::Files), (QStringList{"setup.exe", "setup.zip"}));
+    }
+
+    void folderTextIsChecked()
+    {
+        BoxRecorder boxes;
+        auto f = form({});
+        f->Edit1->clear();
+        f->RunInstall();
+        QCOMPARE(boxes.texts(), std::vector<std::string>{"Bitte geben Sie ein Installations-Verzeichnis an."});
+
+        // A relative folder counts from where Setup started.
+        QVERIFY(QDir::setCurrent(home->path()));
+        f->Edit1->setText("rel/Skimlark");
+        QVERIFY(QDir().mkpath("rel"));
+        f->CheckBox2->setChecked(true);
+        f->RunInstall();
+        QCOMPARE(f->Label2->text(), QString("Installation fertig."));
+        QVERIFY(QFile::exists(homePath("rel/Skimlark/skimlark")));
+        QVERIFY(ReadAll(homePath("data/applications/Skimlark.desktop"))
+                    .contains("Exec=\"" + QFile::encodeName(homePath("rel/Skimlark/skimlark")) + "\""));
+    }
+
+    void switchesSetFolderAndOptions_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<bool>("autostart");
+        QTest::newRow("none") << QStringList{} << "data/Skimlark" << false;
+        QTest::newRow("-autostart alone") << QStringList{"-autostart"} << "data/Skimlark" << true;
+        QTest::newRow("folder with trailing slash") << QStringList{"-directory", "/srv/x/"} << "/srv/x/" << false;
+        QTest::newRow("-directory swallows -autostart") << QStringList{"-directory", "-autostart"} << "-autostart" << true;
+    }
+    void switchesSetFolderAndOptions()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, folder);
+        QFETCH(bool, autostart);
+        BoxRecorder boxes;
+        auto f = form(args);
+        QCOMPARE(f->Edit1->text(), folder.startsWith('/') || folder.startsWith('-') ? folder : homePath(folder));
+        QCOMPARE(f->CheckBox3->isChecked(), autostart);
+        QCOMPARE(f->CheckBox1->isEnabled(), !autostart);
+        QCOMPARE(f->CheckBox3->isEnabled(), !autostart);
+        // The posted start goes with the window, untouched.
+    }
+
+    void ownFileMissingIsReported()
+    {
+        BoxRecorder boxes;
+        SetupForm f({}, homePath("gone").toStdString());
+        f.pauseMs = 0;
+        QCOMPARE(boxes.texts(), std::vector<std::string>{"Open Fehler Modul: No such file or directory"});
+        QCOMPARE(f.product, std::string());
+        QCOMPARE(f.iconId, 1);
+        QCOMPARE(f.licenceTextNo, 1);
+        f.show();
+        f.RunInstall();
+        QCOMPARE(boxes.boxes.size(), size_t(2));
+        QCOMPARE(f.Label2->text(), QString("ZIP-Archiv kopieren..."));
+        QVERIFY(!QFile::exists(homePath("data")));
+    }
+
+    void licencePageMustBeAccepted()
+    {
+        makeInstaller("Skimlark skimlark|n|u|101|2");
+        BoxRecorder boxes;
+        const QString target = homePath("lic");
+        auto f = form({"-directory", target});
+        QCOMPARE(f->licenceTextNo, 2);
+
+        QTimer::singleShot(0, f->licence, [&] { f->licence->Button1->click(); });
+        f->Button2->click();
+        QCOMPARE(boxes.texts(), std::vector<std::string>{"Die Software kann nicht installiert werden, weil Sie die "
+                                                         "Lizenzvereinbarung nicht akzeptiert haben."});
+        QCoreApplication::sendPostedEvents(f.get(), WM_START_INSTALL);
+        QVERIFY(!QFile::exists(target));
+        QVERIFY(f->licence->Memo1->toPlainText().startsWith("Lizenzvereinbarung"));
+
+        boxes.boxes.clear();
+        QTimer::singleShot(0, f->licence, [&] {
+            f->licence->CheckBox1->setChecked(true);
+            f->licence->close();
+        });
+        f->Button2->click();
+        QCoreApplication::sendPostedEvents(f.get(), WM_START_INSTALL);
+        QVERIFY(boxes.boxes.empty());
+        QCOMPARE(f->Label2->text(), QString("Installation fertig."));
+        QVERIFY(QFile::exists(target + "/skimlark"));
+    }
+
+    void unknownLicenceTextStillShowsThePage()
+    {
+        makeInstaller("Skimlark skimlark|n|u|999|7");
+        BoxRecorder boxes;
+        auto f = form({});
+        QTimer::singleShot(0, f->licence, [&] { f->licence->close(); });
+        f->Button2->click();
+        QCOMPARE(boxes.boxes.size(), size_t(2));
+        QCOMPARE(boxes.boxes[0].text, std::string("Fehler: 0 Bytes von Stringtable"));
+        QCoreApplication::removePostedEvents(f.get());
+    }
+
+    // The installer as the user starts it: installs without a window to
+    // answer, starts the program and ends by itself.
+    void builtInstallerRunsWithAutostart()
+    {
+        const QString target = homePath("auto");
+        QProcess setup;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        setup.setProcessEnvironment(env);
+        setup.start(installer, {"-directory", target, "-autostart"});
+        QVERIFY(setup.waitForStarted());
+        if (!setup.waitForFinished(30000)) {
+            setup.kill();
+            setup.waitForFinished();
+            QFAIL("the installer did not end by itself");
+        }
+        QCOMPARE(setup.exitCode(), 0);
+        QCOMPARE(ReadAll(target + "/setup.zip"), "\r\n" + archive);
+        QCOMPARE(ReadAll(target + "/files.lst"), QByteArray("skimlark\nhelp/index.htm\n"));
+        QTRY_COMPARE_WITH_TIMEOUT(ReadAll(target + "/started.txt"), QByteArray("started\n"), 10000);
+        QVERIFY(!QFile::exists(homePath("Schreibtisch/Skimlark.desktop")));
+        QVERIFY(!QFile::exists(homePath("data/applications/Skimlark.desktop")));
+        platform::TRegistry reg(platform::KEY_READ, platform::Hive::LocalMachine);
+        QVERIFY(reg.OpenKeyReadOnly(kUninstallKey));
+        QCOMPARE(QString::fromStdString(reg.ReadString("UninstallString")), target + "/setup.exe /uSkimlark");
+    }
+};
+
+QTEST_MAIN(InstallTest)
+#include "test_install.moc"
