@@ -86,10 +86,7 @@ SetupForm::SetupForm(QStringList arguments, std::string file, QWidget* parent)
     connect(Button2, &QPushButton::clicked, this, &SetupForm::Button2Click);
     connect(Button3, &QPushButton::clicked, this, &SetupForm::Button3Click);
 
-    SetStatusHandler([this](const std::string& text) {
-        Label2->setText(QString::fromUtf8(text));
-        Label2->repaint();
-    });
+    ShowStatusIn(Label2);
 
     PayloadScan scan = ReadPayloadHeader(ownFile);
     if (!scan.opened)

@@ -1,6 +1,7 @@
 #include "installer/setup_ui.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <cstdarg>
@@ -69,6 +70,14 @@ std::string Format(size_t size, const char* format, va_list args)
 
 void SetNoteHandler(NoteHandler handler) { Notes() = std::move(handler); }
 void SetStatusHandler(StatusHandler handler) { Status() = std::move(handler); }
+
+void ShowStatusIn(QLabel* label)
+{
+    SetStatusHandler([label](const std::string& text) {
+        label->setText(QString::fromUtf8(text));
+        label->repaint();
+    });
+}
 
 int ShowNote(const char* format, ...)
 {

@@ -5,6 +5,8 @@
 #include <functional>
 #include <string>
 
+class QLabel;
+
 namespace installer {
 
 enum : int { IDOK = 1, IDCANCEL = 2, IDYES = 6, IDNO = 7 };
@@ -18,6 +20,9 @@ using StatusHandler = std::function<void(const std::string& text)>;
 // running application; the status line then goes nowhere).
 void SetNoteHandler(NoteHandler handler);
 void SetStatusHandler(StatusHandler handler);
+// Shows every status text in label at once, even while the install blocks
+// the event loop.
+void ShowStatusIn(QLabel* label);
 
 // The "Notiz" box with one OK button; printf-style, at most 1,023 bytes.
 int ShowNote(const char* format, ...) __attribute__((format(printf, 1, 2)));

@@ -79,10 +79,7 @@ UninstallForm::UninstallForm(QStringList arguments, std::string file, QWidget* p
         feedback.exec();
     };
 
-    SetStatusHandler([this](const std::string& text) {
-        Label2->setText(QString::fromUtf8(text));
-        Label2->repaint();
-    });
+    ShowStatusIn(Label2);
 }
 
 UninstallForm::~UninstallForm() { SetStatusHandler({}); }

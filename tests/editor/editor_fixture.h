@@ -96,6 +96,15 @@ struct Window {
     std::unique_ptr<TForm1> w;
 };
 
+// "zeile 1" to "zeile n", one per line.
+inline QString NumberedLines(int n)
+{
+    QStringList l;
+    for (int i = 1; i <= n; ++i)
+        l << QString("zeile %1").arg(i);
+    return l.join('\n');
+}
+
 inline void PlaceCaret(TForm1& w, int position)
 {
     QTextCursor c = w.RichEdit1->textCursor();

@@ -5,17 +5,11 @@
 #include <QTest>
 
 #include "editor/zp_rich_edit.h"
+#include "editor/editor_fixture.h"
 #include "editor/zv_splitter.h"
 
 namespace {
 
-QString Lines(int n)
-{
-    QStringList l;
-    for (int i = 1; i <= n; ++i)
-        l << QString("zeile %1").arg(i);
-    return l.join('\n');
-}
 
 // The colours of the gutter's pixels in one column.
 QSet<QRgb> ColumnColours(const QImage& img, int x)
@@ -60,7 +54,7 @@ private slots:
         e.SetGutterTextColor(Qt::blue);
         e.SetGutterBorderColor(Qt::red);
         e.resize(300, 400);
-        e.setPlainText(Lines(3));
+        e.setPlainText(NumberedLines(3));
         e.show();
         QVERIFY(QTest::qWaitForWindowExposed(&e));
         QImage img = e.gutter()->grab().toImage();
@@ -78,7 +72,7 @@ private slots:
         QVERIFY(!inked(img.height() / 2, img.height()));
 
         QSignalSpy scrolled(&e, &TZpRichEdit::OnVericalScroll);
-        e.setPlainText(Lines(200));
+        e.setPlainText(NumberedLines(200));
         e.verticalScrollBar()->setValue(40);
         QCOMPARE(e.firstVisibleLine(), 40);  // the top row shows 41
         QVERIFY(!scrolled.isEmpty());

@@ -18,13 +18,6 @@
 namespace {
 
 
-QString Lines(int n)
-{
-    QStringList l;
-    for (int i = 1; i <= n; ++i)
-        l << QString("zeile %1").arg(i);
-    return l.join('\n');
-}
 
 // A shown window whose editor has the keyboard focus.
 void FocusEditor(Window& w)
@@ -144,7 +137,7 @@ private slots:
         plain.resize(w->RichEdit1->size());
         plain.show();
         for (QPlainTextEdit* e : {static_cast<QPlainTextEdit*>(w->RichEdit1), static_cast<QPlainTextEdit*>(&plain)}) {
-            e->setPlainText(Lines(300));
+            e->setPlainText(NumberedLines(300));
             QTextCursor c(e->document()->findBlockByNumber(firstLine));
             e->setTextCursor(c);
             e->verticalScrollBar()->setValue(firstLine);
@@ -162,7 +155,7 @@ private slots:
         TempRegistry reg;
         Window w;
         w.show();
-        w->RichEdit1->setPlainText(Lines(300));
+        w->RichEdit1->setPlainText(NumberedLines(300));
         QScrollBar* bar = w->RichEdit1->verticalScrollBar();
         const int page = bar->pageStep();
         bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
