@@ -9,8 +9,8 @@
 #include <QPixmap>
 #include <QPushButton>
 
+#include "editor/icons.h"
 #include "platform/maker_server.h"
-#include "platform/shell.h"
 
 namespace {
 
@@ -20,17 +20,11 @@ QPixmap Logo()
     picture.fill(Qt::white);
     QPainter p(&picture);
     p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(0x1f, 0x4e, 0x8c));
-    p.drawRoundedRect(QRectF(1, 4, 28, 28), 6, 6);
-    p.setPen(Qt::white);
-    QFont f(QStringLiteral("Sans Serif"));
-    f.setPixelSize(20);
-    f.setBold(true);
-    p.setFont(f);
-    p.drawText(QRectF(1, 4, 28, 28), Qt::AlignCenter, QStringLiteral("S"));
+    PaintProgramMark(p, QRectF(1, 4, 28, 28));
     p.setPen(QColor(0x1f, 0x4e, 0x8c));
+    QFont f(QStringLiteral("Sans Serif"));
     f.setPixelSize(18);
+    f.setBold(true);
     p.setFont(f);
     p.drawText(QRectF(34, 0, 124, 36), Qt::AlignVCenter | Qt::AlignLeft, QStringLiteral("Skimlark"));
     return picture;
@@ -50,6 +44,14 @@ void AlignRight(QLabel* l, int right)
 {
     l->adjustSize();
     l->move(right - l->width(), l->y());
+}
+
+// A caption stays in front of its right-aligned value: where this system's
+// font makes the value wider than designed, the caption moves left.
+void KeepInFront(QLabel* caption, QLabel* value)
+{
+    if (caption->x() + caption->width() > value->x())
+        caption->move(value->x() - caption->width(), caption->y());
 }
 
 void SetLinkLook(QLabel* label, bool hot)
@@ -96,7 +98,9 @@ TInfoForm::TInfoForm(QWidget* parent) : QDialog(parent)
     Copy = MakeLabel(Panel1, QString::fromUtf8("©"), 9, 70);
     Jahr = MakeLabel(Panel1, QStringLiteral("2004-2007"), 21, 70);
     By = MakeLabel(Panel1, QStringLiteral("by Orvanta Software"), 54, 70);
-    Label2 = MakeLabel(Panel1, QStringLiteral("Orvanta Software, Am Feldrain 7"), 9, 88);
+    // The maker's name stands in the credit line above; the address lines
+    // end before "Mail:" and "Web:".
+    Label2 = MakeLabel(Panel1, QStringLiteral("Am Feldrain 7"), 9, 88);
     Label3 = MakeLabel(Panel1, QStringLiteral("D-99999 Musterstadt"), 9, 106);
     Label4 = MakeLabel(Panel1, QStringLiteral("Mail: "), 168, 88);
     Mail = MakeLabel(Panel1, QString::fromStdString(MailAddress()), 193, 88);
@@ -105,6 +109,8 @@ TInfoForm::TInfoForm(QWidget* parent) : QDialog(parent)
     // Right-aligned labels keep their right edge at the designed width.
     AlignRight(Mail, 304);
     AlignRight(Web, 304);
+    KeepInFront(Label4, Mail);
+    KeepInFront(Label1, Web);
     for (QLabel* link : {Mail, Web}) {
         link->setObjectName(link == Mail ? QStringLiteral("Mail") : QStringLiteral("Web"));
         link->installEventFilter(this);
@@ -117,10 +123,7 @@ TInfoForm::TInfoForm(QWidget* parent) : QDialog(parent)
     connect(Button1, &QPushButton::clicked, this, &TInfoForm::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &TInfoForm::Button2Click);
 
-    openFunction = [](const std::string& url) {
-        platform::ShellStart s = platform::ShellExecute(url);
-        return s.error == 0 && !s.noOpener;
-    };
+    openFunction = OpenOnDesktop;
     boxFunction = [this](const QString& text, const QString& caption, int flags) {
         return ShowMessageBox(this, text, caption, flags);
     };
@@ -181,8 +184,7 @@ void TInfoForm::MailClick()
 
 void TInfoForm::Open(const std::string& url)
 {
-    if (!openFunction(url))
-        boxFunction(QStringLiteral("Error ShellExecuteEx"), QStringLiteral("Fehler"), MB_OK);
+    ReportNotOpened(openFunction(url), url, boxFunction);
 }
 
 void TInfoForm::LinkMouseEnter(QLabel* label)

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "editor/desktop_open.h"
 #include "editor/message_box.h"
 
 class QLabel;
@@ -39,8 +40,8 @@ public:
     // while no link label has changed it.
     std::optional<QCursor> savedCursor;
 
-    // Opens a URL with the desktop; false when that failed. Tests replace it.
-    std::function<bool(const std::string& url)> openFunction;
+    // Opens a URL with the desktop. Tests replace it.
+    std::function<Opened(const std::string& url)> openFunction;
     BoxFunction boxFunction;
 
     void Button1Click();

@@ -3,13 +3,13 @@
 #include <QAction>
 #include <QApplication>
 #include <QKeyEvent>
-#include <QProcess>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCharFormat>
 #include <QTextDocument>
 #include <QUrl>
 
+#include "editor/desktop_open.h"
 #include "editor/find_dialog.h"
 #include "editor/main_window.h"
 #include "editor/qt_text.h"
@@ -76,7 +76,7 @@ EditorBehaviour::EditorBehaviour(TForm1& form) : form_(form)
     connect(edit->document(), &QTextDocument::contentsChanged, this, &EditorBehaviour::RichEdit1Change);
     connect(edit->verticalScrollBar(), &QScrollBar::actionTriggered, this,
             &EditorBehaviour::RichEdit1VericalScroll);
-    lineCount = edit->document()->blockCount();
+    lineCount = ListedLines(edit->document());
 
     FindDialog1 = new TFindDialog(&form_);
     connect(FindDialog1, &TFindDialog::OnFind, this, &EditorBehaviour::FindDialog1Find);
@@ -236,7 +236,9 @@ void EditorBehaviour::RichEdit1Change()
                 range.setPosition(c);
                 range.setPosition(start, QTextCursor::KeepAnchor);
                 QTextCharFormat f;
-                f.setFontFamilies({FromNative(form_.editorFont.name)});
+                // The family the editor shows, which is installed; the
+                // stored name may not be.
+                f.setFontFamilies({edit->font().family()});
                 f.setFontPointSize(form_.editorFont.size > 0 ? double(form_.editorFont.size) : 9.0);
                 f.setForeground(ColourOf(form_.editorFont.color));
                 range.mergeCharFormat(f);
@@ -244,7 +246,7 @@ void EditorBehaviour::RichEdit1Change()
             form_.trackChanges = tracking;
         }
     }
-    const int lines = doc->blockCount();
+    const int lines = ListedLines(doc);
     const int before = lineCount;
     lineCount = lines;
     if (lines - before > 1 || before - lines > 1)
@@ -333,8 +335,10 @@ QString EditorBehaviour::HelpUrl() const
 
 void EditorBehaviour::Hilfe1Click()
 {
-    // Whether the viewer started is not looked at.
-    QProcess::startDetached(QStringLiteral("xdg-open"), {HelpUrl()});
+    // Whether the viewer started is not looked at; only a desktop without
+    // any opener is reported, since then nothing at all would happen.
+    const std::string url = ToNative(HelpUrl());
+    ReportNotOpened(OpenOnDesktop(url), url, form_.boxFunction, false);
 }
 
 void EditorBehaviour::FontDialog1Apply(const QFont& font)

@@ -87,3 +87,34 @@ QIcon ToolIconImage(ToolIcon which)
     p.end();
     return QIcon(pm);
 }
+
+void PaintProgramMark(QPainter& p, const QRectF& square)
+{
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0x1f, 0x4e, 0x8c));
+    const qreal radius = square.width() * 6 / 28;
+    p.drawRoundedRect(square, radius, radius);
+    p.setPen(Qt::white);
+    QFont f(QStringLiteral("Sans Serif"));
+    f.setPixelSize(qMax(1, int(square.height() * 20 / 28)));
+    f.setBold(true);
+    p.setFont(f);
+    p.drawText(square, Qt::AlignCenter, QStringLiteral("S"));
+    p.restore();
+}
+
+QIcon ProgramIcon()
+{
+    QIcon icon;
+    for (int size : {16, 32, 48, 64}) {
+        QPixmap pm(size, size);
+        pm.fill(Qt::transparent);
+        QPainter p(&pm);
+        PaintProgramMark(p, QRectF(0, 0, size, size));
+        p.end();
+        icon.addPixmap(pm);
+    }
+    return icon;
+}

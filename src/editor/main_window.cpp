@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFileDialog>
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QFrame>
 #include <QLabel>
 #include <QMenuBar>
@@ -24,6 +26,7 @@
 #include "editor/gui_queue.h"
 #include "editor/history.h"
 #include "editor/icons.h"
+#include "editor/plain_text_pane.h"
 #include "editor/qt_text.h"
 #include "editor/syntax_colouring.h"
 #include "editor/zp_rich_edit.h"
@@ -39,11 +42,30 @@
 
 namespace {
 
+// An installed monospaced family: the system's fixed font, else the first
+// fixed-pitch family there is.
+QString MonospacedFamily()
+{
+    const QFontInfo fixed(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    if (fixed.fixedPitch() && QFontDatabase::hasFamily(fixed.family()))
+        return fixed.family();
+    for (const QString& family : QFontDatabase::families())
+        if (QFontDatabase::isFixedPitch(family))
+            return family;
+    return fixed.family();
+}
+
 QFont FontOf(const platform::EditorFontSetting& f)
 {
     QFont font(FromNative(f.name));
     font.setStyleHint(QFont::TypeWriter);
     font.setPointSize(f.size > 0 ? int(f.size) : 9);
+    // A family that is not installed ("Courier New" on most Linux desktops)
+    // would be matched to whatever the system likes, often a proportional
+    // font; the editor gets an installed monospaced one. The setting keeps
+    // its name.
+    if (!QFontDatabase::hasFamily(font.family()))
+        font.setFamily(MonospacedFamily());
     return font;
 }
 
@@ -169,6 +191,7 @@ void TForm1::CompilePatterns()
 void TForm1::CreateComponents()
 {
     setWindowTitle(QStringLiteral("Skimlark"));
+    setWindowIcon(ProgramIcon());
     resize(806, 560);
 
     CreateMenus();
@@ -199,7 +222,7 @@ void TForm1::CreateComponents()
     RichEdit1->SetGutterBorderColor(QColor(128, 128, 128));
     RichEdit1->SetTopOffset(2);
 
-    RichEdit2 = new QPlainTextEdit(ZvSplitter1);
+    RichEdit2 = new PlainTextPane(ZvSplitter1);
     RichEdit2->setObjectName(QStringLiteral("RichEdit2"));
     QFont outFont(QStringLiteral("Courier New"));
     outFont.setStyleHint(QFont::TypeWriter);
@@ -229,6 +252,9 @@ void TForm1::CreateComponents()
         panels[i]->setFrameShadow(QFrame::Sunken);
         StatusBar1->addWidget(panels[i], i == 0 ? 1 : 0);
     }
+    // Panel 0 takes what the bar leaves; a long text is cut off there
+    // instead of widening the window.
+    panels[0]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     setStatusBar(StatusBar1);
     StatusBar1Resize();
 
@@ -430,14 +456,14 @@ void TForm1::FormShow()
     RichEdit1->moveCursor(QTextCursor::Start);
     RichEdit2->setFont(FontOf(editorFont));
     LoadInitialScript();
-    // Disabled before the command line's run starts, so that run can be
-    // stopped with the tool button like any other.
-    ToolButton4->setEnabled(false);
     if (autoRun)
         RunScript(false);
     behaviour->FormShow();
     trackSelection = true;
     StatusBar1Resize();
+    // Only after the command line's run has started: that run, which ends
+    // the program, is stopped with Esc or the menu, not the tool button.
+    ToolButton4->setEnabled(false);
     if (!autoRun)
         updatePending = true;
 }
@@ -531,6 +557,7 @@ void TForm1::SetSaveControls(bool enabled)
 
 void TForm1::OnEditorChanged()
 {
+    SyncRunLines();
     if (!trackChanges)
         return;
     modified = true;

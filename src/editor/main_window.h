@@ -99,7 +99,9 @@ public:
     // --- state shared with the runs -------------------------------------------
     // The run of the current or last run; deleted at the next run start.
     std::unique_ptr<Skript> skript;
-    // The run's lines (Windows-1252), taken from the editor at run start.
+    // The run's lines (Windows-1252): the editor's lines from the run start on;
+    // lines the recorder inserts, and a script opened while the run waits for
+    // the browser window, reach the run.
     std::vector<std::string> scriptLines;
     StringMap functionNames, keywords;
 
@@ -161,6 +163,11 @@ public:
 
     void OnScriptInput();
     void OnScriptBrowse(const std::string& url);
+    // The run's lines follow the editor while the run waits for the browser window.
+    void SyncRunLines();
+    // Inserts a line before editor line index (at the end when index is the
+    // line count); the run's lines follow.
+    void InsertScriptLine(int index, const QString& line);
     void OnOpenScript();
     void OnExitAfterRun();
     void OnAutoIndent(const std::string& text);

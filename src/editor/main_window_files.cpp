@@ -16,7 +16,7 @@
 
 namespace {
 
-const QString kFilter = QStringLiteral("Skimlarkdateien (*.skl);;Alle Dateien (*)");
+const QString kFilter = QStringLiteral("Skimlarkdateien (*.skl);;Alle Dateien (*.*)");
 
 // The hourglass while a file is read or written.
 class WaitCursor {
@@ -165,6 +165,9 @@ void TForm1::LoadInitialScript()
             Anhalten1->setEnabled(false);
             ToolButton9->setEnabled(false);
             ShowLineCount();
+            // A short script changes the line count too little for the
+            // change handling to colour it.
+            RecolourLines();
             PostMessageTo(this, WM_CAPTION_REFRESH);
         } catch (const std::exception& e) {
             if (!scriptPath.empty())

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QTextBlock>
+#include <QTextDocument>
 #include <chrono>
 #include <thread>
 
@@ -81,11 +82,11 @@ void TForm1::Anhalten1Click()
 
 void TForm1::ToolButton4Click()
 {
-    if (skript)
-        skript->wake();
-    if (browser)
-        browser->closeBrowser();
+    // The stop goes first, so the one wake-up the run gets ends it; an open
+    // browser window wakes the run itself when it closes.
     Anhalten1Click();
+    if (!(browser && browser->closeBrowser()) && skript)
+        skript->wake();
 }
 
 void TForm1::Unterbrechen1Click()
@@ -140,7 +141,9 @@ bool TForm1::Dispatch(QEvent* e)
     case 18:  // WM_QUIT, posted by checkversion: ends the loop without the close handling
         if (!m)
             return QMainWindow::event(e);
-        QCoreApplication::quit();
+        // Not quit(): since Qt 6 that closes every window first, which would
+        // write the settings and could ask to save the script.
+        QCoreApplication::exit(0);
         return true;
     default:
         return QMainWindow::event(e);
@@ -171,6 +174,34 @@ void TForm1::OnScriptBrowse(const std::string& url)
     // Without a browser window the run cannot go on with the page.
     skript->setError(W("Das Browserfenster ist nicht verfügbar."), skript->curLine);
     skript->wake();
+}
+
+void TForm1::SyncRunLines()
+{
+    // The run reads its lines only while it waits for the browser window;
+    // until then it keeps the lines it has.
+    if (skript && skript->running && browser && browser->shown())
+        scriptLines = EditorLines();
+}
+
+void TForm1::InsertScriptLine(int index, const QString& line)
+{
+    QTextDocument* doc = RichEdit1->document();
+    const int count = int(EditorLines().size());
+    QTextCursor c(doc);
+    if (index < count) {
+        c = QTextCursor(doc->findBlockByNumber(index));
+        c.insertText(line + QLatin1Char('\n'));
+    } else {
+        c.movePosition(QTextCursor::End);
+        if (c.block().text().isEmpty() && c.block().blockNumber() == count) {
+            c.insertText(line + QLatin1Char('\n'));
+        } else {
+            c.insertText(QLatin1Char('\n') + line);
+        }
+    }
+    if (skript)
+        scriptLines = EditorLines();
 }
 
 void TForm1::OnOpenScript()

@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFontDialog>
+#include <QFontInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -12,12 +13,14 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "editor/browser_link.h"
 #include "editor/editor_behaviour.h"
 #include "editor/main_window.h"
 #include "editor/qt_text.h"
 #include "editor/zp_rich_edit.h"
 #include "interpreter/texts.h"
 #include "platform/app_settings.h"
+#include "platform/maker_server.h"
 
 namespace {
 
@@ -114,11 +117,16 @@ TForm3::TForm3(TForm1* owner) : QDialog(owner), form1_(owner)
     connect(ComboBox1, &QComboBox::activated, this, &TForm3::Changed);
 
     chooseFont = [this](const QFont& initial) -> std::optional<QFont> {
-        bool ok = false;
-        QFont f = QFontDialog::getFont(&ok, initial, this, QString(), QFontDialog::DontUseNativeDialog);
-        if (!ok)
+        QFontDialog dialog(initial, this);
+        dialog.setOption(QFontDialog::DontUseNativeDialog);
+        // No effects section: underline and strike-out are no font of the
+        // editor. Qt's dialog has no option for that, so its group is hidden.
+        for (QCheckBox* effect : dialog.findChildren<QCheckBox*>())
+            if (QWidget* group = effect->parentWidget(); group && group != &dialog)
+                group->hide();
+        if (dialog.exec() != QDialog::Accepted)
             return std::nullopt;
-        return f;
+        return dialog.selectedFont();
     };
 
     // Centred on the main window.
@@ -199,19 +207,28 @@ void TForm3::keyPressEvent(QKeyEvent* e)
     }
 }
 
-// The probe needs the browser window's user-agent mode, which the window's
-// link does not offer: the dialog says so instead of pretending a result.
+// The maker's probe page shows the browser's own User-Agent in a form; its
+// submission in the browser window hands the text over.
 void TForm3::Button3Click()
 {
     form1_->settings().userAgent = ToCp1252(Edit3->text());
-    form1_->boxFunction(U("Das Ermitteln des User-Agents ist ohne das Browserfenster nicht verfügbar."),
-                        QStringLiteral("Hinweis"), MB_OK);
+    if (form1_->browser)
+        form1_->browser->showProbe(platform::MakerUrl("/php/browser.php"));
+    else
+        form1_->boxFunction(U("Das Ermitteln des User-Agents ist ohne das Browserfenster nicht verfügbar."),
+                            QStringLiteral("Hinweis"), MB_OK);
     Edit3->setText(FromCp1252(form1_->settings().userAgent));
 }
 
 void TForm3::Schriften1Click()
 {
-    if (std::optional<QFont> f = chooseFont(form1_->RichEdit1->font()))
+    // The font as the editor shows it: a family the dialog lists, so that OK
+    // without a choice keeps the editor as it is.
+    const QFontInfo shown(form1_->RichEdit1->font());
+    QFont initial(shown.family(), shown.pointSize());
+    initial.setStyle(shown.style());
+    initial.setWeight(QFont::Weight(shown.weight()));
+    if (std::optional<QFont> f = chooseFont(initial))
         ApplyEditorFont(*form1_, *f);
 }
 

@@ -10,7 +10,6 @@
 #include "platform/maker_server.h"
 #include "platform/process_memory.h"
 #include "platform/route_table.h"
-#include "platform/shell.h"
 
 namespace {
 
@@ -64,10 +63,7 @@ UpdateCheck::UpdateCheck(TForm1& form) : QObject(&form), form_(form)
     Timer2->start();
 
     hasDefaultRoute = [this] { return HasDefaultRoute(); };
-    openFunction = [](const std::string& url) {
-        platform::ShellStart s = platform::ShellExecute(url);
-        return s.error == 0 && !s.noOpener;
-    };
+    openFunction = OpenOnDesktop;
     boxFunction = [this](const QString& text, const QString& caption, int flags) {
         if ((flags & 0xF) == kYesNo)
             return YesNoBox(&form_, text, caption);
@@ -114,7 +110,9 @@ std::string UpdateCheck::FetchLatestVersion()
     client.readTimeoutMs = 30000;
     HttpRequest request;
     request.url = platform::MakerUrl(kVersionQuery);
-    request.userAgent = "Mozilla/3.0 (compatible; Skimlark)";
+    // The version query sends a fixed User-Agent of its own, not the one
+    // the settings give the scripts.
+    request.userAgent = "Mozilla/3.0 (compatible; Indy Library)";
     std::string body;
     request.bodyBuffer = &body;
     HttpReply reply = platform::FetchFollowingRedirects(client, request);
@@ -141,8 +139,7 @@ bool UpdateCheck::AskForDownload(const std::string& version)
 
 void UpdateCheck::Open(const std::string& url)
 {
-    if (!openFunction(url))
-        boxFunction(QStringLiteral("Error ShellExecuteEx"), QStringLiteral("Fehler"), MB_OK);
+    ReportNotOpened(openFunction(url), url, boxFunction);
 }
 
 void UpdateCheck::OpenDownloadPage()

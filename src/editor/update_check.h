@@ -9,6 +9,7 @@
 #include <functional>
 #include <string>
 
+#include "editor/desktop_open.h"
 #include "editor/message_box.h"
 
 class QTimer;
@@ -30,7 +31,7 @@ public:
     // What tests replace: the route lookup, the opening of pages, the boxes
     // and where the process memory is read.
     std::function<bool()> hasDefaultRoute;
-    std::function<bool(const std::string& url)> openFunction;
+    std::function<Opened(const std::string& url)> openFunction;
     BoxFunction boxFunction;
     std::string statmPath = "/proc/self/statm";
 

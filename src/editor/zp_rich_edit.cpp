@@ -18,7 +18,7 @@ void ZpGutter::paintEvent(QPaintEvent* event)
 }
 
 TZpRichEdit::TZpRichEdit(QWidget* parent)
-    : QPlainTextEdit(parent),
+    : PlainTextPane(parent),
       gutter_(new ZpGutter(this)),
       // The inactive-caption colours of the system; the border starts black.
       gutterColor_(67, 78, 84),

@@ -3,8 +3,9 @@
 #pragma once
 
 #include <QColor>
-#include <QPlainTextEdit>
 #include <QWidget>
+
+#include "editor/plain_text_pane.h"
 
 class TZpRichEdit;
 
@@ -21,7 +22,7 @@ private:
     TZpRichEdit* editor_;
 };
 
-class TZpRichEdit : public QPlainTextEdit {
+class TZpRichEdit : public PlainTextPane {
     Q_OBJECT
     Q_PROPERTY(int GutterSize READ GutterSize WRITE SetGutterSize)
     Q_PROPERTY(QColor GutterColor READ GutterColor WRITE SetGutterColor)

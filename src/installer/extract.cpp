@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -11,7 +12,9 @@
 #include <unistd.h>
 
 #include <unzip.h>
+#include <zlib.h>
 
+#include "installer/confined_files.h"
 #include "installer/setup_ui.h"
 
 namespace installer {
@@ -20,17 +23,15 @@ namespace {
 
 constexpr size_t kBlock = 8192;
 constexpr const char* kFileList = "files.lst";
-
-bool MakeOneFolder(const std::string& path)
-{
-    return mkdir(path.c_str(), 0777) == 0;
-}
+// The installation's own files beside the extracted ones: an entry of that
+// name would replace the install record or the uninstaller.
+constexpr const char* kReservedNames[] = {"files.lst", "setup.zip", "setup.exe"};
 
 void ListFile(const char* name)
 {
     // Opened and closed for every file, so the list on disk is complete even
     // when a later entry stops the run.
-    if (FILE* list = std::fopen(kFileList, "a")) {
+    if (FILE* list = OpenBelow(".", kFileList, true)) {
         std::fprintf(list, "%s\n", name);
         std::fclose(list);
     }
@@ -38,7 +39,7 @@ void ListFile(const char* name)
 
 // The entry's DOS time, read as local time, becomes the file's modification
 // time; the access time is kept. Linux has no settable creation time.
-void SetEntryFileTimes(const std::string& path, const unz_file_info64& info)
+void SetEntryFileTimes(int fd, const unz_file_info64& info)
 {
     std::tm t{};
     t.tm_sec = int(info.tmu_date.tm_sec);
@@ -56,12 +57,13 @@ void SetEntryFileTimes(const std::string& path, const unz_file_info64& info)
     times[0].tv_nsec = UTIME_OMIT;
     times[1].tv_sec = when;
     times[1].tv_nsec = 0;
-    utimensat(AT_FDCWD, path.c_str(), times, 0);
+    futimens(fd, times);
 }
 
 // Archives made on Unix carry the file mode; the program file must be
 // executable even when the archive says nothing, or it cannot be started.
-void SetEntryMode(const std::string& path, const unz_file_info64& info, bool isExe)
+// The user's umask holds as for any file the process creates.
+void SetEntryMode(int fd, const unz_file_info64& info, bool isExe, mode_t umask)
 {
     mode_t mode = 0;
     if ((info.version >> 8) == 3)
@@ -69,10 +71,10 @@ void SetEntryMode(const std::string& path, const unz_file_info64& info, bool isE
     if (isExe)
         mode |= 0755;
     if (mode != 0)
-        chmod(path.c_str(), mode);
+        fchmod(fd, mode & ~umask);
 }
 
-int ExtractCurrentEntry(unzFile zip, const std::string& exeName)
+int ExtractCurrentEntry(unzFile zip, const std::string& exeName, mode_t umask)
 {
     char name[256];
     unz_file_info64 info;
@@ -110,6 +112,7 @@ int ExtractCurrentEntry(unzFile zip, const std::string& exeName)
         return 0;
     }
 
+    bool incomplete = false;
     err = unzOpenCurrentFilePassword(zip, nullptr);
     if (err != UNZ_OK) {
         ShowNote("error %d with zipfile in unzOpenCurrentFilePassword\n", err);
@@ -121,10 +124,10 @@ int ExtractCurrentEntry(unzFile zip, const std::string& exeName)
                                  : path->substr(0, path->rfind('/'));
         do {
             answer = IDNO;
-            out = std::fopen(path->c_str(), "wb");
+            out = OpenBelow(".", *path);
             if (!out && !folder.empty()) {
                 MakeFolderPath(folder);
-                out = std::fopen(path->c_str(), "wb");
+                out = OpenBelow(".", *path);
             }
             if (!out) {
                 if (strcasecmp(name, exeName.c_str()) == 0)
@@ -146,6 +149,8 @@ int ExtractCurrentEntry(unzFile zip, const std::string& exeName)
             }
         } else {
             ListFile(name);
+            std::uint64_t size = 0;
+            uLong crc = crc32(0L, Z_NULL, 0);
             for (;;) {
                 int got = unzReadCurrentFile(zip, buffer, unsigned(kBlock));
                 if (got < 0) {
@@ -155,25 +160,36 @@ int ExtractCurrentEntry(unzFile zip, const std::string& exeName)
                 }
                 if (got == 0)
                     break;
+                size += unsigned(got);
+                crc = crc32(crc, static_cast<const Bytef*>(buffer), unsigned(got));
                 if (std::fwrite(buffer, 1, size_t(got), out) != size_t(got)) {
                     ShowNote("error in writing extracted file\n");
                     err = kExtractWriteError;
                     break;
                 }
             }
-            if (std::fclose(out) != 0 && err == 0) {
+            // minizip checks the checksum only when the data reached the
+            // declared size; data that end early must not pass either.
+            incomplete = err == 0 && (size != info.uncompressed_size || crc != info.crc);
+            if (std::fflush(out) != 0 && err == 0) {
                 ShowNote("error in writing extracted file\n");
                 err = kExtractWriteError;
             }
-            if (err == 0) {
-                SetEntryMode(*path, info, strcasecmp(name, exeName.c_str()) == 0);
-                SetEntryFileTimes(*path, info);
+            if (err == 0 && !incomplete) {
+                SetEntryMode(fileno(out), info, strcasecmp(name, exeName.c_str()) == 0, umask);
+                SetEntryFileTimes(fileno(out), info);
+            }
+            if (std::fclose(out) != 0 && err == 0) {
+                ShowNote("error in writing extracted file\n");
+                err = kExtractWriteError;
             }
         }
     }
 
     if (err == 0) {
         err = unzCloseCurrentFile(zip);
+        if (err == UNZ_OK && incomplete)
+            err = UNZ_CRCERROR;
         if (err != UNZ_OK)
             ShowNote("error %d with zipfile in unzCloseCurrentFile\n", err);
     } else {
@@ -183,8 +199,24 @@ int ExtractCurrentEntry(unzFile zip, const std::string& exeName)
     return err;
 }
 
+// An end record may count fewer entries than the central directory holds;
+// minizip then stops early and the rest would be left out unnoticed. True
+// when another directory record follows the last counted one.
+bool HasUncountedEntry(unzFile zip, int counted)
+{
+    if (counted == 0)
+        return unzGoToFirstFile(zip) == UNZ_OK;
+    unz_file_info64 info;
+    if (unzGetCurrentFileInfo64(zip, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK)
+        return false;
+    // A directory record is 46 bytes followed by its name, extra field and comment.
+    ZPOS64_T next = unzGetOffset64(zip) + 46 + info.size_filename + info.size_file_extra + info.size_file_comment;
+    return unzSetOffset64(zip, next) == UNZ_OK;
+}
+
 int ExtractAllEntries(unzFile zip, const ExtractProgress& progress, const std::string& exeName)
 {
+    const mode_t umask = ProcessUmask();
     unz_global_info64 global{};
     int err = unzGetGlobalInfo64(zip, &global);
     if (err != UNZ_OK)
@@ -194,7 +226,7 @@ int ExtractAllEntries(unzFile zip, const ExtractProgress& progress, const std::s
     for (int i = 0; i < total; ++i) {
         if (progress)
             progress(total, i);
-        result = ExtractCurrentEntry(zip, exeName);
+        result = ExtractCurrentEntry(zip, exeName, umask);
         if (result != 0)
             break;
         if (i + 1 < total) {
@@ -205,6 +237,10 @@ int ExtractAllEntries(unzFile zip, const ExtractProgress& progress, const std::s
             }
         }
     }
+    if (result == 0 && HasUncountedEntry(zip, total)) {
+        result = UNZ_BADZIPFILE;
+        ShowNote("error %d with zipfile in unzGoToNextFile\n", result);
+    }
     return result;
 }
 
@@ -212,21 +248,34 @@ int ExtractAllEntries(unzFile zip, const ExtractProgress& progress, const std::s
 
 std::optional<std::string> SafeEntryPath(const std::string& name)
 {
-    std::string path = name;
-    for (char& c : path)
-        if (c == '\\')
-            c = '/';
-    if (!path.empty() && path[0] == '/')
-        return std::nullopt;
-    size_t i = 0;
-    while (i <= path.size()) {
-        size_t end = path.find('/', i);
-        if (end == std::string::npos)
-            end = path.size();
-        if (path.compare(i, end - i, "..") == 0 && end - i == 2)
+    // A line break in a name would put a second name into "files.lst".
+    for (unsigned char c : name)
+        if (c < 0x20 || c == 0x7F)
             return std::nullopt;
-        i = end + 1;
+    if (!name.empty() && (name[0] == '/' || name[0] == '\\'))
+        return std::nullopt;
+    std::string path;
+    std::string level;
+    bool last = false;
+    for (size_t i = 0; !last; ++i) {
+        last = i == name.size();
+        char c = last ? '/' : name[i];
+        if (c != '/' && c != '\\') {
+            level += c;
+            continue;
+        }
+        if (level == "..")
+            return std::nullopt;
+        // "." as the file part names no file.
+        if (level == "." && last)
+            return std::nullopt;
+        if (!level.empty() && level != ".")
+            path += (path.empty() ? "" : "/") + level;
+        level.clear();
     }
+    for (const char* reserved : kReservedNames)
+        if (path == reserved)
+            return std::nullopt;
     return path;
 }
 
@@ -234,19 +283,10 @@ int MakeFolderPath(const std::string& path)
 {
     if (path.empty())
         return 0;
-    std::string copy = path;
-    if (copy.back() == '/')
-        copy.pop_back();
-    if (copy.empty() || MakeOneFolder(copy))
-        return 1;
-    for (size_t i = 1; i <= copy.size(); ++i) {
-        if (i == copy.size() || copy[i] == '/' || copy[i] == '\\') {
-            std::string prefix = copy.substr(0, i);
-            if (!MakeOneFolder(prefix) && errno == ENOENT) {
-                ShowNote("couldn't create directory %s\n", prefix.c_str());
-                return 0;
-            }
-        }
+    std::string failed;
+    if (!MakeFoldersBelow(path, &failed)) {
+        ShowNote("couldn't create directory %s\n", failed.c_str());
+        return 0;
     }
     return 1;
 }

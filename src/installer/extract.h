@@ -20,13 +20,15 @@ enum : int { kExtractCannotOpen = 1, kExtractWriteError = -1, kExtractCancelled 
 [[nodiscard]] int ExtractArchive(const std::string& archiveName, ExtractProgress progress,
                                  const std::string& exeName);
 
-// Creates every level of a folder path; 0 when a level is missing and
-// cannot be made, else 1.
+// Creates every level of a folder path below the current directory, links
+// in the way replaced by folders; 0 when a level cannot be made, else 1.
 int MakeFolderPath(const std::string& path);
 
-// The relative path an entry may be written to, with "\" read as a folder
-// separator; nothing for names that would leave the current directory
-// (absolute names, ".." levels).
+// The relative path an entry may be written to, "\" read as a folder
+// separator and "." levels dropped; nothing for names that would leave the
+// current directory (absolute names, ".." levels), names with control
+// characters, and the installation's own "files.lst", "setup.zip" and
+// "setup.exe".
 std::optional<std::string> SafeEntryPath(const std::string& name);
 
 }  // namespace installer

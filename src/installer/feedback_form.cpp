@@ -10,6 +10,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <curl/curl.h>
 #include <sys/utsname.h>
 
 #include "installer/payload_header.h"
@@ -18,6 +19,74 @@
 #include "platform/maker_server.h"
 
 namespace installer {
+
+namespace {
+
+struct FeedbackReply {
+    bool ok = false;
+    long code = 0;        // the last reply's status, 0 without one
+    std::string message;  // the status line or the failure's text
+};
+
+size_t Discard(char*, size_t size, size_t count, void*) { return size * count; }
+
+size_t StatusLine(char* data, size_t size, size_t count, void* user)
+{
+    std::string line(data, size * count);
+    if (line.compare(0, 5, "HTTP/") == 0) {
+        while (!line.empty() && (line.back() == '\r' || line.back() == '\n'))
+            line.pop_back();
+        *static_cast<std::string*>(user) = line;
+    }
+    return size * count;
+}
+
+// One GET with the URL's bytes as they are: the sentence's umlauts must
+// reach the server as single bytes, which the program's own HTTP layer
+// would percent-encode as a browser does.
+FeedbackReply SendFeedback(const std::string& url)
+{
+    FeedbackReply reply;
+    CURL* c = curl_easy_init();
+    if (!c) {
+        reply.message = "HTTP-Client nicht verf\xC3\xBCgbar";
+        return reply;
+    }
+    char error[CURL_ERROR_SIZE] = "";
+    std::string status;
+    curl_slist* headers = curl_slist_append(nullptr, "Accept: text/html, */*");
+    curl_easy_setopt(c, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(c, CURLOPT_PROXY, "");
+    curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(c, CURLOPT_MAXREDIRS, 10L);
+    curl_easy_setopt(c, CURLOPT_COOKIEFILE, "");
+    curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers);
+    curl_easy_setopt(c, CURLOPT_USERAGENT, "Mozilla/3.0 (compatible; Indy Library)");
+    curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, 5000L);
+    // The read time-out: nothing received for five seconds ends the request.
+    curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, 5L);
+    curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &Discard);
+    curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, &StatusLine);
+    curl_easy_setopt(c, CURLOPT_HEADERDATA, &status);
+    curl_easy_setopt(c, CURLOPT_ERRORBUFFER, error);
+    CURLcode result = curl_easy_perform(c);
+    curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &reply.code);
+    if (result != CURLE_OK)
+        reply.message = *error ? error : curl_easy_strerror(result);
+    else if (reply.code < 200 || reply.code > 299)
+        reply.message = status;
+    else
+        reply.ok = true;
+    curl_slist_free_all(headers);
+    curl_easy_cleanup(c);
+    return reply;
+}
+
+}  // namespace
 
 std::string EncodeFeedbackText(const std::string& text)
 {
@@ -110,20 +179,12 @@ void FeedbackForm::Button2Click()
     localtime_r(&now, &local);
     // The sentence is Windows-1252 on the wire, as the rest of the program sends.
     const std::string sentence = platform::Utf8ToCp1252(Edit1->text().toStdString());
-    HttpRequest request;
-    request.url = platform::MakerUrl("/download/feedback/feedback.php") +
-                  FeedbackQuery(local, product, CheckBox1->isChecked(), CheckBox2->isChecked(),
-                                CheckBox3->isChecked(), GetOsName(), sentence);
-    request.userAgent = "Mozilla/3.0 (compatible; Indy Library)";
-    HttpClient client;
-    client.connectTimeoutMs = 5000;
-    client.readTimeoutMs = 5000;
-    HttpReply reply = platform::FetchFollowingRedirects(client, request);
-    if (!reply.ok) {
-        // The client's texts are Windows-1252; the box takes UTF-8.
-        const std::string message = platform::Cp1252ToUtf8(reply.error);
-        ShowNote("Das FeedBack konnte nicht gesendet werden: %d %s", reply.code, message.c_str());
-    }
+    const std::string url = platform::MakerUrl("/download/feedback/feedback.php") +
+                            FeedbackQuery(local, product, CheckBox1->isChecked(), CheckBox2->isChecked(),
+                                          CheckBox3->isChecked(), GetOsName(), sentence);
+    FeedbackReply reply = SendFeedback(url);
+    if (!reply.ok)
+        ShowNote("Das FeedBack konnte nicht gesendet werden: %d %s", int(reply.code), reply.message.c_str());
     close();
 }
 

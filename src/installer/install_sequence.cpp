@@ -15,7 +15,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "installer/confined_files.h"
 #include "installer/extract.h"
+#include "installer/payload_header.h"
 #include "installer/setup_form.h"
 #include "installer/setup_ui.h"
 #include "installer/shortcuts.h"
@@ -93,10 +95,14 @@ void SetupForm::RunInstall()
     // after the change into the folder must still point at it.
     if (target[0] != '/')
         target = QDir::currentPath().toStdString() + "/" + target;
+    // The default folder for programs may not exist yet in a fresh home.
+    const QString programs = QString::fromStdString(GetSpecialFolderPath(CSIDL_PROGRAM_FILES));
+    if (!programs.isEmpty() && QDir::cleanPath(QString::fromStdString(target) + "/..") == QDir::cleanPath(programs))
+        QDir().mkpath(programs);
     if (!CanList(target))
         mkdir(target.c_str(), 0777);
 
-    if (FILE* zip = std::fopen((target + "/setup.zip").c_str(), "wb")) {
+    if (FILE* zip = OpenBelow(target, "setup.zip")) {
         SetProgress(progress += 2);
         Pause();
         if (fseeko(own, off_t(payloadOffset), SEEK_SET) == 0)
@@ -107,13 +113,12 @@ void SetupForm::RunInstall()
     ShowStatus("Setup.exe kopieren...");
     SetProgress(progress += 2);
     Pause();
-    const std::string uninstaller = target + "/setup.exe";
-    if (FILE* copy = std::fopen(uninstaller.c_str(), "wb")) {
+    if (FILE* copy = OpenBelow(target, "setup.exe")) {
         std::rewind(own);
         CopyRest(own, copy);
-        std::fclose(copy);
         // The copy is the uninstaller that the uninstall entry starts.
-        chmod(uninstaller.c_str(), 0755);
+        fchmod(fileno(copy), 0755 & ~ProcessUmask());
+        std::fclose(copy);
     }
     std::fclose(own);
 
@@ -163,8 +168,9 @@ void SetupForm::RunInstall()
     }
     SetProgress(98);
     Pause();
-    // Without a product the key would be the list of all uninstall entries.
-    if (!product.empty()) try {
+    // Without a plain product name the key would be the list of all
+    // uninstall entries, or another product's entry.
+    if (IsPlainProductName(product)) try {
         registry = std::make_unique<platform::TRegistry>(platform::KEY_READ | platform::KEY_WRITE,
                                                          platform::Hive::LocalMachine);
         if (registry->OpenKey("\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + product, true)) {

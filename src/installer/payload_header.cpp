@@ -116,6 +116,11 @@ HeaderFields ParseHeaderText(const std::string& text)
     return h;
 }
 
+bool IsPlainProductName(const std::string& product)
+{
+    return !product.empty() && product.find_first_of("\\/") == std::string::npos;
+}
+
 std::string OwnProgramFile()
 {
     char buf[PATH_MAX];

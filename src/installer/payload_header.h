@@ -43,6 +43,10 @@ struct HeaderFields {
 
 HeaderFields ParseHeaderText(const std::string& text);
 
+// True when product can name a registry key of its own below a parent key:
+// not empty and without "\" or "/", which would name the parent or others.
+bool IsPlainProductName(const std::string& product);
+
 // The running program's own file (/proc/self/exe).
 std::string OwnProgramFile();
 

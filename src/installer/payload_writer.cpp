@@ -1,5 +1,6 @@
 #include "installer/payload_writer.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -37,6 +38,31 @@ bool Append(FILE* out, const std::string& path, std::string& error)
     return ok;
 }
 
+// True when the lead-in occurs in the file. The installer takes the last
+// header in its file, so a lead-in inside the archive would be read as one.
+bool HoldsLeadIn(const std::string& path, std::string& error)
+{
+    FILE* in = std::fopen(path.c_str(), "rb");
+    if (!in) {
+        error = Failed("cannot read", path);
+        return false;
+    }
+    const std::string lead = LeadIn();
+    std::string window;  // the last bytes of the previous block, so a lead-in across blocks is seen
+    char block[65536];
+    size_t n;
+    bool found = false;
+    while (!found && (n = std::fread(block, 1, sizeof block, in)) > 0) {
+        window.append(block, n);
+        found = window.find(lead) != std::string::npos;
+        window.erase(0, window.size() - std::min(window.size(), lead.size() - 1));
+    }
+    if (std::ferror(in))
+        error = Failed("cannot read", path);
+    std::fclose(in);
+    return found;
+}
+
 }  // namespace
 
 std::string AppendPayload(const std::string& setupPath, const std::string& archivePath,
@@ -46,11 +72,16 @@ std::string AppendPayload(const std::string& setupPath, const std::string& archi
         return "header text longer than 259 characters";
     if (headerText.find('$') != std::string::npos)
         return "header text must not contain '$'";
+    std::string error;
+    if (HoldsLeadIn(archivePath, error))
+        return "archive " + archivePath + " contains the payload lead-in \"" + LeadIn() +
+               "\"; the installer would read a false header from it";
+    if (!error.empty())
+        return error;
     std::string temp = outPath + ".part";
     FILE* out = std::fopen(temp.c_str(), "wb");
     if (!out)
         return Failed("cannot write", temp);
-    std::string error;
     bool ok = Append(out, setupPath, error);
     std::string header = LeadIn() + headerText + "$\r\n";
     if (ok && std::fwrite(header.data(), 1, header.size(), out) != header.size())

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <unistd.h>
 
 namespace installer {
 
@@ -14,6 +15,19 @@ std::string Env(const char* name)
 }
 
 std::string Home() { return Env("HOME"); }
+
+std::string& SystemPrograms()
+{
+    static std::string folder = "/opt";
+    return folder;
+}
+
+std::string ProgramFiles()
+{
+    if (access(SystemPrograms().c_str(), W_OK | X_OK) == 0)
+        return SystemPrograms();
+    return Home().empty() ? std::string() : Home() + "/.local/opt";
+}
 
 std::string DataHome()
 {
@@ -54,7 +68,7 @@ std::string GetSpecialFolderPath(int csidl)
 {
     switch (csidl) {
     case CSIDL_PROGRAM_FILES:
-        return DataHome();
+        return ProgramFiles();
     case CSIDL_PROGRAMS: {
         std::string data = DataHome();
         return data.empty() ? data : data + "/applications";
@@ -71,5 +85,7 @@ std::string GetSpecialFolderPath(int csidl)
         return {};
     }
 }
+
+void SetSystemProgramsFolder(const std::string& folder) { SystemPrograms() = folder; }
 
 }  // namespace installer

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "installer/extract.h"
+#include "installer/payload_header.h"
 #include "installer/shortcuts.h"
 #include "installer/special_folders.h"
 #include "platform/registry.h"
@@ -93,7 +94,7 @@ void RemoveShortcuts(const std::string& product)
 
 void RemoveProductKeys(const std::string& product)
 {
-    if (product.empty())
+    if (!IsPlainProductName(product))
         return;
     try {
         platform::TRegistry registry(platform::KEY_READ | platform::KEY_WRITE, platform::Hive::CurrentUser);

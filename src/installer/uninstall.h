@@ -25,7 +25,8 @@ void RemoveDirectoryTree(const std::string& folder);
 void RemoveShortcuts(const std::string& product);
 
 // The product's settings key of the current user and its uninstall entry;
-// nothing for an empty product, which would name the parent keys.
+// nothing for an empty product or one holding "\" or "/", which would name
+// the parent keys or other products' keys.
 void RemoveProductKeys(const std::string& product);
 
 // The clean-up after a finished uninstall: deletes the uninstaller's own

@@ -16,6 +16,7 @@
 
 #include "installer/feedback_form.h"
 #include "installer/payload_header.h"
+#include "installer/setup_mode.h"
 #include "installer/setup_ui.h"
 #include "installer/uninstall.h"
 
@@ -40,9 +41,10 @@ std::string WithoutLineEnd(const char* line)
 UninstallForm::UninstallForm(QStringList arguments, std::string file, QWidget* parent)
     : QDialog(parent), ownFile(file.empty() ? OwnProgramFile() : std::move(file))
 {
+    std::vector<std::string> args;
     for (const QString& a : arguments)
-        if (a.startsWith("/u"))
-            product = a.mid(2).toStdString();
+        args.push_back(a.toStdString());
+    product = UninstallProduct(args);
 
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowCloseButtonHint);
     auto* group = new QGroupBox(" Setup ", this);

@@ -9,19 +9,24 @@
 #include "editor/about_box.h"
 #include "editor/update_check.h"
 #include "editor_fixture.h"
+#include "platform/app_settings.h"
 
 class TestAboutAndGauges : public QObject {
     Q_OBJECT
 private slots:
     void yearsAndCreditFiveApart();
+    void labelsDoNotOverlap();
     void linkHoverAndClick();
     void failedOpeningShowsError();
+    void withoutOpenerTheUserIsTold_data();
+    void withoutOpenerTheUserIsTold();
     void gaugeTexts();
     void offeredVersion_data();
     void offeredVersion();
     void menuCheckAgainstServer_data();
     void menuCheckAgainstServer();
     void automaticCheckNeedsSettingAndRoute();
+    void versionQueryHasItsOwnUserAgent();
     void checkversionStartsInstallerAndEndsTheLoop();
 };
 
@@ -39,6 +44,31 @@ void TestAboutAndGauges::yearsAndCreditFiveApart()
     QVERIFY(!f->isVisible());
 }
 
+void TestAboutAndGauges::labelsDoNotOverlap()
+{
+    TempRegistry reg;
+    Window w;
+    TInfoForm* f = w->InfoForm;
+    QList<QRect> seen;
+    QTimer::singleShot(0, [&] {
+        for (QWidget* child : f->Panel1->findChildren<QWidget*>())
+            seen << child->geometry();
+        f->Button1Click();
+    });
+    w->Info1Click();
+    const QList<QWidget*> children = f->Panel1->findChildren<QWidget*>();
+    QCOMPARE(seen.size(), children.size());
+    for (int i = 0; i < children.size(); ++i) {
+        QVERIFY2(f->Panel1->rect().contains(seen[i]), qPrintable(children[i]->objectName()));
+        for (int j = i + 1; j < children.size(); ++j) {
+            auto* a = qobject_cast<QLabel*>(children[i]);
+            auto* b = qobject_cast<QLabel*>(children[j]);
+            QVERIFY2(!seen[i].intersects(seen[j]),
+                     qPrintable((a ? a->text() : children[i]->objectName()) + " / " + (b ? b->text() : children[j]->objectName())));
+        }
+    }
+}
+
 void TestAboutAndGauges::linkHoverAndClick()
 {
     TInfoForm f;
@@ -46,7 +76,7 @@ void TestAboutAndGauges::linkHoverAndClick()
     f.openFunction = [&](const std::string& url) {
         opened << QString::fromStdString(url);
         // The cursor is back before the program starts.
-        return QGuiApplication::overrideCursor() == nullptr;
+        return QGuiApplication::overrideCursor() == nullptr ? Opened::Yes : Opened::Failed;
     };
     for (QLabel* link : {f.Mail, f.Web}) {
         QLabel* other = link == f.Mail ? f.Web : f.Mail;
@@ -79,9 +109,39 @@ void TestAboutAndGauges::failedOpeningShowsError()
     TInfoForm f;
     Boxes boxes;
     f.boxFunction = boxes.fn();
-    f.openFunction = [](const std::string&) { return false; };
+    f.openFunction = [](const std::string&) { return Opened::Failed; };
     f.MailClick();
     QCOMPARE(boxes.seen, QStringList{QStringLiteral("Fehler|Error ShellExecuteEx")});
+}
+
+void TestAboutAndGauges::withoutOpenerTheUserIsTold_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("target");
+    QTest::newRow("help") << "Hilfe1" << "/help/index.htm";
+    QTest::newRow("forum") << "InternetForum1" << "/forum/";
+    QTest::newRow("mail link") << "Mail" << "?subject=Anfrage";
+}
+
+void TestAboutAndGauges::withoutOpenerTheUserIsTold()
+{
+    QFETCH(QString, command);
+    QFETCH(QString, target);
+    QTemporaryDir emptyBin;
+    const QByteArray oldPath = qgetenv("PATH");
+    qputenv("PATH", emptyBin.path().toUtf8());
+    TempRegistry reg;
+    Window w;
+    w->updateCheck->boxFunction = w.boxes.fn();
+    w->InfoForm->boxFunction = w.boxes.fn();
+    if (command == "Mail")
+        w->InfoForm->MailClick();
+    else
+        w->findChild<QAction*>(command)->trigger();
+    qputenv("PATH", oldPath);
+    QCOMPARE(w.boxes.seen.size(), 1);
+    const QString prefix = QString::fromUtf8("Fehler|Kein Programm zum Öffnen gefunden (xdg-open fehlt).\n");
+    QVERIFY2(w.boxes.seen[0].startsWith(prefix) && w.boxes.seen[0].endsWith(target), qPrintable(w.boxes.seen[0]));
 }
 
 void TestAboutAndGauges::gaugeTexts()
@@ -119,11 +179,13 @@ void TestAboutAndGauges::offeredVersion()
 
 namespace {
 
-// tests/servers/maker_server.py on a free loopback port; "" when it did not start.
-QString StartServer(QProcess& p, const QString& versionText)
+// A server of tests/servers on a free loopback port; its base URL, "" when
+// it did not start.
+QString StartServer(QProcess& p, const QString& script, const QStringList& args)
 {
-    p.start(QStringLiteral("python3"), {QStringLiteral(SKIMLARK_SOURCE_DIR "/tests/servers/maker_server.py"),
-                                        QStringLiteral("--exit-on-eof"), QStringLiteral("--version"), versionText});
+    p.start(QStringLiteral("python3"),
+            QStringList{QStringLiteral(SKIMLARK_SOURCE_DIR "/tests/servers/") + script, QStringLiteral("--exit-on-eof")} +
+                args);
     if (!p.waitForStarted(10000))
         return {};
     while (!p.canReadLine() && p.waitForReadyRead(10000)) {
@@ -162,7 +224,7 @@ void TestAboutAndGauges::menuCheckAgainstServer()
     QFETCH(QStringList, boxes);
     QFETCH(int, openings);
     QProcess server;
-    QString base = StartServer(server, reply);
+    QString base = StartServer(server, QStringLiteral("maker_server.py"), {QStringLiteral("--version"), reply});
     QVERIFY(!base.isEmpty());
     ServerEnv env(base);
     TempRegistry reg;
@@ -173,7 +235,7 @@ void TestAboutAndGauges::menuCheckAgainstServer()
     QStringList opened;
     w->updateCheck->openFunction = [&](const std::string& url) {
         opened << QString::fromStdString(url);
-        return true;
+        return Opened::Yes;
     };
     w->updateCheck->NachUpdatesuchen1Click();
     QCOMPARE(seen.seen + w.boxes.seen, boxes);
@@ -187,7 +249,8 @@ void TestAboutAndGauges::menuCheckAgainstServer()
 void TestAboutAndGauges::automaticCheckNeedsSettingAndRoute()
 {
     QProcess server;
-    QString base = StartServer(server, QStringLiteral("a-2_00_00.b"));
+    QString base = StartServer(server, QStringLiteral("maker_server.py"),
+                               {QStringLiteral("--version"), QStringLiteral("a-2_00_00.b")});
     QVERIFY(!base.isEmpty());
     ServerEnv env(base);
     TempRegistry reg;
@@ -220,25 +283,48 @@ void TestAboutAndGauges::automaticCheckNeedsSettingAndRoute()
     server.waitForFinished(5000);
 }
 
+void TestAboutAndGauges::versionQueryHasItsOwnUserAgent()
+{
+    QTemporaryDir tmp;
+    const QString log = tmp.path() + "/requests.log";
+    QProcess server;
+    const QString base = StartServer(server, QStringLiteral("http_server.py"), {QStringLiteral("--log"), log});
+    QVERIFY(!base.isEmpty());
+    ServerEnv env(base);
+    TempRegistry reg;
+    Window w;
+    // Not the User-Agent that the settings give the scripts.
+    w->settings().userAgent = "Skript-Agent";
+    w->updateCheck->NachUpdatesuchen1Click();
+    const std::string request = ReadFile(log);
+    QVERIFY2(request.rfind("GET /cgi-bin/download/download.cgi?product=skimlark&getversion=1 ", 0) == 0, request.c_str());
+    QVERIFY2(request.find("\r\nUser-Agent: Mozilla/3.0 (compatible; Indy Library)\r\n") != std::string::npos,
+             request.c_str());
+    server.closeWriteChannel();
+    server.waitForFinished(5000);
+}
+
 void TestAboutAndGauges::checkversionStartsInstallerAndEndsTheLoop()
 {
     QTemporaryDir tmp;
     const QString installer = tmp.path() + "/source.sh";
     WriteFile(installer, "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"" + tmp.path().toStdString() + "/args.txt\"\n");
     QProcess server;
-    server.start(QStringLiteral("python3"), {QStringLiteral(SKIMLARK_SOURCE_DIR "/tests/servers/maker_server.py"),
-                                             QStringLiteral("--exit-on-eof"), QStringLiteral("--installer"), installer});
-    QVERIFY(server.waitForStarted(10000));
-    while (!server.canReadLine() && server.waitForReadyRead(10000)) {
-    }
-    QByteArray port = server.readLine().trimmed().mid(5);
-    ServerEnv env(QStringLiteral("http://127.0.0.1:") + QString::fromLatin1(port));
+    const QString base =
+        StartServer(server, QStringLiteral("maker_server.py"), {QStringLiteral("--installer"), installer});
+    QVERIFY(!base.isEmpty());
+    ServerEnv env(base);
     qputenv("TMPDIR", tmp.path().toUtf8());
     TempRegistry reg;
     Window w;
     qunsetenv("TMPDIR");
+    // Shown and with a changed script, so that any close handling would
+    // write the settings and ask to save.
+    w.show();
+    w.boxes.seen.clear();
     w.boxes.answers = {IDYES};
     w->SetEditorText("checkversion(\"9.0.0\")\r\nprint(\"danach\")");
+    QVERIFY(w->modified);
 
     // The application's own loop, which the posted quit ends.
     QTimer guard;
@@ -259,10 +345,13 @@ void TestAboutAndGauges::checkversionStartsInstallerAndEndsTheLoop()
     QTest::qWait(50);
     const std::string expected = "-autostart\n-directory\n" + w->settings().programDir + "\n";
     QCOMPARE(ReadFile(tmp.path() + "/args.txt"), expected);
-    // The run ended after the statement, and nothing closed the window.
+    // The run ended after the statement, and nothing closed the window:
+    // no save question, no settings written, no process end.
     QVERIFY(!w->OutputLines().empty());
     QCOMPARE(QString::fromStdString(w->OutputLines().back()), QStringLiteral("Installer starten..."));
     QVERIFY(w.exits.isEmpty());
+    QVERIFY(w->isVisible());
+    QVERIFY(!platform::LoadAppSettingsReadOnly().windowWidth);
     server.closeWriteChannel();
     server.waitForFinished(5000);
 }

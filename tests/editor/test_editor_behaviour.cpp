@@ -1,6 +1,9 @@
 // The editor's behaviour: caret status, auto-indent, insert mode, page
 // moves, pasted text, find, context help and the font.
 #include <QCheckBox>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
 #include <QFile>
 #include <QPushButton>
 #include <QScrollBar>
@@ -209,6 +212,51 @@ private slots:
         c.setPosition(b.position() + 1);
         QCOMPARE(c.charFormat().foreground().color(), QColor(255, 0, 0));
         QVERIFY(w->modified);
+    }
+
+    // Qt 6.4's own paste crashes on clipboard data without text (as an
+    // empty clipboard gives under X11): both panes take text only, by
+    // either paste key.
+    void pasteTakesTextOnly_data()
+    {
+        QTest::addColumn<QString>("pane");
+        QTest::addColumn<QString>("format");  // "" for data without any format
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("pasted");
+        for (const char* pane : {"RichEdit1", "RichEdit2"}) {
+            QTest::addRow("%s, empty data", pane) << pane << "" << QByteArray() << "";
+            QTest::addRow("%s, picture only", pane) << pane << "image/png" << QByteArray("\x89PNG") << "";
+            QTest::addRow("%s, empty text", pane) << pane << "text/plain" << QByteArray() << "";
+        }
+        QTest::newRow("RichEdit1, text") << "RichEdit1" << "text/plain" << QByteArray("ab") << "ab";
+        // The output pane is read-only.
+        QTest::newRow("RichEdit2, text") << "RichEdit2" << "text/plain" << QByteArray("ab") << "";
+    }
+
+    void pasteTakesTextOnly()
+    {
+        QFETCH(QString, pane);
+        QFETCH(QString, format);
+        QFETCH(QByteArray, content);
+        QFETCH(QString, pasted);
+        TempRegistry reg;
+        Window w;
+        w.show();
+        auto* edit = w->findChild<QPlainTextEdit*>(pane);
+        QVERIFY(edit);
+        edit->setPlainText("vorher");
+        edit->moveCursor(QTextCursor::End);
+        edit->activateWindow();
+        edit->setFocus();
+        for (QKeyCombination key : {Qt::CTRL | Qt::Key_V, Qt::SHIFT | Qt::Key_Insert}) {
+            auto* data = new QMimeData;
+            if (!format.isEmpty())
+                data->setData(format, content);
+            QGuiApplication::clipboard()->setMimeData(data);
+            QTest::keyClick(edit, key.key(), key.keyboardModifiers());
+        }
+        QGuiApplication::clipboard()->clear();
+        QCOMPARE(edit->toPlainText(), "vorher" + pasted + pasted);
     }
 
     void findSearchesDownwardsUntilNoMoreHits()

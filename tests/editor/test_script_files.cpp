@@ -151,6 +151,21 @@ private slots:
         QVERIFY((*w)->scriptPath.empty());
     }
 
+    void bothDialogsHaveTheScriptAndAllFilesFilters()
+    {
+        Window w;
+        QStringList filters;
+        auto record = [&filters](const QString&, const QString& filter, const QString&) {
+            filters << filter;
+            return QString();
+        };
+        w->openFileDialog = record;
+        w->saveFileDialog = record;
+        w->Skriptffnen1Click();
+        w->Speichernunter1Click();
+        QCOMPARE(filters, QStringList(2, QStringLiteral("Skimlarkdateien (*.skl);;Alle Dateien (*.*)")));
+    }
+
     void firstStartProposesTheDemoScript()
     {
         Window w;

@@ -2,6 +2,9 @@
 // update request, the keys, and the colours after the dialog.
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontDatabase>
+#include <QFontDialog>
+#include <QFontInfo>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -19,6 +22,8 @@ private slots:
     void takeOverCopiesEveryControl();
     void updateRequestOnlyWithClose();
     void fontStaysAfterCancel();
+    void editorFontIsAnInstalledMonospacedOne();
+    void fontDialogOpensOnTheShownFont();
     void colouringOffMakesTextBlackAndPlain();
     void colouringOnRecoloursAfterDialog();
 };
@@ -120,6 +125,55 @@ void TestSettingsDialog::fontStaysAfterCancel()
     QCOMPARE(w->RichEdit1->font().pointSize(), 14);
     QCOMPARE(w->editorFont.size, 14u);
     QCOMPARE(w->editorFont.name, std::string("DejaVu Sans Mono"));
+}
+
+// Without a stored font the editor asks for "Courier New", which few Linux
+// systems have; what the panes get instead is installed and monospaced.
+void TestSettingsDialog::editorFontIsAnInstalledMonospacedOne()
+{
+    TempRegistry reg;
+    Window w;
+    w.show();
+    for (QPlainTextEdit* pane : {static_cast<QPlainTextEdit*>(w->RichEdit1), w->RichEdit2}) {
+        QVERIFY2(QFontDatabase::hasFamily(pane->font().family()), qPrintable(pane->font().family()));
+        QVERIFY(QFontInfo(pane->font()).fixedPitch());
+    }
+}
+
+// The real font dialog opens on the family the editor shows, without the
+// effects section, so OK without a choice leaves the editor as it was.
+void TestSettingsDialog::fontDialogOpensOnTheShownFont()
+{
+    TempRegistry reg;
+    Window w;
+    w.show();
+    const QFontInfo shown(w->RichEdit1->font());
+    TForm3 d(&*w);
+    QString offered;
+    int offeredSize = 0;
+    bool effects = true;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFontDialog*>(QApplication::activeModalWidget());
+        if (!dialog) {
+            if (QWidget* other = QApplication::activeModalWidget())
+                other->close();
+            return;
+        }
+        offered = dialog->currentFont().family();
+        offeredSize = dialog->currentFont().pointSize();
+        effects = false;
+        for (QCheckBox* box : dialog->findChildren<QCheckBox*>())
+            effects = effects || box->isVisibleTo(dialog);
+        dialog->accept();
+    });
+    d.Schriften1Click();
+    QVERIFY(!offered.isEmpty());
+    QCOMPARE(offered, shown.family());
+    QCOMPARE(offeredSize, shown.pointSize());
+    QVERIFY(!effects);
+    QCOMPARE(QFontInfo(w->RichEdit1->font()).family(), shown.family());
+    QVERIFY(QFontInfo(w->RichEdit1->font()).fixedPitch());
+    QCOMPARE(w->editorFont.name, shown.family().toStdString());
 }
 
 void TestSettingsDialog::colouringOffMakesTextBlackAndPlain()

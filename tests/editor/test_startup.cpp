@@ -48,10 +48,23 @@ private slots:
         QCOMPARE(w->Ausfhren1->shortcut(), QKeySequence(Qt::Key_F9));
         QCOMPARE(w->Skriptffnen1->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
         QCOMPARE(w->ToolButton4->toolTip(), QString("Skript unterbrechen"));
+        QVERIFY(!w->windowIcon().isNull());
         w.show();
         QCOMPARE(w->windowTitle(), QString("Skimlark"));
         QVERIFY(!w->ToolButton4->isEnabled());
         QVERIFY(w->updatePending);
+    }
+
+    void longStatusTextKeepsTheWindowSize()
+    {
+        Window w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.w.get()));
+        const QSize designed = w->size();
+        w->SetStatusText(0, QString(400, QLatin1Char('x')));
+        QTest::qWait(50);
+        QCOMPARE(w->size(), designed);
+        QCOMPARE(w->CurrentSettings().windowWidth, std::optional<int>(designed.width()));
     }
 
     void hiddenStartIsMinimised()
@@ -72,7 +85,6 @@ private slots:
             QVERIFY(w->skript);
             QVERIFY(QTest::qWaitFor([&] { return !w.exits.isEmpty(); }, 10000));
             QCOMPARE(w->OutputLines().front(), std::string("42"));
-            // The stop tool button stays usable for a command-line run.
             QVERIFY(w.boxes.seen.isEmpty());
         }
         platform::AppSettings s = platform::LoadAppSettingsReadOnly();
@@ -85,6 +97,21 @@ private slots:
         QCOMPARE(again->RichEdit1->toPlainText(), QString("debug = 2\nprint(wert)"));
         QVERIFY(!again->skript);
         QCOMPARE(again->settings().debugLevel.v.load(), 2);
+    }
+
+    // The window is shown only after the command line's run has started,
+    // and showing it disables the stop tool button; Esc and the menu stop it.
+    void commandLineRunHasNoStopToolButton()
+    {
+        QString path = files->filePath("loop.skl");
+        WriteFile(path, "while 1 eq 1 do\r\ndone");
+        Window w({path});
+        w.show();
+        QVERIFY(w->skript && !w->skript->Finished());
+        QVERIFY(!w->ToolButton4->isEnabled());
+        QVERIFY(w->Anhalten1->isEnabled());
+        w->Anhalten1->trigger();
+        QVERIFY(QTest::qWaitFor([&] { return !w.exits.isEmpty(); }, 10000));
     }
 
     void exitSwitchEndsAfterTheFirstRun()

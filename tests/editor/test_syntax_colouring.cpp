@@ -96,6 +96,47 @@ private slots:
         QCOMPARE(w->RichEdit1->document()->availableUndoSteps(), 0);
     }
 
+    // One or two lines change the line count too little for the change
+    // handling: the first load colours them itself, and an empty last line
+    // is no line of the count, so an empty editor holds 0 lines.
+    void shortScriptsAreColoured_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QStringList>("colours");
+        QTest::newRow("first load, one line") << "load" << "while x" << QStringList{"rrrrr.k"};
+        QTest::newRow("first load, two lines") << "load" << "x = 1\nwhile x" << QStringList{"k...k", "rrrrr.k"};
+        QTest::newRow("opened, two lines") << "open" << "x = 1\nwhile x" << QStringList{"k...k", "rrrrr.k"};
+        // Pasted characters get the editor's colour first.
+        QTest::newRow("two lines pasted into an empty editor")
+            << "paste" << "x = 1\nwhile x" << QStringList{"kkkkk", "rrrrrkk"};
+    }
+
+    void shortScriptsAreColoured()
+    {
+        QFETCH(QString, how);
+        QFETCH(QString, script);
+        QFETCH(QStringList, colours);
+        TempRegistry reg;
+        QTemporaryDir dir;
+        const QString path = dir.path() + "/kurz.skl";
+        WriteFile(path, QString(script).replace('\n', "\r\n").toStdString());
+        Window w;
+        w->syntaxColouring = true;
+        if (how == "load")
+            w->scriptPath = path.toStdString();
+        w.show();
+        if (how == "open") {
+            w.dialogs.openAnswers.push_back(path);
+            w->Skriptffnen1Click();
+        } else if (how == "paste") {
+            w->RichEdit1->insertPlainText(script);
+        }
+        QCOMPARE(w->RichEdit1->document()->blockCount(), int(colours.size()));
+        for (int i = 0; i < colours.size(); ++i)
+            QCOMPARE(ColourMap(*w, i), colours[i]);
+    }
+
     void colouringOffChangesNothing()
     {
         TempRegistry reg;
@@ -204,9 +245,10 @@ private slots:
     {
         TempRegistry reg;
         Window w;
-        w->syntaxColouring = true;
         w.show();
+        // Two lines into the empty editor would colour them all at once.
         w->RichEdit1->setPlainText("s = \"if\"\nprint 1");
+        w->syntaxColouring = true;
         w->modified = false;
         PlaceCaret(*w, 0);
         Poll(*w);

@@ -14,6 +14,7 @@
 #include <zip.h>
 
 #include "installer/setup_ui.h"
+#include "installer/special_folders.h"
 
 struct ZipEntry {
     std::string name;
@@ -22,6 +23,10 @@ struct ZipEntry {
     unsigned mode = 0;  // Unix permission bits; 0 = archive made elsewhere
     int year = 2019, month = 4, day = 17, hour = 13, minute = 45, second = 30;  // month 1-based
     bool stored = false;  // stored without compression, so its bytes are visible
+    // An entry that lies: stored as it is, but with this size and checksum
+    // in its records.
+    long declaredSize = -1;
+    unsigned long declaredCrc = 0;
 };
 
 inline bool MakeZip(const QString& path, const std::vector<ZipEntry>& entries)
@@ -43,8 +48,10 @@ inline bool MakeZip(const QString& path, const std::vector<ZipEntry>& entries)
             info.external_fa = uLong(e.mode | (e.folder ? 040000 : 0100000)) << 16;
             madeBy |= 3 << 8;
         }
+        const bool lies = e.declaredSize >= 0;
+        const bool stored = e.stored || lies;
         if (zipOpenNewFileInZip4_64(zip, e.name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr,
-                                    e.stored ? 0 : Z_DEFLATED, e.stored ? 0 : Z_DEFAULT_COMPRESSION, 0,
+                                    stored ? 0 : Z_DEFLATED, stored ? 0 : Z_DEFAULT_COMPRESSION, lies ? 1 : 0,
                                     -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY, nullptr, 0, madeBy, 0,
                                     0) != ZIP_OK) {
             ok = false;
@@ -52,9 +59,23 @@ inline bool MakeZip(const QString& path, const std::vector<ZipEntry>& entries)
         }
         if (!e.data.empty() && zipWriteInFileInZip(zip, e.data.data(), unsigned(e.data.size())) != ZIP_OK)
             ok = false;
-        zipCloseFileInZip(zip);
+        if (lies)
+            zipCloseFileInZipRaw64(zip, ZPOS64_T(e.declaredSize), e.declaredCrc);
+        else
+            zipCloseFileInZip(zip);
     }
     return zipClose(zip, nullptr) == ZIP_OK && ok;
+}
+
+// Makes the archive's end record count only count entries, whatever its
+// central directory holds.
+inline void CountEntriesAs(QByteArray& zip, int count)
+{
+    const qsizetype end = zip.lastIndexOf(QByteArray("PK\x05\x06", 4));
+    for (qsizetype at : {end + 8, end + 10}) {
+        zip[at] = char(count & 0xFF);
+        zip[at + 1] = char(count >> 8);
+    }
 }
 
 inline QByteArray ReadAll(const QString& path)
@@ -81,6 +102,9 @@ public:
         qputenv("XDG_CONFIG_HOME", (home_ + "/config").toUtf8());
         qputenv("XDG_DESKTOP_DIR", (home_ + "/Schreibtisch").toUtf8());
         qputenv("SKIMLARK_REGISTRY_DIR", (home_ + "/registry").toUtf8());
+        // A system folder for programs that does not exist, so the default
+        // folder is the one in this home.
+        installer::SetSystemProgramsFolder((home_ + "/opt").toStdString());
     }
     QString path() const { return home_; }
 

@@ -4,6 +4,8 @@
 #include <QDateTime>
 #include <QFileInfo>
 #include <QTest>
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <unzip.h>
@@ -108,6 +110,69 @@ private slots:
         QVERIFY(!SafeEntryPath("a/..").has_value());
     }
 
+    // Names that would replace the installation's own files or put a second
+    // line into the file list are refused with a note; the same names in a
+    // subfolder are ordinary files.
+    void ownFilesAndControlCharactersAreRefused()
+    {
+        QVERIFY(WriteAll(in("setup.exe"), "uninstaller"));
+        QVERIFY(WriteAll(in("eigenes.skl"), "the user's own"));
+        QVERIFY(MakeZip(in("setup.zip"), {{"files.lst", "eigenes.skl\n"},
+                                          {"setup.exe", "replaced"},
+                                          {"./setup.exe", "replaced"},
+                                          {"doc\\..\\setup.zip", "replaced"},
+                                          {"setup.zip", "replaced"},
+                                          {"x\neigenes.skl", "x"},
+                                          {"tab\there", "x"},
+                                          {"del\x7f", "x"},
+                                          {"files.lst/", "", true},
+                                          {"doc/setup.exe", "a plain file"},
+                                          {"ok.txt", "fine"}}));
+        const QByteArray archive = ReadAll(in("setup.zip"));
+        BoxRecorder boxes;
+        QCOMPARE(ExtractArchive("setup.zip", {}, "x"), 0);
+        QCOMPARE(listed(), (QStringList{"doc/setup.exe", "ok.txt"}));
+        QCOMPARE(ReadAll(in("setup.exe")), QByteArray("uninstaller"));
+        QCOMPARE(ReadAll(in("setup.zip")), archive);
+        QCOMPARE(ReadAll(in("doc/setup.exe")), QByteArray("a plain file"));
+        QVERIFY(!QFileInfo::exists(in("x")));
+        std::vector<std::string> expected;
+        for (const char* name : {"files.lst", "setup.exe", "./setup.exe", "doc\\..\\setup.zip", "setup.zip",
+                                 "x\neigenes.skl", "tab\there", "del\x7f"})
+            expected.push_back(std::string("Unzul\xC3\xA4ssiger Dateiname im Archiv, nicht entpackt: ") + name + "\n");
+        QCOMPARE(boxes.texts(), expected);
+    }
+
+    // Modes from the archive and the program file's execute bits obey the
+    // umask, as every file the process makes does.
+    void modesObeyTheUmask_data()
+    {
+        QTest::addColumn<int>("mask");
+        QTest::addColumn<int>("tool");
+        QTest::addColumn<int>("data");
+        QTest::addColumn<int>("program");
+        QTest::newRow("022") << 022 << 0755 << 0644 << 0755;
+        QTest::newRow("077") << 077 << 0700 << 0600 << 0700;
+    }
+    void modesObeyTheUmask()
+    {
+        QFETCH(int, mask);
+        QVERIFY(MakeZip(in("setup.zip"), {{"tool", "t", false, 0777}, {"data", "d", false, 0666}, {"skimlark", "p"}}));
+        mode_t old = umask(mode_t(mask));
+        BoxRecorder boxes;
+        int result = ExtractArchive("setup.zip", {}, "skimlark");
+        umask(old);
+        QCOMPARE(result, 0);
+        auto mode = [this](const char* name) {
+            struct stat st{};
+            stat(QFile::encodeName(in(name)).constData(), &st);
+            return int(st.st_mode & 07777);
+        };
+        QTEST(mode("tool"), "tool");
+        QTEST(mode("data"), "data");
+        QTEST(mode("skimlark"), "program");
+    }
+
     void badArchivesGiveMessages_data()
     {
         QTest::addColumn<QString>("damage");
@@ -189,9 +254,18 @@ private slots:
     void aWriteThatFailsStopsAndIsListed()
     {
         QVERIFY(MakeZip(in("setup.zip"), {{"full.bin", std::string(100000, 'f')}, {"after.txt", "a"}}));
-        QVERIFY(QFile::link("/dev/full", in("full.bin")));
         BoxRecorder boxes;
-        QCOMPARE(ExtractArchive("setup.zip", {}, "x"), -1);
+        // Files may grow to 50,000 bytes only: the write fails half way.
+        rlimit old{};
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &old), 0);
+        rlimit small = old;
+        small.rlim_cur = 50000;
+        auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+        int result = ExtractArchive("setup.zip", {}, "x");
+        setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, oldSignal);
+        QCOMPARE(result, -1);
         QCOMPARE(boxes.texts(), std::vector<std::string>{"error in writing extracted file\n"});
         QCOMPARE(listed(), QStringList{"full.bin"});
         QVERIFY(!QFile::exists(in("after.txt")));

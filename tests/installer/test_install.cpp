@@ -11,11 +11,14 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <unistd.h>
+#include <unzip.h>
 
 #include "installer/licence_form.h"
 #include "installer/payload_header.h"
 #include "installer/payload_writer.h"
 #include "installer/setup_form.h"
+#include "installer/setup_mode.h"
 #include "installer_fixture.h"
 #include "platform/registry.h"
 
@@ -211,8 +214,8 @@ private slots:
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<QString>("folder");
         QTest::addColumn<bool>("autostart");
-        QTest::newRow("none") << QStringList{} << "data/Skimlark" << false;
-        QTest::newRow("-autostart alone") << QStringList{"-autostart"} << "data/Skimlark" << true;
+        QTest::newRow("none") << QStringList{} << ".local/opt/Skimlark" << false;
+        QTest::newRow("-autostart alone") << QStringList{"-autostart"} << ".local/opt/Skimlark" << true;
         QTest::newRow("folder with trailing slash") << QStringList{"-directory", "/srv/x/"} << "/srv/x/" << false;
         QTest::newRow("-directory swallows -autostart") << QStringList{"-directory", "-autostart"} << "-autostart" << true;
     }
@@ -228,6 +231,132 @@ private slots:
         QCOMPARE(f->CheckBox1->isEnabled(), !autostart);
         QCOMPARE(f->CheckBox3->isEnabled(), !autostart);
         // The posted start goes with the window, untouched.
+    }
+
+    // Every absolute folder begins with "/": the folder after "-directory"
+    // is never taken for the uninstall or clean-up switch.
+    void folderIsNeverASwitch_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QString>("product");
+        const int install = int(SetupMode::Install), uninstall = int(SetupMode::Uninstall);
+        QTest::newRow("/usr folder") << QStringList{"-autostart", "-directory", "/usr/local/skimlark"} << install << "";
+        QTest::newRow("/data folder") << QStringList{"-directory", "/data/x", "-autostart"} << install << "";
+        QTest::newRow("/dev folder") << QStringList{"-directory", "/dev/shm/x"} << install << "";
+        QTest::newRow("folder named -directory") << QStringList{"-directory", "-directory", "/usr/x"} << install << "";
+        QTest::newRow("uninstall") << QStringList{"/uSkimlark"} << uninstall << "Skimlark";
+        QTest::newRow("uninstall beside a folder") << QStringList{"-directory", "/uX", "/uSkimlark"} << uninstall
+                                                   << "Skimlark";
+        QTest::newRow("clean-up") << QStringList{"/d", "12", "/tmp/x/setup.exe"} << int(SetupMode::CleanUp) << "";
+    }
+    void folderIsNeverASwitch()
+    {
+        QFETCH(QStringList, args);
+        std::vector<std::string> list;
+        for (const QString& a : args)
+            list.push_back(a.toStdString());
+        QTEST(int(ChooseMode(list)), "mode");
+        QTEST(QString::fromStdString(UninstallProduct(list)), "product");
+    }
+
+    // With a fresh home the default folder is made on the way; a system
+    // folder for programs that this user may write to comes first.
+    void defaultFolderIsMadeWhenMissing()
+    {
+        BoxRecorder boxes;
+        auto f = form({"-autostart"});
+        const QString target = homePath(".local/opt/Skimlark");
+        QCOMPARE(f->Edit1->text(), target);
+        QVERIFY(!QFileInfo::exists(homePath(".local")));
+        QCoreApplication::sendPostedEvents(f.get(), WM_START_INSTALL);
+        QVERIFY2(boxes.boxes.empty(), boxes.boxes.empty() ? "" : boxes.boxes[0].text.c_str());
+        QCOMPARE(f->Label2->text(), QString("Installation fertig."));
+        QCOMPARE(ReadAll(target + "/help/index.htm"), QByteArray("<p>Hilfe</p>"));
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(target + "/started.txt"), 10000);
+
+        QVERIFY(QDir().mkpath(homePath("opt")));
+        auto g = form({});
+        QCOMPARE(g->Edit1->text(), homePath("opt/Skimlark"));
+    }
+
+    // A reinstall over a folder in which files and folders were replaced by
+    // links, or got second names elsewhere: the links are replaced, nothing
+    // outside the folder changes.
+    void linksInTheFolderAreReplacedNotFollowed()
+    {
+        BoxRecorder boxes;
+        const QString target = homePath("Programme/Skimlark");
+        const QString outside = homePath("fremd");
+        QVERIFY(QDir().mkpath(target));
+        QVERIFY(QDir().mkpath(outside + "/help"));
+        const QStringList kept{"setup.exe", "setup.zip", "skimlark", "files.lst", "help/index.htm", "hart.txt"};
+        for (const QString& name : kept)
+            QVERIFY(WriteAll(outside + "/" + name, "outside"));
+        for (const char* name : {"setup.exe", "setup.zip", "skimlark", "files.lst"})
+            QVERIFY(QFile::link(outside + "/" + name, target + "/" + name));
+        QVERIFY(QFile::link(outside + "/help", target + "/help"));
+        QCOMPARE(::link(QFile::encodeName(outside + "/hart.txt").constData(),
+                        QFile::encodeName(target + "/readme.txt").constData()), 0);
+        QVERIFY(MakeZip(homePath("app.zip"), {{"skimlark", kScript}, {"help/index.htm", "<p>Hilfe</p>"},
+                                              {"readme.txt", "Lies mich"}}));
+        archive = ReadAll(homePath("app.zip"));
+        QCOMPARE(AppendPayload(SKIMLARK_SETUP_BIN, homePath("app.zip").toStdString(), installer.toStdString(),
+                               "Skimlark skimlark|n|u|101|0"),
+                 std::string());
+
+        auto f = form({"-directory", target});
+        f->RunInstall();
+        QVERIFY2(boxes.boxes.empty(), boxes.boxes.empty() ? "" : boxes.boxes[0].text.c_str());
+        QCOMPARE(f->Label2->text(), QString("Installation fertig."));
+        for (const QString& name : kept)
+            QCOMPARE(ReadAll(outside + "/" + name), QByteArray("outside"));
+        for (const char* name : {"setup.exe", "setup.zip", "skimlark", "files.lst", "help", "readme.txt"})
+            QVERIFY2(!QFileInfo(target + "/" + name).isSymLink(), name);
+        QCOMPARE(ReadAll(target + "/setup.exe"), ReadAll(installer));
+        QCOMPARE(ReadAll(target + "/setup.zip"), "\r\n" + archive);
+        QCOMPARE(ReadAll(target + "/skimlark"), QByteArray(kScript));
+        QCOMPARE(ReadAll(target + "/help/index.htm"), QByteArray("<p>Hilfe</p>"));
+        QCOMPARE(ReadAll(target + "/readme.txt"), QByteArray("Lies mich"));
+        QCOMPARE(ReadAll(target + "/files.lst"), QByteArray("skimlark\nhelp/index.htm\nreadme.txt\n"));
+    }
+
+    // Archives whose records claim more than they hold: an entry whose data
+    // end before the declared size with a wrong checksum, and an end record
+    // that counts fewer entries than the directory holds.
+    void lyingArchivesAbort_data()
+    {
+        QTest::addColumn<QString>("lie");
+        QTest::addColumn<QString>("note");
+        QTest::newRow("data end early") << "short" << QString("error %1 with zipfile in unzCloseCurrentFile\n").arg(UNZ_CRCERROR);
+        QTest::newRow("entries counted short") << "count" << QString("error %1 with zipfile in unzGoToNextFile\n").arg(UNZ_BADZIPFILE);
+        QTest::newRow("no entries counted") << "none" << QString("error %1 with zipfile in unzGoToNextFile\n").arg(UNZ_BADZIPFILE);
+    }
+    void lyingArchivesAbort()
+    {
+        QFETCH(QString, lie);
+        ZipEntry program{"skimlark", kScript};
+        if (lie == "short") {
+            program.declaredSize = 5000;
+            program.declaredCrc = 0x12345678;
+        }
+        QVERIFY(MakeZip(homePath("app.zip"), {{"help/index.htm", "<p>Hilfe</p>"}, program, {"readme.txt", "r"}}));
+        QByteArray zip = ReadAll(homePath("app.zip"));
+        if (lie != "short")
+            CountEntriesAs(zip, lie == "count" ? 1 : 0);
+        QVERIFY(WriteAll(homePath("app.zip"), zip));
+        QCOMPARE(AppendPayload(SKIMLARK_SETUP_BIN, homePath("app.zip").toStdString(), installer.toStdString(),
+                               "Skimlark skimlark|n|u|101|0"),
+                 std::string());
+        BoxRecorder boxes;
+        auto f = form({"-directory", homePath("lie")});
+        f->RunInstall();
+        QFETCH(QString, note);
+        QCOMPARE(boxes.texts(), std::vector<std::string>{note.toStdString()});
+        QCOMPARE(f->Label2->text(), QString("Abbruch nach Fehler."));
+        QCOMPARE(f->ProgressBar1->value(), 0);
+        platform::TRegistry reg(platform::KEY_READ, platform::Hive::LocalMachine);
+        QVERIFY(!reg.KeyExists(kUninstallKey));
     }
 
     void ownFileMissingIsReported()
@@ -288,9 +417,25 @@ private slots:
 
     // The installer as the user starts it: installs without a window to
     // answer, starts the program and ends by itself.
+    void builtInstallerRunsWithAutostart_data()
+    {
+        QTest::addColumn<QString>("where");
+        QTest::newRow("home") << "home";
+        // A folder that begins with "/d", as the clean-up switch does.
+        QTest::newRow("folder below /dev") << "/dev/shm";
+    }
     void builtInstallerRunsWithAutostart()
     {
-        const QString target = homePath("auto");
+        QFETCH(QString, where);
+        std::unique_ptr<QTemporaryDir> shm;
+        QString target = homePath("auto");
+        if (where != "home") {
+            if (access(QFile::encodeName(where).constData(), W_OK) != 0)
+                QSKIP("no writable folder below /dev");
+            shm = std::make_unique<QTemporaryDir>(where + "/skimlark-XXXXXX");
+            QVERIFY(shm->isValid());
+            target = shm->filePath("auto");
+        }
         QProcess setup;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("QT_QPA_PLATFORM", "offscreen");

@@ -163,6 +163,36 @@ private slots:
         QVERIFY(!QFile::exists(file("bad.part")));
     }
 
+    // An archive holding the lead-in would give the installer a false
+    // header; the tool refuses it, also when the lead-in spans the tool's
+    // read blocks.
+    void toolRefusesAnArchiveHoldingTheLeadIn()
+    {
+        const std::string trap = kLead.toStdString() + "Falsch falsch.exe$";
+        auto build = [&](size_t filler) {
+            QVERIFY(MakeZip(file("trap.zip"), {{"skimlark", "#!/bin/sh\n"},
+                                              {"notes.txt", std::string(filler, 'f') + trap, false, 0, 2019, 4, 17,
+                                               13, 45, 30, true}}));
+        };
+        const qsizetype boundary = 65536 - 7;
+        build(boundary);
+        qsizetype at = ReadAll(file("trap.zip")).indexOf(kLead);
+        QVERIFY(at > 0);
+        build(size_t(boundary - (at - boundary)));
+        QCOMPARE(ReadAll(file("trap.zip")).indexOf(kLead), boundary);
+
+        const std::string error = AppendPayload(SKIMLARK_SETUP_BIN, file("trap.zip").toStdString(),
+                                                file("trapped").toStdString(), "Skimlark skimlark|n|u|101|0");
+        QVERIFY2(error.find("contains the payload lead-in") != std::string::npos, error.c_str());
+        QProcess tool;
+        tool.start(SKIMLARK_MAKE_INSTALLER_BIN, {SKIMLARK_SETUP_BIN, file("trap.zip"), file("trapped"), "Skimlark skimlark"});
+        QVERIFY(tool.waitForFinished(30000));
+        QCOMPARE(tool.exitCode(), 1);
+        QVERIFY(tool.readAllStandardError().contains("contains the payload lead-in"));
+        QVERIFY(!QFile::exists(file("trapped")));
+        QVERIFY(!QFile::exists(file("trapped.part")));
+    }
+
     void licenceTextsAsPageLines_data()
     {
         QTest::addColumn<std::string>("text");

@@ -6,10 +6,13 @@ Prints "PORT <n>" as its first line (see loopback.py). Routes:
   /cgi-bin/download/download.cgi?...getversion=1   200, the --version text
   /cgi-bin/download/download.cgi?...               302 to /files/installer
   /files/installer                                 200, the --installer file
+  /php/browser.php                                 200, a form whose first field
+                                                   holds the request's User-Agent
   anything else                                    404
 
 Every request line is appended to the --log file.
 """
+import html
 import http.server
 import sys
 import urllib.parse
@@ -41,6 +44,12 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 self.reply(200, self.server.version.encode("latin-1"), [("Content-Type", "text/plain")])
             else:
                 self.reply(302, b"", [("Location", "/files/installer")])
+        elif url.path == "/php/browser.php":
+            agent = html.escape(self.headers.get("User-Agent", ""), quote=True)
+            page = ('<html><body><form action="/php/browser.php" method="get">'
+                    '<input type="text" name="ua" size="80" value="%s">'
+                    '<input type="submit" value="OK"></form></body></html>' % agent)
+            self.reply(200, page.encode("utf-8"), [("Content-Type", "text/html; charset=utf-8")])
         elif url.path == "/files/installer" and self.server.installer:
             with open(self.server.installer, "rb") as f:
                 self.reply(200, f.read(), [("Content-Type", "application/octet-stream")])

@@ -1,6 +1,7 @@
 // make-installer SETUP ARCHIVE.zip OUTPUT "HEADER TEXT"
 // Appends the archive and its header to the Setup program, giving an
-// installer; the header text is "product exe|notice|url|icon|licence".
+// installer; the header text is "product exe|notice|url|icon|licence". An
+// archive that holds the header's lead-in is refused.
 #include <cstdio>
 
 #include "installer/payload_writer.h"

@@ -1,0 +1,417 @@
+// The browser window itself: its components, showing and closing, the tabs
+// and buttons, and the find in the source.
+#include "recorder/browser_window.h"
+
+#include <QCloseEvent>
+#include <QEventLoop>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QSpinBox>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTextBlock>
+#include <QVBoxLayout>
+#include <QWebEngineProfile>
+#include <QWebEngineSettings>
+#include <QWebEngineView>
+#include <functional>
+
+#include "editor/find_dialog.h"
+#include "editor/main_window.h"
+#include "editor/qt_text.h"
+#include "editor/zp_rich_edit.h"
+#include "interpreter/output.h"
+#include "interpreter/skript.h"
+#include "interpreter/texts.h"
+#include "web/page_model.h"
+
+TForm11* Form11 = nullptr;
+
+namespace {
+
+// The tab strip reports a press after the tab change it may have caused, and
+// refuses every change while the window probes the User-Agent.
+class PageTabBar : public QTabBar {
+public:
+    std::function<void()> afterPress;
+    std::function<bool()> locked;
+
+protected:
+    void mousePressEvent(QMouseEvent* e) override
+    {
+        if (!(locked && locked()))
+            QTabBar::mousePressEvent(e);
+        if (afterPress)
+            afterPress();
+    }
+};
+
+class PageControl : public QTabWidget {
+public:
+    PageControl(QWidget* parent, PageTabBar* bar) : QTabWidget(parent) { setTabBar(bar); }
+};
+
+QPushButton* MakeButton(QWidget* parent, const char* text, int width)
+{
+    auto* b = new QPushButton(QString::fromUtf8(text), parent);
+    b->setMinimumWidth(width);
+    b->setAutoDefault(false);
+    return b;
+}
+
+}  // namespace
+
+TForm11::TForm11(TForm1& mainWindow)
+    : QWidget(&mainWindow, Qt::Window), callBack(std::make_unique<CallBack>()), frames(std::make_unique<Frames>()),
+      form1_(mainWindow)
+{
+    Form11 = this;
+    key_ = QStringLiteral("\x02skl%1:").arg(QRandomGenerator::global()->generate64(), 16, 16, QLatin1Char('0'));
+    // A profile of the window's own, in memory: the cookies it holds are the
+    // ones the runs put into the program's store.
+    profile_ = new QWebEngineProfile(this);
+    CreateComponents();
+    InstallHookScript();
+    mainWindow.browser = this;
+    // FormCreate
+    browserHash.clear();
+    // The web engine starts its page process now, so the first page shows
+    // sooner.
+    page->setUrl(QUrl(QStringLiteral("about:blank")));
+}
+
+TForm11::~TForm11()
+{
+    if (form1_.browser == this)
+        form1_.browser = nullptr;
+    if (Form11 == this)
+        Form11 = nullptr;
+    // The view goes before its page and the page before its profile.
+    delete CppWebBrowser1;
+    CppWebBrowser1 = nullptr;
+    delete page;
+    page = nullptr;
+}
+
+void TForm11::CreateComponents()
+{
+    setWindowTitle(QStringLiteral("Browser"));
+    resize(750, 550);
+
+    auto* bar = new PageTabBar;
+    bar->afterPress = [this] { PageControl1MouseDown(); };
+    bar->locked = [this] { return userAgentMode; };
+    PageControl1 = new PageControl(this, bar);
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(2, 2, 2, 2);
+    outer->addWidget(PageControl1);
+
+    // Tab "Browser": the web view above the status label.
+    TabSheet1 = new QWidget;
+    auto* v1 = new QVBoxLayout(TabSheet1);
+    v1->setContentsMargins(0, 0, 0, 0);
+    v1->setSpacing(0);
+    CppWebBrowser1 = new QWebEngineView(TabSheet1);
+    page = new BrowserPage(profile_, *this);
+    CppWebBrowser1->setPage(page);
+    // The script's page comes from a local file but holds the site's links,
+    // pictures and forms.
+    page->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
+    CppWebBrowser1->setContextMenuPolicy(Qt::NoContextMenu);
+    v1->addWidget(CppWebBrowser1, 1);
+    Label1 = new QLabel(TabSheet1);
+    Label1->setFrameShape(QFrame::Panel);
+    Label1->setFrameShadow(QFrame::Sunken);
+    Label1->setWordWrap(true);
+    Label1->setFixedHeight(qMax(16, Label1->fontMetrics().height() + 4));
+    Label1->setTextFormat(Qt::PlainText);
+    v1->addWidget(Label1);
+    PageControl1->addTab(TabSheet1, QStringLiteral("Browser"));
+
+    // Tab "Quelltext": the source, read-only.
+    TabSheet2 = new QWidget;
+    auto* v2 = new QVBoxLayout(TabSheet2);
+    v2->setContentsMargins(0, 0, 0, 0);
+    RichEdit1 = new QPlainTextEdit(TabSheet2);
+    RichEdit1->setReadOnly(true);
+    RichEdit1->setFrameShape(QFrame::NoFrame);
+    RichEdit1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    RichEdit1->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    QFont mono(QStringLiteral("Courier New"), 8);
+    mono.setStyleHint(QFont::TypeWriter);
+    mono.setFixedPitch(true);
+    RichEdit1->setFont(mono);
+    v2->addWidget(RichEdit1);
+    PageControl1->addTab(TabSheet2, QStringLiteral("Quelltext"));
+
+    // Tab "Aufzeichnung": the recorded lines and where they go.
+    TabSheet3 = new QWidget;
+    auto* h3 = new QHBoxLayout(TabSheet3);
+    h3->setContentsMargins(0, 0, 0, 0);
+    Memo1 = new QPlainTextEdit(TabSheet3);
+    Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    h3->addWidget(Memo1, 1);
+    auto* panel2 = new QWidget(TabSheet3);
+    panel2->setFixedWidth(294);
+    auto* v3 = new QVBoxLayout(panel2);
+    auto* panel3 = new QFrame(panel2);
+    panel3->setFrameShape(QFrame::StyledPanel);
+    auto* g = new QVBoxLayout(panel3);
+    Label2 = new QLabel(QString::fromUtf8("Aufgezeichnete Befehle in das aktuelle Skript einfügen ab Zeile:"), panel3);
+    Label2->setWordWrap(true);
+    g->addWidget(Label2);
+    UpDown1 = new QSpinBox(panel3);
+    UpDown1->setRange(0, 0);
+    UpDown1->setValue(0);
+    UpDown1->setWrapping(false);
+    Edit1 = UpDown1->findChild<QLineEdit*>();
+    g->addWidget(UpDown1);
+    Button4 = MakeButton(panel3, "Jetzt einfügen", 100);
+    g->addWidget(Button4);
+    v3->addWidget(panel3);
+    v3->addStretch(1);
+    h3->addWidget(panel2);
+    PageControl1->addTab(TabSheet3, TabPicture(false), QStringLiteral("Aufzeichnung"));
+
+    // The buttons in one row over the tab strip, at the right.
+    auto* row = new QWidget(PageControl1);
+    auto* hb = new QHBoxLayout(row);
+    hb->setContentsMargins(0, 0, 0, 2);
+    hb->setSpacing(5);
+    Button5 = MakeButton(row, "Aktionen aufzeichnen", 124);
+    Button2 = MakeButton(row, "Suchen", 73);
+    Button1 = MakeButton(row, "Schließen und Skript beenden", 163);
+    Button3 = MakeButton(row, "Schließen und Skript forsetzen", 163);
+    Button6 = MakeButton(row, "Schließen", 75);
+    for (QPushButton* b : {Button5, Button2, Button1, Button3, Button6})
+        hb->addWidget(b);
+    PageControl1->setCornerWidget(row, Qt::TopRightCorner);
+    Button5->hide();
+
+    FindDialog1 = new TFindDialog(this);
+
+    connect(PageControl1, &QTabWidget::currentChanged, this, [this](int index) {
+        if (userAgentMode && index != 0) {
+            PageControl1->setCurrentIndex(0);
+            return;
+        }
+        PageControl1Change();
+    });
+    connect(Button1, &QPushButton::clicked, this, &TForm11::Button1Click);
+    connect(Button2, &QPushButton::clicked, this, &TForm11::Button2Click);
+    connect(Button3, &QPushButton::clicked, this, &TForm11::Button3Click);
+    connect(Button4, &QPushButton::clicked, this, &TForm11::Button4Click);
+    connect(Button5, &QPushButton::clicked, this, &TForm11::Button5Click);
+    connect(Button6, &QPushButton::clicked, this, &TForm11::Button6Click);
+    connect(Memo1, &QPlainTextEdit::textChanged, this, &TForm11::Memo1Change);
+    connect(FindDialog1, &TFindDialog::OnFind, this, &TForm11::FindDialog1Find);
+    EnableInsertControls(false);
+}
+
+// --- BrowserWindowLink ---------------------------------------------------------------------
+
+void TForm11::clearRecording()
+{
+    Memo1->clear();
+}
+
+void TForm11::showBrowser(const std::string& url)
+{
+    if (showing_)
+        return;
+    browseURL = url;
+    userAgentMode = false;
+    try {
+        FormShow();
+        show();
+        raise();
+        activateWindow();
+    } catch (const std::exception& e) {
+        ShowNote("Fehler in Browse(Form1)");
+    }
+}
+
+bool TForm11::closeBrowser()
+{
+    if (!showing_)
+        return false;
+    close();
+    return true;
+}
+
+void TForm11::showProbe(const std::string& url)
+{
+    if (showing_)
+        return;
+    browseURL = url;
+    userAgentMode = true;
+    setWindowModality(Qt::ApplicationModal);
+    FormShow();
+    show();
+    QEventLoop loop;
+    connect(this, &TForm11::closed, &loop, &QEventLoop::quit);
+    if (showing_)
+        loop.exec();
+    setWindowModality(Qt::NonModal);
+    userAgentMode = false;
+}
+
+// --- showing and closing ------------------------------------------------------------------
+
+void TForm11::FormShow()
+{
+    showing_ = true;
+    closing_ = false;
+    try {
+        refreshURL.clear();
+        linesInserted = false;
+        continueScript = false;
+        sourceFrame = 0;
+        // The working folder stays as it is: there is no current drive here.
+
+        RichEdit1->clear();
+        PageControl1->setCurrentIndex(0);
+        PageControl1Change();
+        PageControl1->setTabEnabled(1, false);
+
+        if (userAgentMode) {
+            Button5->hide();
+            Button1->hide();
+            Button3->hide();
+            Button6->show();
+        } else {
+            if (form1_.skript)
+                savedLine = form1_.skript->curLine;
+            Button6->hide();
+            Button5->show();
+            Button1->show();
+            Button3->show();
+        }
+
+        BeginNavigate();
+        PushCookies();
+        const std::string& agent = form1_.settings().userAgent;
+        if (!agent.empty())
+            profile_->setHttpUserAgent(FromCp1252(agent));
+        if (browseURL.empty()) {
+            origURL = form1_.skript ? form1_.skript->vars->GetValue("_url") : std::string();
+            InstallHookScript();
+            BrowseFromTemp();
+        } else {
+            origURL.clear();
+            InstallHookScript();
+            if (form1_.settings().debugLevel == 2)
+                AppendOutput("Browse real, Navigate(%s)", browseURL.c_str());
+            Navigate(FromCp1252(browseURL));
+        }
+
+        move(form1_.x() + 90, form1_.y() + 70);
+
+        Memo1->clear();
+        EnableInsertControls(false);
+        SetSourceCaption(0);
+    } catch (const std::exception& e) {
+        ShowNote("Fehler Browse(Show): %s", W(e.what()).c_str());
+    }
+}
+
+void TForm11::closeEvent(QCloseEvent* e)
+{
+    if (showing_ && !closing_) {
+        closing_ = true;
+        FormClose();
+    }
+    e->accept();
+}
+
+// The window closes by its buttons and its close box only.
+void TForm11::keyPressEvent(QKeyEvent* e)
+{
+    QWidget::keyPressEvent(e);
+}
+
+void TForm11::FormClose()
+{
+    if (form1_.settings().debugLevel == 2)
+        AppendOutput("Form11 Close");
+    // The page keeps no load or refresh going while the window is hidden.
+    navigateActive = false;
+    page->triggerAction(QWebEnginePage::Stop);
+    FindDialog1->hide();
+
+    QTextCursor c = form1_.RichEdit1->textCursor();
+    c.clearSelection();
+    form1_.RichEdit1->setTextCursor(c);
+
+    showing_ = false;
+    if (!userAgentMode && form1_.skript) {
+        Skript& run = *form1_.skript;
+        if (!continueScript)
+            run.stop = true;
+        else
+            run.curLine = linesInserted ? savedLine - 1 : savedLine;
+        run.wake();
+    }
+    emit closed();
+}
+
+// --- tabs and buttons -----------------------------------------------------------------------
+
+void TForm11::PageControl1Change()
+{
+    tabChanged = true;
+    int tab = PageControl1->currentIndex();
+    if (tab == 1) {
+        Button5->hide();
+        Button2->show();
+    } else {
+        Button2->hide();
+        Button5->setVisible(!userAgentMode);
+    }
+}
+
+void TForm11::Button1Click()
+{
+    continueScript = false;
+    close();
+}
+
+void TForm11::Button6Click()
+{
+    close();
+}
+
+void TForm11::Button2Click()
+{
+    FindDialog1->move(x() + width() / 2 - 200, y() + height() / 2);
+    FindDialog1->show();
+    FindDialog1->raise();
+    FindDialog1->activateWindow();
+}
+
+void TForm11::FindDialog1Find()
+{
+    QTextDocument::FindFlags flags;
+    if (FindDialog1->MatchCase())
+        flags |= QTextDocument::FindCaseSensitively;
+    if (FindDialog1->WholeWord())
+        flags |= QTextDocument::FindWholeWords;
+    const QString text = FindDialog1->FindText();
+    QTextCursor from = RichEdit1->textCursor();
+    int start = from.hasSelection() ? from.selectionEnd() : from.position();
+    QTextCursor hit = RichEdit1->document()->find(text, start, flags);
+    if (hit.isNull()) {
+        ShowNote("Kein Vorkommen des Suchtextes (mehr) gefunden.");
+        return;
+    }
+    PageControl1->setCurrentIndex(1);
+    PageControl1Change();
+    RichEdit1->setFocus();
+    RichEdit1->setTextCursor(hit);
+    RichEdit1->ensureCursorVisible();
+}

@@ -1,0 +1,233 @@
+// The browser window: shows the script's page (or any URL) and its source,
+// hooks the page's events and records the user's clicks and form entries as
+// script lines for the running script.
+#pragma once
+
+#include <QIcon>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QString>
+#include <QWidget>
+#include <QWebEnginePage>
+#include <deque>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "editor/browser_link.h"
+
+class Frames;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QSpinBox;
+class QTabWidget;
+class QWebEngineProfile;
+class QWebEngineView;
+class TFindDialog;
+class TForm1;
+class TForm11;
+
+// The object every page hook calls back on; one per window.
+class CallBack {
+public:
+    virtual ~CallBack() = default;
+    // What a hook reports: the event code, the frame number of the document
+    // that carries the hook, the link's or form's position (0 otherwise) and
+    // the event's data (a submission's fresh field values).
+    void BrowserEventCallback(int eventCode, int frameNo, int index, const QJsonObject& event);
+};
+
+// Event codes of the page hooks.
+enum : int {
+    kFormSubmit = -1000,
+    kLinkMouseDown = -1003,
+    kWindowError = -1004,
+    kLinkMouseOver = -1005,
+    kLinkMouseOut = -1006,
+    kDocumentMouseDown = -1007,
+};
+
+// One field of a form snapshot.
+class InputElement {
+public:
+    virtual ~InputElement() = default;
+    int index = 0;  // position in the form's elements
+    std::string name;
+    std::string value;
+};
+// A form's field values by element position; positions of elements that are
+// no fields have no entry.
+using InputMap = std::map<int, std::unique_ptr<InputElement>>;
+// Snapshots by form position.
+using FormMap = std::map<int, std::unique_ptr<InputMap>>;
+
+// What the page model keeps of a document of the web view: the document's
+// own id in its hook script.
+struct DocRef {
+    QString id;
+    bool top = false;
+};
+
+// The window's own page: it decides which navigations go ahead and receives
+// the hooks' reports.
+class BrowserPage : public QWebEnginePage {
+public:
+    BrowserPage(QWebEngineProfile* profile, TForm11& window);
+
+protected:
+    bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override;
+    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString& message, int line,
+                                  const QString& source) override;
+    // Pages open no windows and show no boxes of their own: nothing a page
+    // does may keep the user from closing the window.
+    QWebEnginePage* createWindow(WebWindowType) override { return nullptr; }
+    void javaScriptAlert(const QUrl&, const QString&) override {}
+    bool javaScriptConfirm(const QUrl&, const QString&) override { return true; }
+    bool javaScriptPrompt(const QUrl&, const QString&, const QString&, QString*) override { return false; }
+
+private:
+    TForm11& window_;
+};
+
+class TForm11 : public QWidget, public BrowserWindowLink {
+    Q_OBJECT
+public:
+    explicit TForm11(TForm1& mainWindow);
+    ~TForm11() override;
+
+    // --- components -----------------------------------------------------------
+    QTabWidget* PageControl1;
+    QWidget* TabSheet1;  // "Browser"
+    QWidget* TabSheet2;  // "Quelltext"
+    QWidget* TabSheet3;  // "Aufzeichnung"
+    QWebEngineView* CppWebBrowser1;
+    BrowserPage* page;
+    QLabel* Label1;  // status
+    QPlainTextEdit* RichEdit1;  // source, read-only
+    QPlainTextEdit* Memo1;      // recorded lines
+    QLabel* Label2;
+    QLineEdit* Edit1;   // the text of UpDown1
+    QSpinBox* UpDown1;  // where to insert
+    QPushButton* Button1;  // "Schließen und Skript beenden"
+    QPushButton* Button2;  // "Suchen"
+    QPushButton* Button3;  // "Schließen und Skript forsetzen"
+    QPushButton* Button4;  // "Jetzt einfügen"
+    QPushButton* Button5;  // "Aktionen aufzeichnen" / "Aufzeichnung anhalten"
+    QPushButton* Button6;  // "Schließen"
+    TFindDialog* FindDialog1;
+
+    // --- members ----------------------------------------------------------------
+    bool continueScript = false;
+    std::unique_ptr<CallBack> callBack;
+    std::string browseURL;  // Windows-1252; "" for the temporary page
+    bool recording = false;
+    std::unique_ptr<Frames> frames;
+    FormMap formSnapshots;
+    int savedLine = 0;
+    std::int16_t frameCounter = 0;
+    bool navigateActive = false;
+    std::map<QString, int> visitedURLs;
+    // Frame number + 1 by browser: "top" for the top level, "frame " and the
+    // URL of its first navigation for a frame.
+    std::map<QString, int> browserHash;
+    bool tabChanged = false;
+    int sourceFrame = 0;
+    bool linesInserted = false;
+    std::deque<std::string> refreshURL;
+    bool refreshPending = false;
+    bool userAgentMode = false;
+    std::string origURL;
+
+    // --- BrowserWindowLink ------------------------------------------------------
+    void clearRecording() override;
+    void showBrowser(const std::string& url) override;
+    bool closeBrowser() override;
+    void showProbe(const std::string& url) override;
+    bool shown() const override { return showing_; }
+
+    // --- window (browser_window.cpp) ------------------------------------------
+    void FormShow();
+    void FormClose();
+    void PageControl1Change();
+    void Button1Click();
+    void Button2Click();
+    void Button6Click();
+    void FindDialog1Find();
+
+    // --- navigation (navigation.cpp) -------------------------------------------
+    void BrowseFromTemp();
+    void BeginNavigate();
+    // Navigates the top level as the window itself.
+    void Navigate(const QString& url);
+    bool BeforeNavigate(const QUrl& url, QWebEnginePage::NavigationType type, bool isMainFrame);
+    // A document of the view (the top's or a frame's) has completed.
+    void DocumentComplete(const QJsonObject& report);
+    void loadSource(const DocRef* doc);
+    void SetSourceCaption(int n);
+    void ShowLoadState(int state);
+    void PageControl1MouseDown();
+
+    // --- hooks (page_hooks.cpp) ---------------------------------------------------
+    // A report of the hook script of some document.
+    void HookReport(const QString& json);
+    void registerEvents(const QJsonObject& report, int frameNo);
+    // Snapshot of form i of the top document as last reported; null when it
+    // has no form i. Stored in formSnapshots.
+    InputMap* FormSnapshot(int i);
+    static std::unique_ptr<InputMap> SnapshotFrom(const QJsonArray& fields);
+
+    // --- recorder (recorder.cpp) ---------------------------------------------------
+    void LinkClick(int frameNo, int index);
+    void FormSubmission(int frameNo, int index, const QJsonObject& event);
+    void FollowFrame(int f);
+    void EnableInsertControls(bool enable);
+    void Button3Click();
+    void Button4Click();
+    void Button5Click();
+    void Memo1Change();
+    // The picture of the "Aufzeichnung" tab.
+    static QIcon TabPicture(bool recording);
+    // Appends one recorded line.
+    void Record(const std::string& line);
+
+    TForm1& form1() { return form1_; }
+    // The frame number under which a document was registered, -2 for none.
+    int FrameOfDocument(const QString& docId) const;
+
+signals:
+    void closed();
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+
+private:
+    void CreateComponents();
+    void InstallHookScript();
+    void PushCookies();
+    QString HookScript() const;
+    // The frame number for a completed document, by its browser.
+    int NumberDocument(const QString& docId, bool top, const QString& url);
+
+    TForm1& form1_;
+    QWebEngineProfile* profile_;
+    QString key_;  // marks the hook reports among the page's console lines
+    bool showing_ = false;
+    bool closing_ = false;
+    // Documents registered since the last navigation of the window's own.
+    std::map<QString, int> docFrames_;
+    std::map<QString, QString> claimedBrowsers_;  // browser key -> document
+    QString lastFrameBrowser_;
+    // The newest field values of the top document, by form position.
+    QJsonArray topForms_;
+    // Snapshots of forms inside frames, by frame number and form position.
+    std::map<std::pair<int, int>, std::unique_ptr<InputMap>> frameSnapshots_;
+    unsigned sourceRequest_ = 0;
+    QString sourceDoc_;
+    std::unique_ptr<DocRef> pendingTopSource_;
+};
+
+// The one window of the program (null before it exists).
+extern TForm11* Form11;

@@ -1,0 +1,266 @@
+// Navigation control and page completion: the view goes only where the
+// window sends it once a page has completed, completed documents become the
+// frames of the window, and the source tab shows them.
+#include <QJsonDocument>
+#include <QLabel>
+#include <QNetworkCookie>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QTabWidget>
+#include <QWebEngineCookieStore>
+#include <QWebEngineProfile>
+
+#include "editor/main_window.h"
+#include "editor/qt_text.h"
+#include "interpreter/output.h"
+#include "interpreter/texts.h"
+#include "recorder/browser_window.h"
+#include "web/page_model.h"
+#include "web/system_store.h"
+
+namespace {
+
+// URLs as the view reports them, so that a navigation and the document it
+// made compare equal.
+QString UrlKey(const QUrl& url)
+{
+    return url.toString(QUrl::FullyEncoded);
+}
+
+QString JsString(const QString& s)
+{
+    return QString::fromUtf8(QJsonDocument(QJsonArray{s}).toJson(QJsonDocument::Compact)).mid(1).chopped(1);
+}
+
+const QString kTopBrowser = QStringLiteral("top");
+
+}  // namespace
+
+BrowserPage::BrowserPage(QWebEngineProfile* profile, TForm11& window) : QWebEnginePage(profile, &window), window_(window)
+{
+}
+
+bool BrowserPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame)
+{
+    return window_.BeforeNavigate(url, type, isMainFrame);
+}
+
+void BrowserPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString& message, int, const QString&)
+{
+    window_.HookReport(message);
+}
+
+void TForm11::BrowseFromTemp()
+{
+    std::string path = form1_.settings().dataDir + "/_skimlark0.html";
+    if (form1_.settings().debugLevel == 2)
+        AppendOutput("BrowseFromTemp: Navigate(%s)", path.c_str());
+    Navigate(QUrl::fromLocalFile(FromNative(path)).toString());
+}
+
+void TForm11::Navigate(const QString& url)
+{
+    page->load(QUrl(url.left(1023)));
+}
+
+void TForm11::BeginNavigate()
+{
+    visitedURLs.clear();
+    navigateActive = true;
+    frameCounter = 0;
+    frames->Clear();
+    sourceFrame = 0;
+    refreshPending = false;
+    browserHash.clear();
+    docFrames_.clear();
+    claimedBrowsers_.clear();
+    lastFrameBrowser_.clear();
+}
+
+bool TForm11::BeforeNavigate(const QUrl& url, QWebEnginePage::NavigationType type, bool isMainFrame)
+{
+    // Hidden, the view only ever holds an empty page.
+    if (!showing_)
+        return url.scheme() == QLatin1String("about");
+    if (form1_.settings().debugLevel == 2)
+        AppendOutput("beforenavigate()...");
+    ShowLoadState(1);
+    // A refresh from a page of the temporary file would open a local file.
+    if (refreshPending && url.isLocalFile()) {
+        ShowNote("%s", W("Hinweis: Der META-Refresh konnte nicht ausgeführt werden.").c_str());
+        return false;
+    }
+    refreshPending = false;
+    if (!navigateActive)
+        return false;
+    const QString u = UrlKey(url);
+    if (visitedURLs.count(u))
+        return true;
+    visitedURLs[u] = 0;
+    const QString browser = isMainFrame ? kTopBrowser : QStringLiteral("frame ") + u;
+    // A frame redirected by its server stays the frame it was.
+    if (!isMainFrame && type == QWebEnginePage::NavigationTypeRedirect && !lastFrameBrowser_.isEmpty()) {
+        auto it = browserHash.find(lastFrameBrowser_);
+        if (it != browserHash.end()) {
+            browserHash[browser] = it->second;
+            return true;
+        }
+    }
+    if (!browserHash.count(browser)) {
+        browserHash[browser] = frameCounter + 1;
+        ++frameCounter;
+    }
+    if (!isMainFrame)
+        lastFrameBrowser_ = browser;
+    return true;
+}
+
+int TForm11::NumberDocument(const QString& docId, bool top, const QString& url)
+{
+    const QString browser = top ? kTopBrowser : QStringLiteral("frame ") + UrlKey(QUrl(url));
+    auto it = browserHash.find(browser);
+    if (it == browserHash.end())
+        return -1;
+    if (!top) {
+        // A second frame with the same URL had no navigation of its own.
+        auto c = claimedBrowsers_.find(browser);
+        if (c != claimedBrowsers_.end() && c->second != docId)
+            return -1;
+        claimedBrowsers_[browser] = docId;
+    }
+    return it->second - 1;
+}
+
+int TForm11::FrameOfDocument(const QString& docId) const
+{
+    auto it = docFrames_.find(docId);
+    return it == docFrames_.end() ? -2 : it->second;
+}
+
+void TForm11::DocumentComplete(const QJsonObject& report)
+{
+    const int debug = form1_.settings().debugLevel;
+    if (debug == 2)
+        AppendOutput("DocComplete()...");
+    try {
+        const QString docId = report.value(QLatin1String("d")).toString();
+        const bool top = report.value(QLatin1String("top")).toBool();
+        const std::string location = ToCp1252(report.value(QLatin1String("url")).toString());
+        if (debug == 2)
+            AppendOutput("DocumentComplete(): Location=%s", location.c_str());
+        const int n = NumberDocument(docId, top, report.value(QLatin1String("url")).toString());
+        if (debug == 2)
+            AppendOutput("Frames->add...");
+        auto ref = std::make_shared<DocRef>(DocRef{docId, top});
+        Frame* f = frames->Add(location, n, ref, "");
+        f->doc = ref;
+        f->notHttp = browseURL.compare(0, 4, "http") != 0;
+        docFrames_[docId] = n;
+        if (debug == 2) {
+            AppendOutput("New Frame %d, f = %llX", n, static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(f)));
+            AppendOutput("registerEvents...");
+        }
+        registerEvents(report, n);
+        if (debug == 2)
+            AppendOutput("registerEvents ok.");
+
+        const QJsonArray forms = report.value(QLatin1String("snaps")).toArray();
+        if (top) {
+            topForms_ = forms;
+        } else {
+            for (int i = 0; i < forms.size(); ++i)
+                frameSnapshots_[{n, i}] = SnapshotFrom(forms[i].toArray());
+        }
+        for (int i = 0; FormSnapshot(i); ++i) {
+        }
+
+        if (top) {
+            if (debug == 2)
+                AppendOutput("Doc/s complete");
+            if (refreshPending) {
+                // The view follows the refresh by itself; its page is frame 0 again.
+                frameCounter = 0;
+                frames->Clear();
+            } else {
+                navigateActive = false;
+                PageControl1->setTabEnabled(0, true);
+                PageControl1->setTabEnabled(1, true);
+                if (debug == 2)
+                    AppendOutput("LoadSource...");
+                loadSource(ref.get());
+                SetSourceCaption(sourceFrame);
+            }
+            sourceFrame = 0;
+            ShowLoadState(2);
+            SystemStore::Instance().AddVisited(location);
+        }
+        if (debug == 2)
+            AppendOutput("DocComplete: end");
+    } catch (const std::exception& e) {
+        ShowNote("Fehler in DocumentComplete: %s", W(e.what()).c_str());
+    }
+    if (debug == 2)
+        AppendOutput("DocComplete: return");
+}
+
+void TForm11::loadSource(const DocRef* doc)
+{
+    const unsigned request = ++sourceRequest_;
+    sourceDoc_.clear();
+    if (!doc) {
+        RichEdit1->setPlainText(QString());
+        return;
+    }
+    if (doc->top) {
+        QPointer<TForm11> self(this);
+        page->toHtml([self, request](const QString& html) {
+            if (self && request == self->sourceRequest_)
+                self->RichEdit1->setPlainText(html);
+        });
+        return;
+    }
+    // A frame's document answers for itself, through its hook script.
+    sourceDoc_ = doc->id;
+    page->runJavaScript(QStringLiteral("window[%1] && window[%1](%2)").arg(JsString(key_), JsString(doc->id)));
+}
+
+void TForm11::SetSourceCaption(int n)
+{
+    PageControl1->setTabText(1, n == 0 ? QStringLiteral("Quelltext Hauptframe")
+                                       : QStringLiteral("Quelltext Frame ") + QString::number(n));
+}
+
+void TForm11::ShowLoadState(int state)
+{
+    if (state == 1)
+        Label1->setText(QStringLiteral("Seite wird geladen..."));
+    else if (state == 2)
+        Label1->setText(QStringLiteral("Fertig."));
+}
+
+void TForm11::PageControl1MouseDown()
+{
+    if (!tabChanged && PageControl1->currentIndex() == 1 && frames->Count() > 1) {
+        sourceFrame = (sourceFrame + 1) % frames->Count();
+        if (Frame* f = frames->Find(sourceFrame)) {
+            SetSourceCaption(sourceFrame);
+            loadSource(static_cast<const DocRef*>(f->doc.get()));
+        }
+    }
+    tabChanged = false;
+}
+
+// The cookies the runs stored go into the view's store before it loads, so a
+// page the script logged into shows logged in.
+void TForm11::PushCookies()
+{
+    QWebEngineCookieStore* store = profile_->cookieStore();
+    for (const SystemStore::Entry& e : SystemStore::Instance().CookieEntries()) {
+        const QUrl origin(FromCp1252(e.url));
+        for (const auto& [name, value] : e.cookies) {
+            QNetworkCookie c(QByteArray::fromStdString(name), QByteArray::fromStdString(value));
+            c.setPath(QStringLiteral("/"));
+            store->setCookie(c, origin);
+        }
+    }
+}

@@ -1,0 +1,262 @@
+// The recorder: what the page hooks' events do, the recorded script lines,
+// and putting them into the running script.
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTextBlock>
+#include <QTimer>
+
+#include "editor/main_window.h"
+#include "editor/message_box.h"
+#include "editor/qt_text.h"
+#include "editor/zp_rich_edit.h"
+#include "interpreter/output.h"
+#include "interpreter/skript.h"
+#include "interpreter/texts.h"
+#include "recorder/browser_window.h"
+#include "web/page_model.h"
+
+QIcon TForm11::TabPicture(bool recording)
+{
+    QPixmap pm(16, 16);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(Qt::darkGray, 1));
+    p.setBrush(recording ? QColor(220, 30, 30) : QColor(200, 200, 200));
+    p.drawEllipse(QRectF(2.5, 2.5, 11, 11));
+    return QIcon(pm);
+}
+
+namespace {
+
+// The lines of a plain-text pane; an empty last line is where the caret goes
+// after a line end, not a line.
+QStringList PaneLines(const QPlainTextEdit& pane)
+{
+    QStringList lines = pane.toPlainText().split(QLatin1Char('\n'));
+    if (!lines.isEmpty() && lines.back().isEmpty())
+        lines.pop_back();
+    return lines;
+}
+
+}  // namespace
+
+void CallBack::BrowserEventCallback(int eventCode, int frameNo, int index, const QJsonObject& event)
+{
+    TForm11* w = Form11;
+    if (!w)
+        return;
+    switch (eventCode) {
+    case kDocumentMouseDown:
+        // Replacing the page's own handler is all this hook is for.
+        break;
+    case kLinkMouseOut:
+        w->Label1->setText(QString());
+        break;
+    case kLinkMouseOver:
+        if (Frame* f = w->frames->Find(frameNo); f && index >= 0)
+            if (Link* l = f->links->at(size_t(index)))
+                w->Label1->setText(FromCp1252(l->href));
+        break;
+    case kWindowError:
+        // The hook itself tells the page that the error is handled.
+        break;
+    case kLinkMouseDown:
+        w->LinkClick(frameNo, index);
+        break;
+    case kFormSubmit:
+        w->FormSubmission(frameNo, index, event);
+        break;
+    default:
+        break;
+    }
+}
+
+void TForm11::Record(const std::string& line)
+{
+    Memo1->appendPlainText(FromCp1252(line));
+}
+
+void TForm11::LinkClick(int f, int i)
+{
+    // The next navigation of the window's own destroys the frame records.
+    Frame* frame = frames->Find(f);
+    Link* link = nullptr;
+    if (frame) {
+        auto it = frame->links->items.find(i);
+        if (it != frame->links->items.end())
+            link = it->second.get();
+    }
+    const std::string text = link ? link->text : std::string();
+    const std::string href = link ? link->href : std::string();
+    const int count = frame ? int(frame->links->items.size()) : 0;
+
+    if (frame && recording) {
+        FollowFrame(f);
+        if (link) {
+            const std::string n = std::to_string(i + 1);
+            Record("follow(\"" + (text.empty() ? n : text) + "\")    # Link " + n + " verfolgen");
+            EnableInsertControls(true);
+        } else {
+            AppendOutput("Fehler: Link %d ist NULL. (%d Links)", i, count);
+        }
+    }
+    if (frame)
+        refreshURL.clear();
+    BeginNavigate();
+    if (frame) {
+        if (link) {
+            navigateActive = true;
+            Navigate(FromCp1252(href));
+        } else {
+            AppendOutput("Fehler: Link %d ist NULL. (%d Links)", i, count);
+        }
+    }
+}
+
+void TForm11::FormSubmission(int f, int i, const QJsonObject& event)
+{
+    BeginNavigate();
+    // Forms of the top document compare with the snapshots of the top
+    // document; a form inside a frame with the snapshot its frame reported.
+    std::unique_ptr<InputMap> previous;
+    std::unique_ptr<InputMap> fresh = SnapshotFrom(event.value(QLatin1String("s")).toArray());
+    InputMap* current = fresh.get();
+    if (f == 0) {
+        auto it = formSnapshots.find(i);
+        if (it != formSnapshots.end()) {
+            previous = std::move(it->second);
+            formSnapshots.erase(it);
+        }
+        formSnapshots[i] = std::move(fresh);
+    } else {
+        auto it = frameSnapshots_.find({f, i});
+        if (it != frameSnapshots_.end()) {
+            previous = std::move(it->second);
+            frameSnapshots_.erase(it);
+        }
+        frameSnapshots_[{f, i}] = std::move(fresh);
+    }
+
+    // Field names in byte order: upper case before lower case, a name before
+    // its longer namesakes.
+    std::map<std::string, std::string> changed;
+    const int last = current->empty() ? -1 : current->rbegin()->first;
+    bool closeAfter = false;
+    for (int key = 0; key <= last; ++key) {
+        auto now = current->find(key);
+        if (userAgentMode && key == 0 && now != current->end()) {
+            form1_.settings().userAgent = now->second->value;
+            ShowNote("%s", W("Der Wert für den User-Agent-Text wurde in die Skimlark-Einstellungen übernommen.").c_str());
+            closeAfter = true;
+        }
+        if (now == current->end())
+            continue;
+        // A form that came after the page completed compares with nothing.
+        std::string before;
+        if (previous) {
+            auto was = previous->find(key);
+            if (was == previous->end())
+                continue;
+            before = was->second->value;
+        }
+        const std::string& value = now->second->value;
+        if (value == before)
+            continue;
+        auto c = changed.find(now->second->name);
+        if (c == changed.end()) {
+            changed.emplace(now->second->name, value);
+        } else if (!value.empty()) {
+            if (!c->second.empty())
+                c->second += ",";
+            c->second += value;
+        }
+    }
+
+    if (recording) {
+        FollowFrame(f);
+        const std::string k = std::to_string(i + 1);
+        for (const auto& [name, value] : changed)
+            Record("formset(" + k + ",\"" + name + "\",\"" + value + "\")");
+        Record("submit(" + k + ")");
+        EnableInsertControls(true);
+    }
+    if (closeAfter)
+        QTimer::singleShot(0, this, [this] { close(); });
+}
+
+void TForm11::FollowFrame(int f)
+{
+    while (!refreshURL.empty()) {
+        Record(W("follow(\"1\")    # META-Refresh ausführen"));
+        refreshURL.pop_front();
+    }
+    if (f > 0)
+        Record("follow(\"" + std::to_string(f) + "\")    # Frame laden");
+}
+
+void TForm11::Button5Click()
+{
+    recording = !recording;
+    Button5->setText(QString::fromUtf8(recording ? "Aufzeichnung anhalten" : "Aktionen aufzeichnen"));
+    PageControl1->setTabIcon(2, TabPicture(recording));
+}
+
+void TForm11::EnableInsertControls(bool enable)
+{
+    if (userAgentMode)
+        return;
+    Edit1->setEnabled(enable);
+    Label2->setEnabled(enable);
+    UpDown1->setEnabled(enable);
+    Button4->setEnabled(enable);
+    const int lines = form1_.skript ? int(form1_.scriptLines.size()) : int(form1_.EditorLines().size());
+    UpDown1->setMaximum(qMin(lines, 32767));
+    if (form1_.skript)
+        UpDown1->setValue(form1_.skript->curLine);
+}
+
+void TForm11::Memo1Change()
+{
+    EnableInsertControls(!Memo1->toPlainText().isEmpty());
+}
+
+void TForm11::Button4Click()
+{
+    int p = UpDown1->value();
+    const QStringList lines = PaneLines(*Memo1);
+    for (const QString& line : lines) {
+        form1_.InsertScriptLine(p, line);
+        ++p;
+        UpDown1->setMaximum(qMin(UpDown1->maximum() + 1, 32767));
+        if (!userAgentMode && form1_.skript)
+            form1_.skript->curLine = form1_.skript->curLine + 1;
+        linesInserted = true;
+    }
+    UpDown1->setValue(p);
+    Memo1->clear();
+    EnableInsertControls(false);
+}
+
+void TForm11::Button3Click()
+{
+    if (!Memo1->toPlainText().isEmpty()) {
+        PageControl1->setCurrentIndex(2);
+        int answer = form1_.boxFunction(
+            QString::fromUtf8("Es sind noch ungespeicherte Befehle im Aufzeichnungsfenster. Vor der weiteren "
+                              "Ausführung in das Skript einfügen?"),
+            QStringLiteral("Frage"), MB_YESNOCANCEL | MB_ICONQUESTION);
+        if (answer == IDCANCEL)
+            return;
+        if (answer == IDYES)
+            Button4Click();
+    }
+    continueScript = true;
+    close();
+}

@@ -1,0 +1,136 @@
+// Shared by the browser-window tests: a local server, a main window with its
+// browser window, and real DOM events dispatched into the shown page.
+#pragma once
+
+#include <QApplication>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWebEnginePage>
+
+#include "editor/editor_fixture.h"
+#include "editor/qt_text.h"
+#include "recorder/browser_window.h"
+#include "web/page_model.h"
+
+// A server of tests/servers on a free loopback port; it ends with its stdin.
+class LocalServer {
+public:
+    explicit LocalServer(const QString& script, const QStringList& args = {})
+    {
+        proc.start(QStringLiteral("python3"),
+                   QStringList{QStringLiteral(SKIMLARK_SOURCE_DIR "/tests/servers/") + script,
+                               QStringLiteral("--exit-on-eof")} +
+                       args);
+        if (proc.waitForStarted(10000)) {
+            while (!proc.canReadLine() && proc.waitForReadyRead(10000)) {
+            }
+            const QByteArray line = proc.readLine().trimmed();
+            if (line.startsWith("PORT "))
+                port = line.mid(5).toInt();
+        }
+    }
+    ~LocalServer()
+    {
+        proc.closeWriteChannel();
+        if (!proc.waitForFinished(3000))
+            proc.kill();
+        proc.waitForFinished(1000);
+    }
+    QString url(const QString& path) const { return QStringLiteral("http://127.0.0.1:%1%2").arg(port).arg(path); }
+    // A page of tests/fixtures/html/browser.
+    QString page(const QString& name) const { return url(QStringLiteral("/file?name=") + name); }
+
+    QProcess proc;
+    int port = 0;
+};
+
+inline QString BrowserFixtures()
+{
+    return QStringLiteral(SKIMLARK_FIXTURES "/html/browser");
+}
+
+// A main window with its browser window; the run's temporary page goes to a
+// folder of its own.
+struct BrowserSetup {
+    BrowserSetup()
+    {
+        win->settings().dataDir = ToNative(data.path());
+        browser = new TForm11(*win);
+    }
+    ~BrowserSetup()
+    {
+        if (!win.w)
+            return;
+        if (browser && browser->shown())
+            browser->close();
+        QTest::qWaitFor([this] { return !win->skript || win->skript->Finished(); }, 5000);
+    }
+
+    // Puts the script into the editor and runs it.
+    void Run(const QString& script)
+    {
+        win->SetEditorText(ToCp1252(script));
+        win->RunScript(false);
+    }
+    // Waits until the window shows a completed page (whose URL holds part).
+    bool WaitPage(const QString& part = QString(), int timeoutMs = 20000)
+    {
+        return QTest::qWaitFor(
+            [&] {
+                return browser->shown() && browser->Label1->text() == QLatin1String("Fertig.") &&
+                       browser->frames->Count() > 0 && browser->page->url().toString().contains(part);
+            },
+            timeoutMs);
+    }
+    // The result of a script in the top document.
+    QVariant Js(const QString& code)
+    {
+        QVariant result;
+        bool done = false;
+        browser->page->runJavaScript(code, [&](const QVariant& v) {
+            result = v;
+            done = true;
+        });
+        QTest::qWaitFor([&] { return done; }, 10000);
+        return result;
+    }
+    // A press and a click on the element that expr finds in the top document,
+    // as the user's mouse gives them.
+    void Click(const QString& expr)
+    {
+        Js(QStringLiteral("(function(){var a=%1;a.dispatchEvent(new MouseEvent('mousedown',{bubbles:true,"
+                          "cancelable:true,view:window}));a.click();return 1;})()")
+               .arg(expr));
+    }
+    QStringList Recorded() const
+    {
+        QStringList l = browser->Memo1->toPlainText().split(QLatin1Char('\n'));
+        if (l.size() == 1 && l[0].isEmpty())
+            l.clear();
+        return l;
+    }
+    bool WaitRecorded(int lines, int timeoutMs = 10000)
+    {
+        return QTest::qWaitFor([&] { return Recorded().size() >= lines; }, timeoutMs);
+    }
+    bool RunEnded(int timeoutMs = 20000) { return ::RunEnded(*win, timeoutMs); }
+
+    TempRegistry registry;
+    QTemporaryDir data;
+    Window win;
+    TForm11* browser = nullptr;
+};
+
+// The web engine wants shared GL contexts before the application exists.
+#define BROWSER_TEST_MAIN(TestObject)                                  \
+    int main(int argc, char** argv)                                    \
+    {                                                                  \
+        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);    \
+        QApplication app(argc, argv);                                  \
+        TestObject test;                                               \
+        return QTest::qExec(&test, argc, argv);                        \
+    }

@@ -1,0 +1,259 @@
+// The browser window with the run that waits in browse: inserting recorded
+// lines, going on, stopping, the temporary page, cookies, the User-Agent
+// probe and the find in the source.
+#include <QCheckBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTimer>
+
+#include "browser_fixture.h"
+#include "editor/find_dialog.h"
+#include "editor/settings_dialog.h"
+#include "interpreter/skript.h"
+
+namespace {
+
+QStringList Lines(TForm1& w)
+{
+    QStringList l;
+    for (const std::string& s : w.EditorLines())
+        l << FromCp1252(s);
+    return l;
+}
+
+QStringList Output(TForm1& w)
+{
+    QStringList l;
+    for (const std::string& s : w.OutputLines())
+        l << FromCp1252(s);
+    return l;
+}
+
+}  // namespace
+
+class BrowserRunTest : public QObject {
+    Q_OBJECT
+    QTemporaryDir logDir;
+    QString logPath = logDir.path() + "/requests.log";
+    LocalServer server{QStringLiteral("http_server.py"),
+                       {QStringLiteral("--root"), BrowserFixtures(), QStringLiteral("--log"), logPath}};
+    LocalServer maker{QStringLiteral("maker_server.py")};
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(server.port > 0);
+        QVERIFY(maker.port > 0);
+    }
+
+    void insertedLinesRunNextAndBrowseComesAgain()
+    {
+        BrowserSetup s;
+        s.Run(QStringLiteral("x = 1\ny = 2\nz = 3\nw = 4\nbrowse(\"%1\")\nprint(\"nach\")\n").arg(server.page("links.html")));
+        QVERIFY(s.WaitPage("links.html"));
+        QCOMPARE(s.browser->savedLine, 4);
+        QVERIFY(!s.browser->Button4->isEnabled());
+
+        // Lines typed into the recording list count as recorded ones.
+        s.browser->Memo1->setPlainText("print(\"a\")\nprint(\"b\")\nprint(\"c\")");
+        QVERIFY(s.browser->Button4->isEnabled());
+        QCOMPARE(s.browser->UpDown1->value(), 4);
+        s.browser->Button4->click();
+        QCOMPARE(Lines(*s.win).mid(4, 4), (QStringList{"print(\"a\")", "print(\"b\")", "print(\"c\")",
+                                                      "browse(\"" + server.page("links.html") + "\")"}));
+        QCOMPARE(int(s.win->skript->curLine), 7);
+        QCOMPARE(s.browser->UpDown1->value(), 7);
+        QVERIFY(s.browser->Memo1->toPlainText().isEmpty());
+        QCOMPARE(int(s.win->scriptLines.size()), 9);
+
+        s.browser->Button3->click();
+        // The run goes on at the first inserted line and meets browse again.
+        QVERIFY(QTest::qWaitFor([&] { return Output(*s.win).size() == 3; }, 10000));
+        QVERIFY(s.WaitPage("links.html"));
+        QCOMPARE(s.browser->savedLine, 7);
+        s.browser->Button3->click();
+        QVERIFY(s.RunEnded());
+        QTRY_COMPARE(Output(*s.win), (QStringList{"a", "b", "c", "nach"}));
+    }
+
+    void continuingAsksAboutRecordedLines()
+    {
+        BrowserSetup s;
+        const QString script = QStringLiteral("browse(\"%1\")\nprint(\"nach\")").arg(server.page("links.html"));
+        s.Run(script);
+        QVERIFY(s.WaitPage("links.html"));
+        s.browser->Memo1->setPlainText("print(\"neu\")");
+        const QString question =
+            QString::fromUtf8("Frage|Es sind noch ungespeicherte Befehle im Aufzeichnungsfenster. Vor der weiteren "
+                              "Ausführung in das Skript einfügen?");
+        // Cancel: the window stays open, on the recording tab.
+        s.win.boxes.answers = {IDCANCEL};
+        s.browser->Button3->click();
+        QVERIFY(s.win.boxes.seen.contains(question));
+        QVERIFY(s.browser->shown());
+        QCOMPARE(s.browser->PageControl1->currentIndex(), 2);
+        // No: on after browse, the lines stay in the list.
+        s.win.boxes.answers = {IDNO};
+        s.browser->Button3->click();
+        QVERIFY(s.RunEnded());
+        QTRY_COMPARE(Output(*s.win), QStringList{"nach"});
+        QCOMPARE(s.browser->Memo1->toPlainText(), QStringLiteral("print(\"neu\")"));
+
+        // Yes: inserted, and run first.
+        s.Run(script);
+        QVERIFY(s.browser->Memo1->toPlainText().isEmpty());  // a run start empties the list
+        QVERIFY(s.WaitPage("links.html"));
+        s.browser->Memo1->setPlainText("print(\"neu\")");
+        s.win.boxes.answers = {IDYES};
+        s.browser->Button3->click();
+        QVERIFY(s.WaitPage("links.html"));
+        QCOMPARE(Output(*s.win), QStringList{"neu"});
+        s.browser->Button3->click();
+        QVERIFY(s.RunEnded());
+        QTRY_COMPARE(Output(*s.win), (QStringList{"neu", "nach"}));
+    }
+
+    void everyOtherCloseStopsTheRun_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("close box") << "close";
+        QTest::newRow("Schließen und Skript beenden") << "button1";
+        QTest::newRow("stop tool button") << "tool";
+        QTest::newRow("Esc, then continue") << "esc";
+    }
+    void everyOtherCloseStopsTheRun()
+    {
+        QFETCH(QString, how);
+        BrowserSetup s;
+        s.Run(QStringLiteral("browse(\"%1\")\nprint(\"nach\")").arg(server.page("links.html")));
+        QVERIFY(s.WaitPage("links.html"));
+        if (how == "close")
+            s.browser->close();
+        else if (how == "button1")
+            s.browser->Button1->click();
+        else if (how == "tool")
+            s.win->ToolButton4Click();
+        else {
+            s.win->Anhalten1Click();
+            s.browser->Button3->click();
+        }
+        QVERIFY(s.RunEnded());
+        QVERIFY(!s.browser->shown());
+        QVERIFY(s.win.boxes.seen.contains("Notiz|Abbruch durch Benutzer."));
+        QVERIFY(!Output(*s.win).contains("nach"));
+    }
+
+    void closingTheMainWindowDoesNotHang()
+    {
+        BrowserSetup s;
+        s.Run(QStringLiteral("browse(\"%1\")").arg(server.page("links.html")));
+        QVERIFY(s.WaitPage("links.html"));
+        QElapsedTimer t;
+        t.start();
+        s.win.w.reset();
+        s.browser = nullptr;
+        QVERIFY(t.elapsed() < 5000);
+    }
+
+    void theTemporaryPageSubmitsToTheRunsUrl()
+    {
+        BrowserSetup s;
+        const QString url = server.page("noaction.html");
+        s.Run(QStringLiteral("x = htget(\"%1\")\nbrowse").arg(url));
+        QVERIFY(s.WaitPage("_skimlark0.html"));
+        QCOMPARE(FromCp1252(s.browser->origURL), url);
+        QVERIFY(s.browser->frames->Find(0)->notHttp);
+        QCOMPARE(s.Js("document.forms[0].action").toString(), url);
+        s.browser->Button5Click();
+        s.Js("var f=document.forms[0];f.wort.value='neu';f.requestSubmit();");
+        QVERIFY(s.WaitRecorded(2));
+        QCOMPARE(s.Recorded(), (QStringList{"formset(1,\"wort\",\"neu\")", "submit(1)"}));
+        QByteArray requests;
+        QVERIFY2(QTest::qWaitFor(
+                     [&] {
+                         QFile log(logPath);
+                         requests = log.open(QIODevice::ReadOnly) ? log.readAll() : QByteArray();
+                         return requests.contains("POST /file?name=noaction.html HTTP/1.1");
+                     },
+                     10000),
+                 requests.right(2000).constData());
+        s.browser->Button1->click();
+        QVERIFY(s.RunEnded());
+    }
+
+    void withoutAPageTheWindowSaysSo()
+    {
+        BrowserSetup s;
+        s.Run(QStringLiteral("browse"));
+        QVERIFY(s.WaitPage("_skimlark0.html"));
+        QVERIFY(s.Js("document.body.innerText").toString().contains("Skimlark: Keine HTML-Daten im Speicher."));
+    }
+
+    void theScriptsCookiesAndUserAgentReachTheServer()
+    {
+        BrowserSetup s;
+        s.win->settings().userAgent = "Skimlark-Test/1.0";
+        s.Run(QStringLiteral("x = htget(\"%1\")\nbrowse(\"%2\")")
+                  .arg(server.url("/setcookie?c=sitzung%3Dabc123"), server.url("/echo")));
+        QVERIFY(s.WaitPage("/echo"));
+        const QString seen = s.Js("document.body.innerText").toString();
+        QVERIFY2(seen.contains("sitzung=abc123"), qPrintable(seen));
+        QVERIFY2(seen.contains("User-Agent: Skimlark-Test/1.0"), qPrintable(seen));
+    }
+
+    void theUserAgentProbeHandsOverTheFirstField()
+    {
+        BrowserSetup s;
+        qputenv("SKIMLARK_SERVER", maker.url("").toUtf8());
+        TForm3 dialog(s.win.w.get());
+        dialog.Edit3->setText("Probe-Agent/2.0");
+        bool sawOnlyClose = false, tabsLocked = false;
+        QTimer poll;
+        poll.setInterval(50);
+        connect(&poll, &QTimer::timeout, [&] {
+            if (!s.browser->shown() || s.browser->Label1->text() != "Fertig.")
+                return;
+            poll.stop();
+            sawOnlyClose = s.browser->Button6->isVisible() && !s.browser->Button1->isVisible() &&
+                           !s.browser->Button3->isVisible() && !s.browser->Button5->isVisible();
+            s.browser->PageControl1->setCurrentIndex(2);
+            tabsLocked = s.browser->PageControl1->currentIndex() == 0;
+            s.browser->page->runJavaScript("document.forms[0].requestSubmit()");
+        });
+        poll.start();
+        QTimer::singleShot(20000, [&] { s.browser->close(); });  // never hang the test
+        dialog.Button3Click();
+        qunsetenv("SKIMLARK_SERVER");
+        QVERIFY(sawOnlyClose);
+        QVERIFY(tabsLocked);
+        QVERIFY(!s.browser->shown());
+        QCOMPARE(QString::fromStdString(s.win->settings().userAgent), QStringLiteral("Probe-Agent/2.0"));
+        QCOMPARE(dialog.Edit3->text(), QStringLiteral("Probe-Agent/2.0"));
+        QVERIFY(s.win.boxes.seen.contains(QString::fromUtf8(
+            "Notiz|Der Wert für den User-Agent-Text wurde in die Skimlark-Einstellungen übernommen.")));
+        QVERIFY(!s.browser->userAgentMode);
+    }
+
+    void findInTheSource()
+    {
+        BrowserSetup s;
+        s.Run(QStringLiteral("browse(\"%1\")").arg(server.page("links.html")));
+        QVERIFY(s.WaitPage("links.html"));
+        QTRY_VERIFY(s.browser->RichEdit1->toPlainText().contains("Impressum"));
+        s.browser->FindDialog1->SetFindText("impressum");
+        s.browser->FindDialog1->matchCaseBox->setChecked(true);
+        s.browser->FindDialog1Find();
+        QCOMPARE(s.win.boxes.seen.count("Notiz|Kein Vorkommen des Suchtextes (mehr) gefunden."), 1);
+        s.browser->FindDialog1->matchCaseBox->setChecked(false);
+        s.browser->FindDialog1Find();
+        QCOMPARE(s.browser->PageControl1->currentIndex(), 1);
+        QCOMPARE(s.browser->RichEdit1->textCursor().selectedText(), QStringLiteral("Impressum"));
+        s.browser->FindDialog1Find();
+        QCOMPARE(s.win.boxes.seen.count("Notiz|Kein Vorkommen des Suchtextes (mehr) gefunden."), 2);
+    }
+};
+
+BROWSER_TEST_MAIN(BrowserRunTest)
+#include "test_browser_run.moc"
