@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# Installs, builds and runs the shipped demo script against the local demo site.
+# Installs what the demo needs, builds skimlark-run (no window, no Qt) and runs
+# the shipped demo script against the local demo site.
+# Usage: scripts/demo.sh [build-folder]   (default build-demo/)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-bash "$root/scripts/build.sh" "$root/build"
-if [ -f "$root/scripts/run-demo.sh" ]; then
-  exec bash "$root/scripts/run-demo.sh" "$root/build/skimlark-run"
-fi
-exec "$root/build/skimlark-run" "$root/skripte/demo.skl"
+build="${1:-$root/build-demo}"
+bash "$root/scripts/build.sh" --demo "$build"
+exec bash "$root/scripts/run-demo.sh" "$build/skimlark-run"

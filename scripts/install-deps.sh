@@ -1,16 +1,40 @@
 #!/usr/bin/env bash
-# Installs every Debian package that the build, the tests and the benchmarks need.
-# Idempotent: packages already present are left alone. Must run as root.
+# Installs the Debian packages that Skimlark needs. Must run as root.
+# Usage: scripts/install-deps.sh [demo|all]
+#   demo  only what building skimlark-run and running the demo need
+#   all   (default) the build of every program, the tests and the benchmarks
+# Idempotent: packages already present are left alone.
 set -euo pipefail
 
-packages=(
-  build-essential cmake ninja-build pkg-config clang
+set_name="${1:-all}"
+
+# skimlark-run and the demo site.
+demo=(
+  build-essential cmake ninja-build pkg-config
   libxml2-dev libpcre3-dev libcurl4-openssl-dev libssl-dev
-  zlib1g-dev libminizip-dev
-  qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-webchannel-dev libqt6opengl6-dev
-  libgtest-dev libgmock-dev libbenchmark-dev
-  python3 python3-pyftpdlib openssl nginx curl xvfb xauth locales-all
+  python3
 )
+
+# Everything else: the window program, the browser window and Setup (Qt,
+# minizip, Qt's German texts), xdg-open for help pages, documents and URLs, the tests, the
+# sanitizer and fuzzing builds (clang) and the benchmarks.
+rest=(
+  clang zlib1g-dev libminizip-dev
+  qt6-base-dev qt6-base-dev-tools qt6-webengine-dev libqt6opengl6-dev
+  qt6-translations-l10n
+  xdg-utils
+  libgtest-dev libgmock-dev libbenchmark-dev
+  python3-pyftpdlib openssl nginx curl xvfb xauth locales-all
+)
+
+case "$set_name" in
+  demo) packages=("${demo[@]}") ;;
+  all) packages=("${demo[@]}" "${rest[@]}") ;;
+  *)
+    echo "install-deps.sh: unknown set '$set_name' (demo or all)" >&2
+    exit 2
+    ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,7 +1,11 @@
 #!/usr/bin/env bash
 # Runs skripte/demo.skl against the demo site on a free loopback port.
 # Usage: scripts/run-demo.sh [path/to/skimlark-run]
-# The exit status is that of the run.
+#        scripts/run-demo.sh path/to/skimlark
+# With skimlark-run the exit status is that of the run. With the window
+# program the site's address is passed as the variable SITE and no script is
+# named (a named script would run at once and end the program): open
+# skripte/demo.skl in the window and run it; the site ends with the window.
 set -uo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 
@@ -40,4 +44,10 @@ if [ -z "$port" ]; then
   exit 2
 fi
 
-"$bin" "-vSITE=http://127.0.0.1:$port" "$root/skripte/demo.skl"
+site="-vSITE=http://127.0.0.1:$port"
+if [ "$(basename "$bin")" = "skimlark" ]; then
+  echo "run-demo.sh: demo site at http://127.0.0.1:$port; open skripte/demo.skl in the window and press F9" >&2
+  "$bin" "$site"
+else
+  "$bin" "$site" "$root/skripte/demo.skl"
+fi
