@@ -23,7 +23,7 @@ rest=(
   qt6-base-dev qt6-base-dev-tools qt6-webengine-dev libqt6opengl6-dev
   qt6-translations-l10n
   xdg-utils
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libxml2-utils time
   python3-pyftpdlib openssl nginx curl xvfb xauth locales-all
 )
 

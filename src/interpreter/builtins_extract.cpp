@@ -227,7 +227,10 @@ BuiltinResult Format(Skript& run, funcContext& args, const BuiltinCall& call)
 {
     std::optional<std::string> result;
     try {
-        std::span<const std::string> values(args.values.begin() + 1, args.values.end());
+        std::vector<std::string> copies;
+        for (size_t i = 1; i < args.values.size(); ++i)
+            copies.push_back(args.values[i].str());
+        std::span<const std::string> values(copies);
         result = FormatTexts(args.values[0], values, run.settings().maxTextSize);
         if (result && run.settings().vsPrintf)
             result = LibraryFormat(run.settings().vsPrintf, args.values[0], values, result->size());

@@ -127,7 +127,7 @@ BuiltinResult Log(Skript& run, funcContext& args, const BuiltinCall&)
 // open(stream, file [, mode])
 BuiltinResult Open(Skript& run, funcContext& args, const BuiltinCall&)
 {
-    std::string mode = args.values.size() > 2 ? args.values[2] : "r";
+    std::string mode = args.values.size() > 2 ? args.values[2].str() : "r";
     std::FILE* f = OpenFile(args.values[1], mode);
     if (!f)
         return SystemErrorText(errno);

@@ -122,7 +122,7 @@ namespace {
 // substr(text, start, length)
 BuiltinResult Substr(Skript&, funcContext& args, const BuiltinCall&)
 {
-    return std::string(TextPart(args.values[0], TextToLong(args.values[1]), TextToLong(args.values[2])));
+    return std::string(TextPart(args.values[0].str(), TextToLong(args.values[1]), TextToLong(args.values[2])));
 }
 
 // replace(text, pattern, replacement)

@@ -7,12 +7,15 @@
 #include <string>
 #include <vector>
 
+#include "interpreter/variables.h"
+
 class Skript;
 
 // The argument record of one built-in call.
 struct funcContext {
     std::string reserved1;  // read and written by no operation
-    std::vector<std::string> values;
+    // An argument that names a variable reads its value in place.
+    std::vector<TextRef> values;
     // Parallel to values: the flat name of the variable reference that began
     // the argument, "" for an expression without words.
     std::vector<std::string> argTexts;

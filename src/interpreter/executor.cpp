@@ -22,12 +22,39 @@ struct ifs {
     std::string var;
     long limit = 0;
     std::deque<std::string> values;
+    Variable* loopVar = nullptr;  // the variable of a for..to loop that runs
 };
 
-bool IsControlWord(const std::string& w)
+enum ControlWord { kNone, kWordIf, kWordElse, kWordFi, kWordWhile, kWordDone, kWordFor, kWordNext, kWordDo };
+
+// The control keyword a word is, or kNone; runs once per statement, so it
+// compares characters rather than texts.
+ControlWord ControlCode(const std::string& w)
 {
-    return w == "if" || w == "else" || w == "fi" || w == "while" || w == "done" || w == "for" ||
-           w == "next" || w == "do";
+    switch (w.size()) {
+    case 2:
+        if (w[0] == 'i' && w[1] == 'f')
+            return kWordIf;
+        if (w[0] == 'f' && w[1] == 'i')
+            return kWordFi;
+        if (w[0] == 'd' && w[1] == 'o')
+            return kWordDo;
+        return kNone;
+    case 3:
+        return w == "for" ? kWordFor : kNone;
+    case 4:
+        if (w == "else")
+            return kWordElse;
+        if (w == "done")
+            return kWordDone;
+        if (w == "next")
+            return kWordNext;
+        return kNone;
+    case 5:
+        return w == "while" ? kWordWhile : kNone;
+    default:
+        return kNone;
+    }
 }
 
 }  // namespace
@@ -39,8 +66,23 @@ struct ExecState {
 
 namespace {
 
+// next of the for..to loop on top of the stacks, whose variable is v: the
+// variable goes one up and the body runs again, or the loop is over.
+void StepForTo(Skript& run, ExecState& st, Variable& v)
+{
+    long long n = (long long)TextToLong(v.value) + 1;
+    if (n <= st.ifSt.back().limit) {
+        // Only this thread writes the line while it runs, so no fence is needed.
+        run.curLine.store(run.loopSt.back(), std::memory_order_release);
+        IntToTextInto(run.vars->Modify(v), n);
+    } else {
+        run.loopSt.pop_back();
+        st.ifSt.pop_back();
+    }
+}
+
 // Runs one control statement; false ends the line (an error was recorded).
-bool RunControl(Skript& run, ExecState& st, const std::string& word)
+bool RunControl(Skript& run, ExecState& st, ControlWord word)
 {
     const int line = run.curLine;
     const int curSkip = st.skip();
@@ -51,7 +93,7 @@ bool RunControl(Skript& run, ExecState& st, const std::string& word)
         return false;
     };
 
-    if (word == "if") {
+    if (word == kWordIf) {
         // if condition [then]
         ifs rec;
         rec.outerSkip = curSkip;
@@ -70,7 +112,7 @@ bool RunControl(Skript& run, ExecState& st, const std::string& word)
         ifSt.push_back(std::move(rec));
         return true;
     }
-    if (word == "else") {
+    if (word == kWordElse) {
         if (ifSt.empty())
             return fail("'else' ohne 'if'");
         ifs& top = ifSt.back();
@@ -82,14 +124,14 @@ bool RunControl(Skript& run, ExecState& st, const std::string& word)
             top.skip = 0;
         return true;
     }
-    if (word == "fi") {
+    if (word == kWordFi) {
         if (ifSt.empty())
             return fail("'fi' ohne 'if'");
         if (ifSt.back().type == kIf)
             ifSt.pop_back();
         return true;
     }
-    if (word == "while") {
+    if (word == kWordWhile) {
         // while condition [do]; without do it may close a do loop
         int r = run.lexpr(line);
         if (r < 0 && run.errLine >= 0)
@@ -116,7 +158,7 @@ bool RunControl(Skript& run, ExecState& st, const std::string& word)
         ifSt.push_back(std::move(rec));
         return true;
     }
-    if (word == "done") {
+    if (word == kWordDone) {
         if (ifSt.empty() || ifSt.back().type != kWhile)
             return fail("'done' ohne 'while'");
         if (ifSt.back().skip == 0) {
@@ -128,7 +170,7 @@ bool RunControl(Skript& run, ExecState& st, const std::string& word)
         ifSt.pop_back();
         return true;
     }
-    if (word == "for") {
+    if (word == kWordFor) {
         // for var = start to end | for var in (list)
         ifs rec;
         rec.outerSkip = curSkip;
@@ -155,6 +197,8 @@ bool RunControl(Skript& run, ExecState& st, const std::string& word)
             if (!end)
                 return fail("Fehlender Ausdruck nach 'to'");
             rec.limit = TextToLong(*end);
+            if (curSkip == 0)
+                rec.loopVar = &run.vars->Get(name);
             if (curSkip == 0 && TextToLong(*start) <= rec.limit) {
                 rec.skip = 0;
                 loopSt.push_back(line);
@@ -178,7 +222,7 @@ bool RunControl(Skript& run, ExecState& st, const std::string& word)
         ifSt.push_back(std::move(rec));
         return true;
     }
-    if (word == "next") {
+    if (word == kWordNext) {
         if (ifSt.empty())
             return fail("'next' ohne 'for'");
         ifs& top = ifSt.back();
@@ -192,14 +236,7 @@ bool RunControl(Skript& run, ExecState& st, const std::string& word)
             std::string name = top.var;
             if (!run.parseVarRef(line, name))
                 return false;
-            long long n = (long long)TextToLong(run.vars->Value(name)) + 1;
-            if (n <= top.limit) {
-                run.curLine = loopSt.back();
-                run.vars->SetValue(name, n);
-            } else {
-                loopSt.pop_back();
-                ifSt.pop_back();
-            }
+            StepForTo(run, st, top.loopVar && name.size() == top.var.size() ? *top.loopVar : run.vars->Get(name));
             return true;
         }
         if (top.type == kForIn) {
@@ -225,6 +262,44 @@ bool RunControl(Skript& run, ExecState& st, const std::string& word)
     return true;
 }
 
+// Stores an assignment's value.
+void FinishAssignment(Skript& run, Variable& target, const std::string& name, ExprValue& value)
+{
+    if (value.appending && value.base.lentFrom() == &target) {
+        // x = x . y: the tail goes onto the value in place.
+        value.base = TextRef();
+        run.vars->Append(target, value.tailIsBase ? target.value : value.tail, run.settings().maxTextSize);
+    } else {
+        run.vars->Assign(target, value.take());
+    }
+    if (name == "debug")
+        run.settings().debugLevel = int(TextToLong(target.value));
+}
+
+// A line that holds only "next" and steps a running for..to loop: the
+// statement without reading its tokens one by one; false for any other line.
+bool RunLoneNext(Skript& run, ExecState& st)
+{
+    const LineTokens* cached = run.cachedLine;
+    if (!cached || cached->tokens.size() != 1 || st.ifSt.empty())
+        return false;
+    const CachedToken& word = cached->tokens[0];
+    ifs& top = st.ifSt.back();
+    if (word.type != TOK_KEYWORD || word.text != "next" || top.type != kForTo || top.skip != 0 ||
+        !top.loopVar || run.loopSt.empty())
+        return false;
+    StepForTo(run, st, *top.loopVar);
+    // The scanner ends as after reading "next" and the end of the line.
+    run.lastToken = word.text;
+    run.lastIdent = word.text;
+    run.tokenType = TOK_KEYWORD;
+    run.atEnd = true;
+    run.lastCached = nullptr;
+    run.cachedNext = 1;
+    run.linePos = cached->text.size() + 1;
+    return true;
+}
+
 // Runs the statements of the current line.
 void RunStatements(Skript& run, ExecState& st)
 {
@@ -240,39 +315,39 @@ void RunStatements(Skript& run, ExecState& st)
             control = true;
             continue;
         }
-        if (type == TOK_KEYWORD && IsControlWord(tok)) {
+        const ControlWord word = type == TOK_KEYWORD ? ControlCode(tok) : kNone;
+        if (word != kNone) {
             control = true;
-            if (!RunControl(run, st, tok))
+            if (!RunControl(run, st, word))
                 break;
             continue;
         }
         if (skip == 1)
             continue;
         if (type == TOK_IDENT) {
+            const CachedToken* cached = run.lastCached;
             std::string name = tok;
             if (!run.parseVarRef(run.curLine, name)) {
                 run.setError(run.errMsg, run.curLine);
                 break;
             }
-            if (control) {
-                run.vars->Value(name);
+            // The variable is read once, and so created, before the "=".
+            Variable& target = name.size() == tok.size() ? run.varOf(cached, name) : run.vars->Get(name);
+            if (control)
                 continue;
-            }
             std::string eq = run.nextToken(run.curLine);
-            if (run.tokenType != TOK_CHAR || eq != "=") {
+            if (run.tokenType != TOK_CHAR || eq.size() != 1 || eq[0] != '=') {
                 run.setError("Fehlendes '=' nach " + name, run.curLine);
                 break;
             }
-            auto value = run.expr(run.curLine);
-            if (!value) {
+            ExprValue value;
+            if (!run.exprAssign(run.curLine, target, value)) {
                 // exit inside the expression ends the run without an error.
                 if (!run.exitRequested)
                     run.setError(run.errMsg, run.curLine);
                 break;
             }
-            if (name == "debug")
-                run.settings().debugLevel = int(TextToLong(*value));
-            run.vars->SetValue(name, *value);
+            FinishAssignment(run, target, name, value);
             continue;
         }
         if (type == TOK_ERROR)
@@ -283,6 +358,77 @@ void RunStatements(Skript& run, ExecState& st)
 }
 
 }  // namespace
+
+const std::string& Skript::cachedOperand(const CachedToken& t)
+{
+    return t.type == TOK_IDENT ? varOf(&t, t.text).value : t.text;
+}
+
+bool Skript::runSimpleAssignment()
+{
+    if (!cachedLine || !cachedLine->simpleAssignment)
+        return false;
+    const auto& tk = cachedLine->tokens;
+    // The same reads, in the same order, as the token loop and expr make.
+    Variable& target = varOf(&tk[0], tk[0].text);
+    const char op = tk.size() == 5 ? tk[3].text[0] : 0;
+    if (op == '+' || op == '-' || op == '*' || op == '/') {
+        // One arithmetic operator: no text to keep apart, nothing deferred.
+        const std::string& a = cachedOperand(tk[2]);
+        const std::string& b = cachedOperand(tk[4]);
+        ArithmeticInto(vars->Modify(target), op, a, b);
+        if (tk[0].text == "debug")
+            settings().debugLevel = int(TextToLong(target.value));
+    } else if (!runOperators(target)) {
+        return true;
+    }
+    endLine();
+    return true;
+}
+
+// Evaluates the simple assignment's expression of the cached line and
+// stores it; false after an error.
+bool Skript::runOperators(Variable& target)
+{
+    const auto& tk = cachedLine->tokens;
+    const int line = curLine;
+    ExprValue value;
+    const CachedToken& first = tk[2];
+    if (first.type == TOK_IDENT) {
+        Variable& v = varOf(&first, first.text);
+        value.base = TextRef(*vars, v);
+        value.appending = &v == &target;
+    } else {
+        value.base = TextRef(std::string(first.text));
+    }
+    if (sumsByDepth.empty())
+        sumsByDepth.resize(1);
+    ExprSums& sums = sumsByDepth[0];
+    sums.clear();
+    bool ok = true;
+    for (size_t k = 3; ok && k < tk.size(); k += 2)
+        ok = applyOperator(line, value, sums, tk[k].text[0], cachedOperand(tk[k + 1]), &target);
+    if (!ok)
+        return false;
+    foldSums(value, sums);
+    FinishAssignment(*this, target, tk[0].text, value);
+    return true;
+}
+
+// The scanner's state after a cached line was run without reading its
+// tokens: as after reading them one by one to the end of the line.
+void Skript::endLine()
+{
+    const auto& tk = cachedLine->tokens;
+    // A simple assignment holds an identifier first, so both exist.
+    lastToken = tk[cachedLine->lastText].text;
+    lastIdent = tk[cachedLine->lastIdent].text;
+    tokenType = tk.back().type;
+    atEnd = true;
+    lastCached = nullptr;
+    cachedNext = tk.size();
+    linePos = cachedLine->text.size() + 1;
+}
 
 int Skript::runLines(std::vector<std::string>* lineList)
 {
@@ -297,6 +443,8 @@ int Skript::runLines(std::vector<std::string>* lineList)
     errMsg.clear();
     forms = std::make_unique<Formulare>();
     buildWordTypes();
+    // The word sets may differ from the last run's: every line is scanned anew.
+    tokenCache.clear();
     tokenStack.clear();
     loopSt.clear();
     ExecState st;
@@ -319,14 +467,15 @@ int Skript::runLines(std::vector<std::string>* lineList)
             }
             if (stop)
                 break;
-            const std::string& text = (*lines)[curLine];
-            host.lineStatus(curLine + 1, int(lines->size()), text);
-            setLine(text);
+            const int index = curLine;
+            host.lineStatus(index + 1, int(lines->size()), (*lines)[index]);
+            useLine(index);
             tokenStack.clear();
-            RunStatements(*this, st);
+            if (st.skip() != 0 || (!runSimpleAssignment() && !RunLoneNext(*this, st)))
+                RunStatements(*this, st);
             if (runMode == 1)
                 host.appendStatus("  ...Ok.");
-            curLine = curLine + 1;
+            curLine.store(curLine.load(std::memory_order_relaxed) + 1, std::memory_order_release);
         }
     } catch (const std::bad_alloc&) {
         exitRequested = true;

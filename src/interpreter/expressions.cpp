@@ -24,6 +24,11 @@ bool IsKeyword(int type, const std::string& tok, const char* word)
     return type == TOK_KEYWORD && tok == word;
 }
 
+bool IsOperator(char c)
+{
+    return c == '.' || c == '*' || c == '/' || c == '+' || c == '-';
+}
+
 struct DepthGuard {
     int& depth;
     explicit DepthGuard(int& d) : depth(d) { ++depth; }
@@ -35,12 +40,37 @@ struct DepthGuard {
 // expr -> operand { op operand }, op one of . * / + -
 std::optional<std::string> Skript::expr(int line)
 {
+    ExprValue v;
+    if (!evalExpr(line, v, nullptr))
+        return std::nullopt;
+    return v.take();
+}
+
+bool Skript::exprRef(int line, TextRef& out)
+{
+    ExprValue v;
+    if (!evalExpr(line, v, nullptr))
+        return false;
+    // A value read in place stays so; only a kept-apart tail makes a copy.
+    if (v.appending && (v.tailIsBase || !v.tail.empty()))
+        v.text();
+    out = std::move(v.base);
+    return true;
+}
+
+bool Skript::exprAssign(int line, Variable& target, ExprValue& out)
+{
+    return evalExpr(line, out, &target);
+}
+
+bool Skript::evalExpr(int line, ExprValue& out, Variable* target)
+{
     DepthGuard guard(exprDepth);
     if (exprDepth > kMaxExprDepth) {
         setError("Ausdruck zu tief verschachtelt", line);
-        return std::nullopt;
+        return false;
     }
-    return exprInner(line);
+    return evalInner(line, out, target);
 }
 
 // The inside of "(" ... ")", with the closing parenthesis read.
@@ -61,146 +91,175 @@ std::optional<std::string> Skript::parenthesised(int line)
     return v;
 }
 
-std::optional<std::string> Skript::exprInner(int line)
+bool Skript::evalInner(int line, ExprValue& first, Variable* target)
 {
     const std::string prev = lastToken;
+    const bool afterParen = prev.size() == 1 && prev[0] == '(';
     std::string tok = nextToken(line);
     int type = tokenType;
 
-    if (prev == "(" && IsChar(type, tok, ')')) {
+    if (afterParen && IsChar(type, tok, ')')) {
         pushBackLast(tok);
-        return std::nullopt;  // the empty argument list "()"
+        return false;  // the empty argument list "()"
     }
     if (type == TOK_KEYWORD && !atEnd) {
         setError("Variable oder Ausdruck erwartet nach '" + prev + "'", line);
-        return std::nullopt;
+        return false;
     }
     if (atEnd) {
         setError("Fehlender Ausdruck nach '" + lastToken + "'", line);
-        return std::nullopt;
+        return false;
     }
     if (type == TOK_ERROR)
-        return std::nullopt;  // the scanner recorded the open string
-    if (type == TOK_CHAR && tok != "(") {
+        return false;  // the scanner recorded the open string
+    if (type == TOK_CHAR && tok[0] != '(') {
         setError("Fehlender Ausdruck anstelle '" + tok + "'", line);
-        return std::nullopt;
+        return false;
     }
 
-    // The working stack: values, with deferred + and - between them.
-    std::vector<std::string> stack;
-    stack.reserve(4);
+    // The first value, then the deferred + and - with their right operands;
+    // . * / apply at once to the value last pushed.
     if (type == TOK_CHAR) {
         auto v = parenthesised(line);
         if (!v)
-            return std::nullopt;
-        stack.push_back(std::move(*v));
+            return false;
+        first.base = TextRef(std::move(*v));
     } else if (type == TOK_IDENT) {
+        const CachedToken* cached = lastCached;
         std::string name = tok;
         if (!parseVarRef(line, name))
-            return std::nullopt;
+            return false;
         lastIdent = name;
-        stack.push_back(vars->Value(name));
+        Variable& v = name.size() == tok.size() ? varOf(cached, name) : vars->Get(name);
+        first.base = TextRef(*vars, v);
+        first.appending = &v == target;
     } else if (type == TOK_BUILTIN) {
         auto v = sub(tok, line);
-        if (!v)
-            return std::nullopt;
-        stack.push_back(std::move(*v));
+        if (!v) {
+            // A required argument left empty, as in "x = htget()".
+            if (errLine < 0 && !exitRequested)
+                setError("Fehlender Ausdruck anstelle ')'", line);
+            return false;
+        }
+        first.base = TextRef(std::move(*v));
     } else {
-        stack.push_back(std::move(tok));
+        first.base = TextRef(std::move(tok));
     }
 
-    bool folded = false;  // a deferred sum is pending
+    // The vector of this nesting depth keeps its room from one use to the next.
+    if (sumsByDepth.size() <= size_t(exprDepth))
+        sumsByDepth.resize(size_t(exprDepth) + 1);
+    auto& sums = sumsByDepth[exprDepth];
+    sums.clear();
+    std::string operand;
     for (;;) {
         std::string op = nextToken(line);
         int opType = tokenType;
         if (atEnd)
             break;
         if (opType == TOK_KEYWORD ||
-            (opType == TOK_CHAR && (op == ")" || op == "]" || op == "," || op == ";"))) {
+            (opType == TOK_CHAR && (op[0] == ')' || op[0] == ']' || op[0] == ',' || op[0] == ';'))) {
             pushBackLast(op);
             break;
         }
         if (opType == TOK_ERROR) {
             setError("Syntaxfehler nach '" + lastToken + "'", line);
-            return std::nullopt;
+            return false;
         }
 
+        // The right operand: a variable's value is read in place, since it
+        // is used before anything else can change the store.
         std::string t = nextToken(line);
         int tType = tokenType;
+        const std::string* right = &operand;
+        operand.clear();
         if (atEnd) {
             if (opType == TOK_IDENT) {
                 setError("Fehlender zweiter Operand nach '" + lastToken + "'", line);
-                return std::nullopt;
+                return false;
             }
-            t.clear();
         } else if (IsChar(tType, t, '(')) {
             auto v = parenthesised(line);
             if (!v)
-                return std::nullopt;
-            t = std::move(*v);
+                return false;
+            operand = std::move(*v);
         } else if (tType == TOK_IDENT) {
+            const CachedToken* cached = lastCached;
             std::string name = t;
             if (!parseVarRef(line, name))
-                return std::nullopt;
-            t = vars->Value(name);
+                return false;
+            right = &(name.size() == t.size() ? varOf(cached, name) : vars->Get(name)).value;
         } else if (tType == TOK_BUILTIN) {
             auto v = sub(t, line);
-            t = v ? std::move(*v) : std::string();
+            if (v)
+                operand = std::move(*v);
+        } else {
+            operand = std::move(t);
         }
 
-        if (opType != TOK_CHAR || op.size() != 1) {
+        if (opType != TOK_CHAR || !IsOperator(op[0])) {
             setError(W("Ungültiger Operator '") + op + "'", line);
-            return std::nullopt;
+            return false;
         }
-        std::string& top = stack.back();
-        switch (op[0]) {
-        case '.':
-            if (top.size() + t.size() > settings().maxTextSize) {
-                setError("Text zu lang: mehr als " + std::to_string(settings().maxTextSize) + " Zeichen", line);
-                return std::nullopt;
-            }
-            top += t;
-            break;
-        case '*':
-            top = FormatNumber(TextToDouble(top) * TextToDouble(t));
-            break;
-        case '/':
-            // A division by zero gives the texts INF, -INF or NAN.
-            top = FormatNumber(TextToDouble(top) / TextToDouble(t));
-            break;
-        case '+':
-        case '-':
-            stack.push_back(std::move(op));
-            stack.push_back(std::move(t));
-            folded = true;
-            break;
-        default:
-            setError(W("Ungültiger Operator '") + op + "'", line);
-            return std::nullopt;
-        }
+        if (!applyOperator(line, first, sums, op[0], *right, target))
+            return false;
     }
 
-    if (!folded)
-        return std::move(stack.front());
+    foldSums(first, sums);
+    return true;
+}
+
+bool Skript::applyOperator(int line, ExprValue& first, ExprSums& sums, char o, const std::string& right,
+                           Variable* target)
+{
+    if (o == '.') {
+        size_t topSize = sums.empty() ? first.size() : sums.back().second.size();
+        if (topSize + right.size() > settings().maxTextSize) {
+            setError("Text zu lang: mehr als " + std::to_string(settings().maxTextSize) + " Zeichen", line);
+            return false;
+        }
+        if (!sums.empty())
+            sums.back().second += right;
+        else if (first.appending && first.base.lentFrom() == target)
+            first.appendTail(right);
+        else
+            first.text() += right;
+    } else if (o == '*' || o == '/') {
+        // A division by zero gives the texts INF, -INF or NAN.
+        if (!sums.empty()) {
+            sums.back().second = Arithmetic(o, sums.back().second, right);
+        } else {
+            std::string product = Arithmetic(o, first.view(), right);
+            first.base = TextRef(std::move(product));
+            first.appending = false;
+        }
+    } else {
+        sums.emplace_back(o, right);
+    }
+    return true;
+}
+
+void Skript::foldSums(ExprValue& first, ExprSums& sums)
+{
+    if (sums.empty())
+        return;
     // + and - fold from the right.
-    std::string taken = std::move(stack.back());
-    stack.pop_back();
-    while (stack.size() >= 2) {
-        std::string op = std::move(stack.back());
-        stack.pop_back();
-        double below = TextToDouble(stack.back());
-        stack.pop_back();
-        double right = TextToDouble(taken);
-        taken = FormatNumber(op == "+" ? below + right : below - right);
+    std::string taken = std::move(sums.back().second);
+    for (size_t i = sums.size(); i-- > 0;) {
+        const std::string& below = i == 0 ? first.view() : sums[i - 1].second;
+        taken = Arithmetic(sums[i].first, below, taken);
     }
-    return taken;
+    first.base = TextRef(std::move(taken));
+    first.appending = false;
+    first.tailIsBase = false;
+    first.tail.clear();
 }
 
 // lexpr -> expr { (eq|ne|lt|gt|le|ge) expr | (and|or) expr } [then|do]
 int Skript::lexpr(int line)
 {
-    auto left = expr(line);
-    if (!left) {
+    TextRef left;
+    if (!exprRef(line, left)) {
         if (errLine < 0)
             setError("Fehlender Ausdruck nach '" + lastToken + "'", line);
         return -1;
@@ -208,16 +267,17 @@ int Skript::lexpr(int line)
     // A condition that ran to the end of the line: its last token decides
     // whether the value is looked up once more as a name.
     if (atEnd && tokenType == TOK_IDENT) {
-        std::string name = *left;
+        std::string name = left.str();
         if (!parseVarRef(line, name))
             return -1;
-        left = vars->GetValue(name);
+        left = TextRef(*vars, vars->Get(name));
     } else if (atEnd && tokenType == TOK_BUILTIN) {
-        auto v = sub(*left, line);
-        left = v ? std::move(*v) : std::string();
+        std::string word = left.str();
+        auto v = sub(word, line);
+        left = TextRef(v ? std::move(*v) : std::string());
     }
 
-    long erg = std::labs(TextToLong(*left));
+    long erg = std::labs(TextToLong(left));
     bool haveLeft = true;  // a comparison consumes its left operand
     std::vector<std::string> stack;
     auto truth = [](const std::string& s) { return std::labs(TextToLong(s)); };
@@ -229,8 +289,7 @@ int Skript::lexpr(int line)
             break;
         if (IsKeyword(opType, op, "and") || IsKeyword(opType, op, "or")) {
             stack.push_back(op);
-            left = expr(line);
-            if (!left) {
+            if (!exprRef(line, left)) {
                 errLine = -1;
                 setError("Fehlender Wert nach '" + op + "'", line);
                 return -1;
@@ -238,8 +297,8 @@ int Skript::lexpr(int line)
             haveLeft = true;
             continue;
         }
-        auto right = expr(line);
-        if (!right) {
+        TextRef right;
+        if (!exprRef(line, right)) {
             errLine = -1;
             setError("Fehlender Wert nach '" + op + "'", line);
             return -1;
@@ -254,17 +313,17 @@ int Skript::lexpr(int line)
             return -1;
         }
         if (op == "eq")
-            erg = *left == *right;
+            erg = left.str() == right.str();
         else if (op == "ne")
-            erg = *left != *right;
+            erg = left.str() != right.str();
         else if (op == "lt")
-            erg = TextToDouble(*left) < TextToDouble(*right);
+            erg = TextToDouble(left) < TextToDouble(right);
         else if (op == "gt")
-            erg = TextToDouble(*left) > TextToDouble(*right);
+            erg = TextToDouble(left) > TextToDouble(right);
         else if (op == "le")
-            erg = TextToDouble(*left) <= TextToDouble(*right);
+            erg = TextToDouble(left) <= TextToDouble(right);
         else if (op == "ge")
-            erg = TextToDouble(*left) >= TextToDouble(*right);
+            erg = TextToDouble(left) >= TextToDouble(right);
         else {
             setError(W("Ungültiger Operator nach ") + lastToken, line);
             return -1;
@@ -341,7 +400,7 @@ bool Skript::exprList(std::vector<std::string>& list, int line)
     }
     for (;;) {
         auto v = expr(line);
-        if ((lastToken == "," || lastToken == ")") && !tokenStack.empty())
+        if ((lastToken == "," || lastToken == ")") && hasPushedBack())
             discardPushedBack();
         if (!v) {
             if (lastToken != ")") {
@@ -367,10 +426,10 @@ int Skript::parseArgs(funcContext& args, int min, int line, int max)
 {
     auto readValue = [&]() -> bool {
         lastIdent.clear();
-        auto v = expr(line);
-        if (!v)
+        TextRef v;
+        if (!exprRef(line, v))
             return false;
-        args.values.push_back(std::move(*v));
+        args.values.push_back(std::move(v));
         args.argTexts.push_back(lastIdent);
         return true;
     };
@@ -400,12 +459,8 @@ int Skript::parseArgs(funcContext& args, int min, int line, int max)
                 setError(what + " anstelle '" + t + "'", line);
             return -1;
         }
-        if (!readValue()) {
-            // A required argument left empty, as in "htget()".
-            if (errLine < 0)
-                setError("Fehlender Ausdruck anstelle ')'", line);
+        if (!readValue())
             return -1;
-        }
     }
     for (; i < max; ++i) {
         std::string t = nextToken(line);

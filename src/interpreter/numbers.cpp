@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <locale.h>
 
 namespace {
@@ -20,6 +21,30 @@ locale_t CLocale()
 bool IsBlank(char c)
 {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// Reads a text that strtod reads as an integer of at most 15 digits (so that
+// a double holds it exactly): sign, digits, then the end or a character that
+// strtod does not read on with.
+bool ExactInteger(const std::string& text, long long& out)
+{
+    const char* p = text.c_str();
+    bool neg = false;
+    if (*p == '-' || *p == '+')
+        neg = *p++ == '-';
+    if (!(*p >= '0' && *p <= '9'))
+        return false;
+    long long v = 0;
+    int digits = 0;
+    while (*p >= '0' && *p <= '9') {
+        if (++digits > 15)
+            return false;
+        v = v * 10 + (*p++ - '0');
+    }
+    if (*p == '.' || *p == 'e' || *p == 'E' || *p == 'x' || *p == 'X')
+        return false;
+    out = neg ? -v : v;
+    return true;
 }
 
 }  // namespace
@@ -69,11 +94,60 @@ long TextToLong(const std::string& text)
     return long(v);
 }
 
-std::string IntToText(long long value)
+namespace {
+
+// Writes value's decimal digits so that they end at end; returns their start.
+// Loop counters and sums are written on every step, so this goes two digits
+// at a time and in 32-bit arithmetic where it can.
+char* DecimalDigits(unsigned long long value, char* end)
+{
+    static const char kPairs[] =
+        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+        "8081828384858687888990919293949596979899";
+    char* p = end;
+    while (value >= 100000000) {
+        uint32_t low = uint32_t(value % 100000000);
+        value /= 100000000;
+        for (int k = 0; k < 4; ++k) {
+            p -= 2;
+            std::memcpy(p, kPairs + 2 * (low % 100), 2);
+            low /= 100;
+        }
+    }
+    uint32_t v = uint32_t(value);
+    while (v >= 100) {
+        p -= 2;
+        std::memcpy(p, kPairs + 2 * (v % 100), 2);
+        v /= 100;
+    }
+    if (v >= 10) {
+        p -= 2;
+        std::memcpy(p, kPairs + 2 * v, 2);
+    } else {
+        *--p = char('0' + v);
+    }
+    return p;
+}
+
+}  // namespace
+
+void IntToTextInto(std::string& out, long long value)
 {
     char buf[24];
-    auto r = std::to_chars(buf, buf + sizeof buf, value);
-    return std::string(buf, r.ptr);
+    char* end = buf + sizeof buf;
+    unsigned long long magnitude = value < 0 ? 0ULL - static_cast<unsigned long long>(value) : value;
+    char* p = DecimalDigits(magnitude, end);
+    if (value < 0)
+        *--p = '-';
+    out.assign(p, size_t(end - p));
+}
+
+std::string IntToText(long long value)
+{
+    std::string out;
+    IntToTextInto(out, value);
+    return out;
 }
 
 std::string FormatNumber(double value)
@@ -120,4 +194,43 @@ std::string FormatNumber(double value)
         out += "." + digits.substr(1);
     out += "E" + std::to_string(exp);
     return out;
+}
+
+std::string Arithmetic(char op, const std::string& a, const std::string& b)
+{
+    std::string out;
+    ArithmeticInto(out, op, a, b);
+    return out;
+}
+
+void ArithmeticInto(std::string& out, char op, const std::string& a, const std::string& b)
+{
+    // Below 1E15 a double shows an integer exactly and FormatNumber writes it
+    // in plain digits, so the integer result gives the same text.
+    constexpr long long kExact = 1000000000000000LL;
+    long long x, y, r;
+    if (ExactInteger(a, x) && ExactInteger(b, y)) {
+        bool exact = true;
+        switch (op) {
+        case '+': r = x + y; break;
+        case '-': r = x - y; break;
+        case '*': exact = !__builtin_mul_overflow(x, y, &r); break;
+        default:
+            exact = y != 0 && x % y == 0;
+            if (exact)
+                r = x / y;
+            break;
+        }
+        if (exact && r < kExact && r > -kExact) {
+            IntToTextInto(out, r);
+            return;
+        }
+    }
+    double l = TextToDouble(a), rr = TextToDouble(b);
+    switch (op) {
+    case '+': out = FormatNumber(l + rr); break;
+    case '-': out = FormatNumber(l - rr); break;
+    case '*': out = FormatNumber(l * rr); break;
+    default: out = FormatNumber(l / rr); break;
+    }
 }

@@ -16,3 +16,11 @@ long TextToLong(const std::string& text);
 std::string FormatNumber(double value);
 // Decimal text of an integer.
 std::string IntToText(long long value);
+// The formatted result of a + b, a - b, a * b or a / b (op is the operator
+// character), the same text as FormatNumber of the double arithmetic; texts
+// that hold integers are computed as integers while the result is exact.
+std::string Arithmetic(char op, const std::string& a, const std::string& b);
+// The same, written into out, which may be a or b.
+void ArithmeticInto(std::string& out, char op, const std::string& a, const std::string& b);
+// IntToText written into out.
+void IntToTextInto(std::string& out, long long value);

@@ -1,6 +1,7 @@
 // The scanner: cuts the line being run into tokens, one per request. A
 // string literal still open at the end of a line continues on the next one.
 #include <cctype>
+#include <cstring>
 
 #include "interpreter/dispatcher.h"
 #include "interpreter/skript.h"
@@ -75,7 +76,100 @@ void Skript::setLine(const std::string& text)
 {
     lineText = text;
     linePos = 1;
+    cachedLine = nullptr;
+    lastCached = nullptr;
 }
+
+void Skript::pushBackLast(const std::string& text)
+{
+    // A token just read from the cache is pushed back by stepping back.
+    if (cachedLine && tokenStack.empty()) {
+        if (atEnd && cachedNext >= cachedLine->tokens.size() && !endPushedBack && text.empty()) {
+            endPushedBack = true;
+            return;
+        }
+        if (lastCached && cachedPushedBack == size_t(-1) && &cachedLine->tokens[cachedNext - 1] == lastCached &&
+            lastCached->text.size() == text.size() && lastCached->type == tokenType && !atEnd) {
+            cachedPushedBack = --cachedNext;
+            lastCached = nullptr;
+            return;
+        }
+    }
+    tokenStack.push_back({tokenType, text, atEnd});
+}
+
+void Skript::discardPushedBack()
+{
+    if (!tokenStack.empty())
+        tokenStack.pop_back();
+    else if (cachedPushedBack != size_t(-1)) {
+        cachedNext = cachedPushedBack + 1;
+        cachedPushedBack = size_t(-1);
+    }
+    else
+        endPushedBack = false;
+}
+
+Variable& Skript::varOf(const CachedToken* tok, const std::string& name)
+{
+    if (!tok)
+        return vars->Get(name);
+    if (tok->var && tok->varGeneration == vars->Generation())
+        return *tok->var;
+    Variable& v = vars->Get(name);
+    tok->var = &v;
+    tok->varGeneration = vars->Generation();
+    return v;
+}
+
+namespace {
+
+// Reads a string literal's characters from text[i] (after the opening quote
+// or at the start of a continued line) into out. True with i after the
+// closing quote; false when the line ended first (i is then text.size()).
+bool ScanStringPart(const std::string& text, size_t& i, std::string& out)
+{
+    const size_t n = text.size();
+    while (i < n) {
+        char c = text[i];
+        if (c == '"') {
+            ++i;
+            return true;
+        }
+        if (c != '\\') {
+            // Copy a run of plain characters at once.
+            size_t j = i;
+            while (j < n && text[j] != '"' && text[j] != '\\')
+                ++j;
+            out.append(text, i, j - i);
+            i = j;
+            continue;
+        }
+        // The backslash is removed; the character after it is read.
+        if (i + 1 >= n) {
+            i = n;  // a backslash at the very end of a line counts as removed
+            break;
+        }
+        char e = text[i + 1];
+        switch (e) {
+        case 'n': out += '\n'; i += 2; break;
+        case 'r': out += '\r'; i += 2; break;
+        case 't': out += '\t'; i += 2; break;
+        case '0':
+        case 'x':
+        case 'X': {
+            std::string two = text.substr(i + 2, 2);
+            out += char(EscapeValue(two, e == '0' ? 8 : 16) & 0xFF);
+            i += 2 + two.size();
+            break;
+        }
+        default: out += e; i += 2; break;
+        }
+    }
+    return false;
+}
+
+}  // namespace
 
 // Reads a string literal after its opening quote into text; false when the
 // script ended before the closing quote.
@@ -83,42 +177,9 @@ bool Skript::scanString(int line, std::string& text)
 {
     for (;;) {
         size_t i = linePos - 1;  // 0-based
-        const size_t n = lineText.size();
-        while (i < n) {
-            char c = lineText[i];
-            if (c == '"') {
-                linePos = i + 2;
-                return true;
-            }
-            if (c != '\\') {
-                // Copy a run of plain characters at once.
-                size_t j = i;
-                while (j < n && lineText[j] != '"' && lineText[j] != '\\')
-                    ++j;
-                text.append(lineText, i, j - i);
-                i = j;
-                continue;
-            }
-            // The backslash is removed; the character after it is read.
-            if (i + 1 >= n) {
-                i = n;  // a backslash at the very end of a line counts as removed
-                break;
-            }
-            char e = lineText[i + 1];
-            switch (e) {
-            case 'n': text += '\n'; i += 2; break;
-            case 'r': text += '\r'; i += 2; break;
-            case 't': text += '\t'; i += 2; break;
-            case '0':
-            case 'x':
-            case 'X': {
-                std::string two = lineText.substr(i + 2, 2);
-                text += char(EscapeValue(two, e == '0' ? 8 : 16) & 0xFF);
-                i += 2 + two.size();
-                break;
-            }
-            default: text += e; i += 2; break;
-            }
+        if (ScanStringPart(lineText, i, text)) {
+            linePos = i + 1;
+            return true;
         }
         // The line ended inside the literal: it continues on the next line.
         text += "\r\n";
@@ -127,17 +188,126 @@ bool Skript::scanString(int line, std::string& text)
             setLine((*lines)[curLine]);
             continue;
         }
-        linePos = n + 1;
+        linePos = lineText.size() + 1;
         errLine = line;
         errMsg = "Nicht abgeschlossene Zeichenkette";
         return false;
     }
 }
 
+// Scans one token other than a string literal from text at i (blanks already
+// skipped, i within the text): its type and text; i moves past it.
+int Skript::scanWord(const std::string& text, size_t& i, std::string& out) const
+{
+    const size_t n = text.size();
+    unsigned char c = text[i];
+    if (IsWordChar(c)) {
+        bool number = IsDigit(c);
+        size_t j = i;
+        while (j < n && (IsWordChar(text[j]) || (number && text[j] == '.')))
+            ++j;
+        out.assign(text, i, j - i);
+        i = j;
+        if (number)
+            return TOK_LITERAL;
+        auto it = wordTypes.find(out);
+        return it != wordTypes.end() ? it->second : TOK_IDENT;
+    }
+    if (c == '#') {
+        i = n;
+        out.clear();
+        return TOK_COMMENT;
+    }
+    out.assign(1, char(c));
+    ++i;
+    return TOK_CHAR;
+}
+
+// Scans a whole line into tokens as nextToken would deliver them; a line on
+// which a string literal stays open is marked live and scanned as it runs,
+// since the literal goes on with the next line.
+void Skript::scanLineTokens(LineTokens& entry) const
+{
+    entry.tokens.clear();
+    entry.live = false;
+    entry.simpleAssignment = false;
+    const std::string& text = entry.text;
+    const size_t n = text.size();
+    size_t i = 0;
+    for (;;) {
+        while (i < n && (text[i] == ' ' || text[i] == '\t'))
+            ++i;
+        if (i >= n)
+            break;
+        CachedToken t;
+        if (text[i] == '"') {
+            ++i;
+            if (!ScanStringPart(text, i, t.text)) {
+                entry.live = true;
+                entry.tokens.clear();
+                return;
+            }
+            t.type = TOK_LITERAL;
+        } else {
+            t.type = scanWord(text, i, t.text);
+        }
+        t.endPos = i + 1;
+        entry.tokens.push_back(std::move(t));
+        if (entry.tokens.back().type == TOK_COMMENT)
+            break;
+    }
+    const auto& tk = entry.tokens;
+    auto isChar = [&](size_t k, char c) { return tk[k].type == TOK_CHAR && tk[k].text[0] == c; };
+    auto isOperand = [&](size_t k) {
+        return tk[k].type == TOK_LITERAL || (tk[k].type == TOK_IDENT && !(k + 1 < tk.size() && isChar(k + 1, '[')));
+    };
+    bool simple = tk.size() >= 3 && tk.size() % 2 == 1 && tk[0].type == TOK_IDENT && isChar(1, '=') && isOperand(2);
+    for (size_t k = 3; simple && k < tk.size(); k += 2) {
+        simple = tk[k].type == TOK_CHAR && std::strchr(".*/+-", tk[k].text[0]) && tk[k].text[0] != 0 &&
+                 isOperand(k + 1);
+    }
+    entry.simpleAssignment = simple;
+    for (size_t k = tk.size(); k-- > 0;)
+        if (!tk[k].text.empty()) {
+            entry.lastText = k;
+            break;
+        }
+    for (size_t k = tk.size(); k-- > 0;)
+        if (tk[k].type == TOK_IDENT) {
+            entry.lastIdent = k;
+            break;
+        }
+}
+
+void Skript::useLine(int index)
+{
+    const std::string& text = (*lines)[index];
+    linePos = 1;
+    lastCached = nullptr;
+    cachedPushedBack = size_t(-1);
+    endPushedBack = false;
+    if (size_t(index) >= tokenCache.size())
+        tokenCache.resize(size_t(index) + 1);
+    LineTokens& entry = tokenCache[index];
+    // The cache is keyed on the line's text: a line that was edited, or that
+    // moved because lines were inserted before it, is scanned anew.
+    if (!entry.valid || entry.text != text) {
+        entry.text = text;
+        entry.valid = true;
+        scanLineTokens(entry);
+    }
+    cachedLine = entry.live ? nullptr : &entry;
+    cachedNext = 0;
+    // The live scanner works on its own copy of the line.
+    if (!cachedLine)
+        lineText = text;
+}
+
 // Reads the next token; "" is the end of the line (atEnd tells it from an
 // empty literal). Sets tokenType, lastToken and lastIdent.
 std::string Skript::nextToken(int line)
 {
+    lastCached = nullptr;
     if (!tokenStack.empty()) {
         token t = std::move(tokenStack.back());
         tokenStack.pop_back();
@@ -151,6 +321,32 @@ std::string Skript::nextToken(int line)
         return t.text;
     }
 
+    if (cachedLine) {
+        if (cachedNext >= cachedLine->tokens.size()) {
+            endPushedBack = false;
+            linePos = cachedLine->text.size() + 1;
+            atEnd = true;
+            return std::string();
+        }
+        const bool again = cachedNext == cachedPushedBack;
+        cachedPushedBack = size_t(-1);
+        const CachedToken& t = cachedLine->tokens[cachedNext++];
+        lastCached = &t;
+        linePos = t.endPos;
+        tokenType = t.type;
+        if (t.type == TOK_COMMENT) {
+            atEnd = true;
+            return std::string();
+        }
+        atEnd = false;
+        // A pushed-back token names lastIdent only when it is an identifier.
+        if (t.type == TOK_IDENT || (!again && (t.type == TOK_BUILTIN || t.type == TOK_KEYWORD)))
+            lastIdent = t.text;
+        if (!t.text.empty())
+            lastToken = t.text;
+        return t.text;
+    }
+
     const size_t n = lineText.size();
     size_t i = linePos - 1;
     while (i < n && (lineText[i] == ' ' || lineText[i] == '\t'))
@@ -161,36 +357,19 @@ std::string Skript::nextToken(int line)
         return std::string();
     }
     atEnd = false;
-    unsigned char c = lineText[i];
     std::string text;
-    if (c == '"') {
+    if (lineText[i] == '"') {
         linePos = i + 2;
         tokenType = scanString(line, text) ? TOK_LITERAL : TOK_ERROR;
-    } else if (IsWordChar(c)) {
-        bool number = IsDigit(c);
-        size_t j = i;
-        while (j < n && (IsWordChar(lineText[j]) || (number && lineText[j] == '.')))
-            ++j;
-        text.assign(lineText, i, j - i);
-        linePos = j + 1;
-        if (number) {
-            tokenType = TOK_LITERAL;
-        } else {
-            tokenType = TOK_IDENT;
-            lastIdent = text;
-            auto it = wordTypes.find(text);
-            if (it != wordTypes.end())
-                tokenType = it->second;
-        }
-    } else if (c == '#') {
-        linePos = n + 1;
-        tokenType = TOK_COMMENT;
-        atEnd = true;
-        return std::string();
     } else {
-        text.assign(1, char(c));
-        linePos = i + 2;
-        tokenType = TOK_CHAR;
+        tokenType = scanWord(lineText, i, text);
+        linePos = i + 1;
+        if (tokenType == TOK_COMMENT) {
+            atEnd = true;
+            return std::string();
+        }
+        if (tokenType == TOK_IDENT || tokenType == TOK_BUILTIN || tokenType == TOK_KEYWORD)
+            lastIdent = text;
     }
     if (!text.empty())
         lastToken = text;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <deque>
 #include <cstdio>
 #include <map>
 #include <memory>
@@ -44,6 +45,85 @@ enum : int {
     TOK_KEYWORD = 5,
     TOK_COMMENT = 6,
 };
+
+// A scanned token of a line in the token cache, with the scanner position
+// after it.
+struct CachedToken {
+    int type = TOK_IDENT;
+    std::string text;
+    size_t endPos = 1;
+    // An identifier's variable, found once per run (variables are removed
+    // only all at once, which changes the store's generation).
+    mutable Variable* var = nullptr;
+    mutable unsigned varGeneration = 0;
+};
+
+// The tokens of one script line, scanned once and used while the line's text
+// stays the same. A live line (a string literal that goes on with the next
+// line) is scanned as it runs.
+struct LineTokens {
+    std::string text;
+    std::vector<CachedToken> tokens;
+    bool valid = false;
+    bool live = false;
+    // identifier = operand { operator operand }, each operand a plain
+    // identifier or a literal, and nothing else on the line.
+    bool simpleAssignment = false;
+    // Indexes of the last token with a text and of the last identifier.
+    size_t lastText = 0, lastIdent = 0;
+};
+
+// The value of an expression while it is evaluated: a text, which may be a
+// variable's value read in place, and for an assignment whose expression
+// begins with its own target (x = x . y), the appended tail kept apart, so
+// that the assignment appends it in place and every reading of the target
+// inside the expression still sees the old value.
+struct ExprValue {
+    TextRef base;
+    std::string tail;
+    bool appending = false;  // base is the assignment's target, tail follows it
+    // The tail is one more copy of base (x = x . x), not yet made.
+    bool tailIsBase = false;
+    size_t size() const { return base.size() + (tailIsBase ? base.size() : tail.size()); }
+    // Adds to the tail; right may be base itself.
+    void appendTail(const std::string& right)
+    {
+        if (tail.empty() && !tailIsBase && &right == &base.str()) {
+            tailIsBase = true;
+            return;
+        }
+        if (tailIsBase) {
+            tail = base.str();
+            tailIsBase = false;
+        }
+        tail += right;
+    }
+    // The whole text, owned and changeable; ends the appending.
+    std::string& text()
+    {
+        std::string& s = base.own();
+        if (appending) {
+            if (tailIsBase)
+                s.append(s);
+            else
+                s += tail;
+            tail.clear();
+            tailIsBase = false;
+            appending = false;
+        }
+        return s;
+    }
+    // The whole text, for reading.
+    const std::string& view() { return appending && (tailIsBase || !tail.empty()) ? text() : base.str(); }
+    std::string take()
+    {
+        text();
+        return base.take();
+    }
+};
+
+// The deferred + and - of an expression, each with its right operand.
+using ExprSums = std::vector<std::pair<char, std::string>>;
 
 // Domains whose system cache entries were purged in this run.
 using Cache = std::set<std::string>;
@@ -92,18 +172,47 @@ public:
     // "" alone can't tell it from an empty string literal.
     bool atEnd = false;
     void setLine(const std::string& text);
+    // setLine with the script line of that index, whose tokens come from the
+    // token cache.
+    void useLine(int index);
     std::string nextToken(int line);
     void pushBack(int type, const std::string& text) { tokenStack.push_back({type, text, text.empty() && type != TOK_LITERAL}); }
     // Pushes back the token just read, with its type and end-of-line state.
-    void pushBackLast(const std::string& text) { tokenStack.push_back({tokenType, text, atEnd}); }
-    void discardPushedBack()
-    {
-        if (!tokenStack.empty())
-            tokenStack.pop_back();
-    }
+    void pushBackLast(const std::string& text);
+    // Token cache by line index; an entry is used only while its text equals
+    // the line's.
+    std::vector<LineTokens> tokenCache;
+    const LineTokens* cachedLine = nullptr;  // null: the line is scanned live
+    size_t cachedNext = 0;
+    // The cached token last read, while it is the last token read; null
+    // after a token from the pushback stack or from a live line.
+    const CachedToken* lastCached = nullptr;
+    // The variable named by a plain identifier (no index) that was read as
+    // the token tok (lastCached at the time, may be null).
+    Variable& varOf(const CachedToken* tok, const std::string& name);
+    void discardPushedBack();
+    bool hasPushedBack() const { return !tokenStack.empty() || cachedPushedBack != size_t(-1) || endPushedBack; }
 
     // --- expressions --------------------------------------------------------
     std::optional<std::string> expr(int line);
+    // expr, with the value kept as read (a variable's value is not copied).
+    bool exprRef(int line, TextRef& out);
+    // expr for the right side of an assignment to target: the value is the
+    // new text, or the old one with a tail to append.
+    bool exprAssign(int line, Variable& target, ExprValue& out);
+    // Applies . * / to the value last pushed, or defers + and - (o is the
+    // operator; right may be a variable's value, target the assignment's).
+    bool applyOperator(int line, ExprValue& first, ExprSums& sums, char o, const std::string& right, Variable* target);
+    // Folds the deferred sums into first.
+    void foldSums(ExprValue& first, ExprSums& sums);
+    // Runs the current line when it is a plain assignment of variables and
+    // literals joined by operators (its tokens are known from the cache);
+    // false when it is another kind of line, which nextToken then reads.
+    bool runSimpleAssignment();
+    bool runOperators(Variable& target);
+    // The value of a cached operand token: a literal's text or a variable's value.
+    const std::string& cachedOperand(const CachedToken& t);
+    void endLine();
     int lexpr(int line);
     bool parseVarRef(int line, std::string& name);
     bool exprList(std::vector<std::string>& list, int line);
@@ -218,6 +327,16 @@ private:
     std::unordered_map<std::string, int> wordTypes;
     void buildWordTypes();
     bool scanString(int line, std::string& text);
-    std::optional<std::string> exprInner(int line);
+    int scanWord(const std::string& text, size_t& i, std::string& out) const;
+    void scanLineTokens(LineTokens& entry) const;
+    // The cached token at this index was pushed back: it is read again the
+    // way a pushed-back token is.
+    size_t cachedPushedBack = size_t(-1);
+    bool endPushedBack = false;
+
+    bool evalExpr(int line, ExprValue& out, Variable* target);
+    // The deferred sums of the expressions being evaluated, by depth.
+    std::deque<ExprSums> sumsByDepth;  // a deque: growing keeps references good
+    bool evalInner(int line, ExprValue& out, Variable* target);
     std::optional<std::string> parenthesised(int line);
 };

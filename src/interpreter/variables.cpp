@@ -1,14 +1,109 @@
 #include "interpreter/variables.h"
 
+#include <algorithm>
 #include <set>
 
 #include "interpreter/output.h"
 #include "interpreter/skript.h"
 
+// --- TextRef -----------------------------------------------------------------
+
+TextRef::TextRef(Variablen& store, Variable& v) : store_(&store), var_(&v)
+{
+    ++v.lent;
+    store.lends.push_back(this);
+}
+
+TextRef::TextRef(TextRef&& o) noexcept : store_(o.store_), var_(o.var_), own_(std::move(o.own_))
+{
+    if (var_) {
+        std::replace(store_->lends.begin(), store_->lends.end(), &o, this);
+        o.var_ = nullptr;
+        o.store_ = nullptr;
+    }
+}
+
+TextRef& TextRef::operator=(TextRef&& o) noexcept
+{
+    if (this == &o)
+        return *this;
+    release();
+    store_ = o.store_;
+    var_ = o.var_;
+    own_ = std::move(o.own_);
+    if (var_) {
+        std::replace(store_->lends.begin(), store_->lends.end(), &o, this);
+        o.var_ = nullptr;
+        o.store_ = nullptr;
+    }
+    return *this;
+}
+
+void TextRef::release()
+{
+    if (!var_)
+        return;
+    --var_->lent;
+    auto& l = store_->lends;
+    // Lends end mostly in the reverse order of their start.
+    for (size_t i = l.size(); i-- > 0;)
+        if (l[i] == this) {
+            l.erase(l.begin() + long(i));
+            break;
+        }
+    var_ = nullptr;
+    store_ = nullptr;
+}
+
+void TextRef::keepCopy()
+{
+    own_ = var_->value;
+    --var_->lent;
+    var_ = nullptr;
+    store_ = nullptr;
+}
+
+std::string TextRef::take()
+{
+    if (var_) {
+        std::string s = var_->value;
+        release();
+        return s;
+    }
+    return std::move(own_);
+}
+
+std::string& TextRef::own()
+{
+    if (var_) {
+        std::string s = var_->value;
+        release();
+        own_ = std::move(s);
+    }
+    return own_;
+}
+
+// --- Variablen ---------------------------------------------------------------
+
+void Variablen::unlend(Variable& v)
+{
+    for (size_t i = lends.size(); i-- > 0;) {
+        TextRef* r = lends[i];
+        if (r->var_ == &v) {
+            r->keepCopy();
+            lends.erase(lends.begin() + long(i));
+        }
+    }
+}
+
 void Variablen::Clear()
 {
+    for (TextRef* r : lends)
+        r->keepCopy();
+    lends.clear();
     index.clear();
     items.clear();
+    ++generation;
 }
 
 Variable* Variablen::Find(const std::string& name) const
@@ -17,26 +112,59 @@ Variable* Variablen::Find(const std::string& name) const
     return it == index.end() ? nullptr : it->second;
 }
 
-Variable* Variablen::Append(const std::string& name, const std::string& value)
+Variable* Variablen::Append(const std::string& name, std::string&& value)
 {
-    items.push_back(std::make_unique<Variable>(name, value));
+    items.push_back(std::make_unique<Variable>(name, std::move(value)));
     Variable* v = items.back().get();
     index.emplace(name, v);
     return v;
 }
 
-Variable* Variablen::FindOrAppend(const std::string& name, const std::string& value)
+Variable* Variablen::FindOrAppend(const std::string& name, std::string&& value)
 {
     if (Variable* v = Find(name)) {
-        v->value = value;
+        Assign(*v, std::move(value));
         return v;
     }
-    return Append(name, value);
+    return Append(name, std::move(value));
+}
+
+void Variablen::Assign(Variable& v, std::string&& value)
+{
+    beforeWrite(v);
+    v.value = std::move(value);
+}
+
+void Variablen::Append(Variable& v, const std::string& tail, size_t limit)
+{
+    beforeWrite(v);
+    const size_t need = v.value.size() + tail.size();
+    if (need > v.value.capacity()) {
+        // Twice the need, so that a text that doubles moves only every other
+        // time, and a long text gets room up to the limit at once, so that it
+        // does not move again. Room above the need is not touched, so it
+        // costs address space, not memory.
+        size_t room = need * 2 >= limit / 4 ? limit : need * 2;
+        room = std::max(room, need);
+        const size_t size = v.value.size();
+        if (&tail == &v.value) {
+            v.value.reserve(room);
+            v.value.append(v.value.data(), size);
+            return;
+        }
+        v.value.reserve(room);
+    }
+    v.value.append(tail);
 }
 
 Variable* Variablen::SetValue(const std::string& name, const std::string& value)
 {
-    return FindOrAppend(name, value);
+    return FindOrAppend(name, std::string(value));
+}
+
+Variable* Variablen::SetValue(const std::string& name, std::string&& value)
+{
+    return FindOrAppend(name, std::move(value));
 }
 
 Variable* Variablen::SetValue(const std::string& name, long long value)
@@ -44,11 +172,16 @@ Variable* Variablen::SetValue(const std::string& name, long long value)
     return FindOrAppend(name, std::to_string(value));
 }
 
-const std::string& Variablen::Value(const std::string& name)
+Variable& Variablen::Get(const std::string& name)
 {
     if (Variable* v = Find(name))
-        return v->value;
-    return Define(name)->value;
+        return *v;
+    return *Define(name);
+}
+
+const std::string& Variablen::Value(const std::string& name)
+{
+    return Get(name).value;
 }
 
 std::string Variablen::GetValue(const std::string& name)

@@ -8,6 +8,7 @@
 #include <vector>
 
 class Skript;
+class Variablen;
 
 class Variable {
 public:
@@ -15,6 +16,46 @@ public:
     virtual ~Variable() = default;
     std::string name;
     std::string value;
+    // Number of TextRefs that read this value in place (see TextRef).
+    int lent = 0;
+};
+
+// A text that is either owned or the value of a variable read in place. An
+// operand or argument that names a variable needs no copy of a long value;
+// before the store changes a lent variable it hands each TextRef that reads
+// it a copy of the old value, so the holder sees the value as it was when it
+// was read.
+class TextRef {
+public:
+    TextRef() = default;
+    explicit TextRef(std::string s) : own_(std::move(s)) {}
+    TextRef(Variablen& store, Variable& v);
+    TextRef(TextRef&& o) noexcept;
+    TextRef& operator=(TextRef&& o) noexcept;
+    TextRef(const TextRef&) = delete;
+    TextRef& operator=(const TextRef&) = delete;
+    ~TextRef() { release(); }
+
+    const std::string& str() const { return var_ ? var_->value : own_; }
+    operator const std::string&() const { return str(); }
+    size_t size() const { return str().size(); }
+    bool empty() const { return str().empty(); }
+    // The variable read in place, or null once the text is owned.
+    Variable* lentFrom() const { return var_; }
+    // The text as an owned string (a copy when it is lent).
+    std::string take();
+    // The owned text, to be changed (copied first when it is lent).
+    std::string& own();
+
+private:
+    friend class Variablen;
+    void release();
+    // The store is about to change the variable: keep the old value.
+    void keepCopy();
+
+    Variablen* store_ = nullptr;
+    Variable* var_ = nullptr;
+    std::string own_;
 };
 
 class Variablen {
@@ -26,30 +67,58 @@ public:
 
     void Clear();
     Variable* SetValue(const std::string& name, const std::string& value);
+    Variable* SetValue(const std::string& name, std::string&& value);
     Variable* SetValue(const std::string& name, long long value);
     // A missing variable is created with "" first.
     std::string GetValue(const std::string& name);
-    // Like GetValue, but hands out the stored value without a copy.
+    // Like GetValue, but hands out the stored value without a copy. The
+    // reference is good until the store next changes a variable.
     const std::string& Value(const std::string& name);
+    // The variable of that name, created with "" when missing.
+    Variable& Get(const std::string& name);
+    // Writes through a variable found before; lent readers keep the old value.
+    void Assign(Variable& v, std::string&& value);
+    // The value of v, to be changed in place; lent readers keep the old one.
+    std::string& Modify(Variable& v)
+    {
+        beforeWrite(v);
+        return v.value;
+    }
+    // Appends in place; tail may be the value itself. The value's room grows
+    // ahead of need, but never beyond limit.
+    void Append(Variable& v, const std::string& tail, size_t limit);
     std::string CountElements(const std::string& name) const;
     // One output line per variable: "Variable: %s=%s", value cut to 100 characters.
     void Dump() const;
 
     size_t Count() const { return items.size(); }
+    // Changes whenever Clear removes the variables.
+    unsigned Generation() const { return generation; }
     // Variable of key i (0..Count()-1), in creation order.
     const Variable& At(size_t i) const { return *items[i]; }
     // The variable of that name, or null; creates nothing.
     Variable* Find(const std::string& name) const;
 
 private:
-    Variable* FindOrAppend(const std::string& name, const std::string& value);
-    Variable* Append(const std::string& name, const std::string& value);
+    friend class TextRef;
+    Variable* FindOrAppend(const std::string& name, std::string&& value);
+    Variable* Append(const std::string& name, std::string&& value);
     Variable* Define(const std::string& name) { return Append(name, std::string()); }
+    // Called before a variable's value changes.
+    void beforeWrite(Variable& v)
+    {
+        if (v.lent)
+            unlend(v);
+    }
+    void unlend(Variable& v);
 
     // Creation order is the key order; the index only finds names faster and
     // keeps the first-match rule, since a name is stored once.
     std::vector<std::unique_ptr<Variable>> items;
     std::unordered_map<std::string, Variable*> index;
+    // The TextRefs that read a value in place.
+    std::vector<TextRef*> lends;
+    unsigned generation = 1;
 };
 
 // Element count for the size built-in.

@@ -102,6 +102,10 @@ void TForm11::CreateComponents()
 {
     setWindowTitle(QStringLiteral("Browser"));
     resize(750, 550);
+    // A small font, so that the tabs and the five buttons share one row.
+    QFont small = font();
+    small.setPointSize(8);
+    setFont(small);
 
     auto* bar = new PageTabBar;
     bar->afterPress = [this] { PageControl1MouseDown(); };
@@ -191,6 +195,9 @@ void TForm11::CreateComponents()
     for (QPushButton* b : {Button5, Button2, Button1, Button3, Button6})
         hb->addWidget(b);
     PageControl1->setCornerWidget(row, Qt::TopRightCorner);
+    PageControl1->setUsesScrollButtons(false);
+    // Wide enough that no button covers a tab, whatever the fonts here.
+    resize(qMax(750, PageControl1->tabBar()->sizeHint().width() + row->sizeHint().width() + 24), 550);
     Button5->hide();
 
     FindDialog1 = new TFindDialog(this);
@@ -296,7 +303,8 @@ void TForm11::FormShow()
         BeginNavigate();
         PushCookies();
         const std::string& agent = form1_.settings().userAgent;
-        if (!agent.empty())
+        // Set only when changed: the engine hands every new text to all its pages.
+        if (!agent.empty() && profile_->httpUserAgent() != FromCp1252(agent))
             profile_->setHttpUserAgent(FromCp1252(agent));
         if (browseURL.empty()) {
             origURL = form1_.skript ? form1_.skript->vars->GetValue("_url") : std::string();

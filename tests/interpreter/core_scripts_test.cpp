@@ -144,7 +144,8 @@ const ScriptCase kArguments[] = {
     {"missing_close_paren", "print(\"a\"", "", 1, "Fehlendes ',' anstelle 'a'"},
     {"missing_close_paren_after_max", "x = trim(\"a\"", "", 1, "Fehlende ')' nach 'a'"},
     {"builtin_not_built", "x = htget", "", 1, "Fehlende '(' nach 'htget'"},
-    {"required_argument_empty", "print()", "", 1, "Fehlender Ausdruck anstelle ')'"},
+    {"empty_argument_list_leaves_parenthesis", "print()", "", 1, "Die linke Seite eines Ausdrucks muss eine Variable sein"},
+    {"required_argument_empty_in_expression", "x = trim()", "", 1, "Fehlender Ausdruck anstelle ')'"},
 };
 INSTANTIATE_TEST_SUITE_P(Arguments, ScriptTest, ::testing::ValuesIn(kArguments),
                          [](const auto& info) { return std::string(info.param.name); });

@@ -1,0 +1,130 @@
+// How fast browse shows a page: the temporary page of a 100 KB page from the
+// window's creation (the web engine's start included) to "Fertig.", later
+// showings, and a link's mousedown to its recorded line. The peer is the web
+// engine alone: a bare view loading the same file in the same run.
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineView>
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <vector>
+
+#include "editor/main_window.h"
+#include "recorder/browser_window.h"
+#include "web/page_model.h"
+
+namespace {
+
+// About 100 KB of text with 1,000 links.
+std::string Page()
+{
+    std::string p = "<html><head><title>Bench</title></head><body>\n";
+    for (int i = 0; p.size() < 100 * 1024; ++i)
+        p += "<p>Absatz " + std::to_string(i) + " mit etwas Text, damit die Seite waechst. <a href=\"http://127.0.0.1:1/s" +
+             std::to_string(i) + "\">Link " + std::to_string(i) + "</a></p>\n";
+    return p + "</body></html>\n";
+}
+
+double Median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+bool WaitDone(TForm11& b)
+{
+    return QTest::qWaitFor(
+        [&] { return b.Label1->text() == QLatin1String("Fertig.") && b.frames->Count() > 0; }, 30000);
+}
+
+// The bare engine: a fresh view loading the file, to loadFinished.
+double BareLoad(const QString& path, bool freshProfile)
+{
+    QWebEngineProfile profile;
+    QWebEnginePage page(freshProfile ? &profile : QWebEngineProfile::defaultProfile());
+    QWebEngineView view;
+    view.setPage(&page);
+    view.resize(750, 500);
+    view.show();
+    bool done = false;
+    QObject::connect(&page, &QWebEnginePage::loadFinished, [&](bool) { done = true; });
+    QElapsedTimer t;
+    t.start();
+    page.load(QUrl::fromLocalFile(path));
+    QTest::qWaitFor([&] { return done; }, 30000);
+    return double(t.nsecsElapsed()) / 1e6;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    QTemporaryDir reg, data;
+    qputenv("SKIMLARK_REGISTRY_DIR", reg.path().toUtf8());
+    const int rounds = argc > 1 ? std::max(3, atoi(argv[1])) : 10;
+
+    TForm1 form({});
+    form.settings().dataDir = data.path().toStdString();
+    const std::string page = Page();
+    std::ofstream(data.path().toStdString() + "/_skimlark0.html", std::ios::binary) << page;
+
+    // First showing: the window is made as at program start, then browse.
+    QElapsedTimer t;
+    t.start();
+    auto* browser = new TForm11(form);
+    browser->showBrowser("");
+    WaitDone(*browser);
+    const double first = double(t.nsecsElapsed()) / 1e6;
+
+    std::vector<double> later, record, bare, rtt;
+    for (int i = 0; i < rounds; ++i) {
+        browser->close();
+        QCoreApplication::processEvents();
+        t.restart();
+        browser->showBrowser("");
+        WaitDone(*browser);
+        later.push_back(double(t.nsecsElapsed()) / 1e6);
+    }
+    // A press on a link of the shown page to its line; the window then goes
+    // to the link, so each round shows the page anew first.
+    if (!browser->recording)
+        browser->Button5Click();
+    for (int i = 0; i < rounds; ++i) {
+        browser->close();
+        QCoreApplication::processEvents();
+        browser->showBrowser("");
+        WaitDone(*browser);
+        bool done = false;
+        t.restart();
+        browser->page->runJavaScript("1", [&](const QVariant&) { done = true; });
+        QTest::qWaitFor([&] { return done; }, 10000);
+        rtt.push_back(double(t.nsecsElapsed()) / 1e6);
+        browser->Memo1->clear();
+        t.restart();
+        browser->page->runJavaScript(
+            "document.links[500].dispatchEvent(new MouseEvent('mousedown',{bubbles:true}))");
+        QTest::qWaitFor([&] { return !browser->Memo1->toPlainText().isEmpty(); }, 10000);
+        record.push_back(double(t.nsecsElapsed()) / 1e6);
+    }
+    for (int i = 0; i < rounds; ++i)
+        bare.push_back(BareLoad(data.path() + "/_skimlark0.html", false));
+    browser->close();
+
+    std::printf("page: %zu bytes, %d rounds\n", page.size(), rounds);
+    std::printf("first showing, engine start-up included: %8.1f ms\n", first);
+    std::printf("later showings (median):                 %8.1f ms\n", Median(later));
+    std::printf("bare engine, same file (median):         %8.1f ms\n", Median(bare));
+    std::printf("later showing / bare engine:             %8.2f\n", Median(later) / Median(bare));
+    std::printf("mousedown to recorded line (median):     %8.1f ms\n", Median(record));
+    std::printf("script round trip, for scale (median):   %8.1f ms\n", Median(rtt));
+    return 0;
+}

@@ -1,0 +1,246 @@
+#!/usr/bin/env bash
+# The interpreter beside perl (and tclsh and python3 when present): the same
+# work in each language, run alternately in one run, best of REPEAT runs,
+# printed as times and as the ratio skimlark-run / peer. Each workload runs
+# at two sizes, so that a cost that is not linear shows as a ratio that grows.
+#
+#   loop      N additions in a for loop (2N script lines)
+#   concat    a text of 10 N bytes from N concatenations
+#   array     N array elements filled, then all read back
+#   textfn    N/3 rounds of instr, substr and replace on a 1 KB text
+#   page      a page of the given size read line by line into one text, then
+#             every value between <b> and </b> taken out of it (the script
+#             writes e - (pos + 3): + and - group from the right)
+#   doubling  a text doubled to the given size; "cap" doubles until the
+#             1 GiB limit ends the run with its error (peers stop there too);
+#             max RSS is shown beside the time
+#
+# Run it against an optimised build:
+#   cmake -S . -B build-rel -G Ninja -DSKIMLARK_GUI=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo
+#   ninja -C build-rel skimlark-run
+#   bench/interpreter_vs_peers.sh build-rel/skimlark-run
+# REPEAT (default 3) sets the runs per program; the doubling to the cap runs
+# min(REPEAT, 2) times.
+set -euo pipefail
+export LC_ALL=C
+root="$(cd "$(dirname "$0")/.." && pwd)"
+. "$root/scripts/find-skimlark-run.sh"
+bin="$(find_skimlark_run "$root" "${1:-}")"
+[ -x "$bin" ] || { echo "interpreter_vs_peers.sh: skimlark-run not found" >&2; exit 2; }
+command -v perl >/dev/null || { echo "interpreter_vs_peers.sh: perl missing" >&2; exit 2; }
+repeat="${REPEAT:-3}"
+peers=(perl)
+command -v tclsh >/dev/null && peers+=(tclsh)
+command -v python3 >/dev/null && peers+=(python3)
+# A version manager's python3 is a wrapper script; time the interpreter itself.
+python="$(command -v pyenv >/dev/null && pyenv which python3 2>/dev/null || command -v python3 || true)"
+
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+
+# --- the workloads, one file per language ----------------------------------
+
+# write_scripts NAME SIZE: writes $work/NAME.{skl,pl,tcl,py}
+write_scripts() {
+  local name="$1" n="$2" d="$work/$1"
+  case "$name" in
+  loop)
+    printf 'for i = 1 to %s\nx = x + i\nnext\nprint(x)\n' "$n" >"$d.skl"
+    printf 'my $x = 0; for my $i (1..%s) { $x = $x + $i } print "$x\\n";\n' "$n" >"$d.pl"
+    printf 'set x 0; for {set i 1} {$i <= %s} {incr i} { set x [expr {$x + $i}] }; puts $x\n' "$n" >"$d.tcl"
+    printf 'x = 0\nfor i in range(1, %s + 1):\n    x = x + i\nprint(x)\n' "$n" >"$d.py"
+    ;;
+  concat)
+    printf 'for i = 1 to %s\ns = s . "abcdefghij"\nnext\nprint(length(s))\n' "$n" >"$d.skl"
+    printf 'my $s = ""; for my $i (1..%s) { $s = $s . "abcdefghij" } print length($s), "\\n";\n' "$n" >"$d.pl"
+    printf 'set s ""; for {set i 1} {$i <= %s} {incr i} { append s "abcdefghij" }; puts [string length $s]\n' "$n" >"$d.tcl"
+    printf 's = ""\nfor i in range(1, %s + 1):\n    s += "abcdefghij"\nprint(len(s))\n' "$n" >"$d.py"
+    ;;
+  array)
+    printf 'for i = 1 to %s\na[i] = i\nnext\nfor i = 1 to %s\ns = s + a[i]\nnext\nprint(s)\n' "$n" "$n" >"$d.skl"
+    printf 'my %%a; for my $i (1..%s) { $a{$i} = $i } my $s = 0; for my $i (1..%s) { $s = $s + $a{$i} } print "$s\\n";\n' "$n" "$n" >"$d.pl"
+    printf 'for {set i 1} {$i <= %s} {incr i} { set a($i) $i }; set s 0; for {set i 1} {$i <= %s} {incr i} { set s [expr {$s + $a($i)}] }; puts $s\n' "$n" "$n" >"$d.tcl"
+    printf 'a = {}\nfor i in range(1, %s + 1):\n    a[i] = i\ns = 0\nfor i in range(1, %s + 1):\n    s = s + a[i]\nprint(s)\n' "$n" "$n" >"$d.py"
+    ;;
+  textfn)
+    local rounds=$(( n / 3 ))
+    cat >"$d.skl" <<EOF
+for i = 1 to 100
+t = t . "abcdefghi "
+next
+t = t . "Ende"
+for i = 1 to $rounds
+p = instr(t, "Ende")
+s = substr(t, p, 4)
+r = replace(t, "i a", "I-A")
+next
+print(p, s, length(r), substr(r, 1, 12))
+EOF
+    cat >"$d.pl" <<EOF
+my \$t = "abcdefghi " x 100 . "Ende"; my (\$p, \$s, \$r);
+for my \$i (1..$rounds) { \$p = index(\$t, "Ende") + 1; \$s = substr(\$t, \$p - 1, 4); (\$r = \$t) =~ s/i a/I-A/g; }
+print \$p, \$s, length(\$r), substr(\$r, 0, 12), "\n";
+EOF
+    cat >"$d.tcl" <<EOF
+set t "[string repeat {abcdefghi } 100]Ende"
+for {set i 1} {\$i <= $rounds} {incr i} { set p [expr {[string first Ende \$t] + 1}]; set s [string range \$t [expr {\$p - 1}] [expr {\$p + 2}]]; set r [string map {{i a} I-A} \$t] }
+puts "\$p\$s[string length \$r][string range \$r 0 11]"
+EOF
+    cat >"$d.py" <<EOF
+t = "abcdefghi " * 100 + "Ende"
+for i in range(1, $rounds + 1):
+    p = t.find("Ende") + 1
+    s = t[p - 1:p + 3]
+    r = t.replace("i a", "I-A")
+print("%d%s%d%s" % (p, s, len(r), r[:12]))
+EOF
+    ;;
+  page)
+    # A page of about n bytes: table rows, each value between <b> and </b>.
+    perl -e 'my $n = shift; my $i = 0; my $size = 0;
+      while ($size < $n) { my $l = sprintf("<tr><td class=\"n\">Zeile %07d</td><td><b>wert-%07d</b></td></tr>\n", $i, $i); print $l; $size += length($l); $i++ }' \
+      "$n" >"$d.html"
+    cat >"$d.skl" <<EOF
+open(f, "$d.html")
+while read(f, l) gt 0 do
+p = p . l . "\n"
+done
+close(f)
+n = 0
+pos = instr(p, "<b>")
+while pos gt 0 do
+e = instr(pos, p, "</b>")
+v = substr(p, pos + 3, e - (pos + 3))
+n = n + 1
+pos = instr(e, p, "<b>")
+done
+print(length(p), " ", n, " ", v)
+EOF
+    cat >"$d.pl" <<EOF
+open(my \$f, "<", "$d.html") or die; my \$p = "";
+while (my \$l = <\$f>) { chomp \$l; \$p = \$p . \$l . "\n"; } close \$f;
+my \$n = 0; my \$v = ""; my \$pos = index(\$p, "<b>");
+while (\$pos >= 0) { my \$e = index(\$p, "</b>", \$pos); \$v = substr(\$p, \$pos + 3, \$e - \$pos - 3); \$n = \$n + 1; \$pos = index(\$p, "<b>", \$e); }
+print length(\$p), " ", \$n, " ", \$v, "\n";
+EOF
+    cat >"$d.tcl" <<EOF
+set f [open "$d.html"]; set p ""
+while {[gets \$f l] >= 0} { append p \$l "\n" }
+close \$f
+set n 0; set v ""; set pos [string first "<b>" \$p]
+while {\$pos >= 0} { set e [string first "</b>" \$p \$pos]; set v [string range \$p [expr {\$pos + 3}] [expr {\$e - 1}]]; incr n; set pos [string first "<b>" \$p \$e] }
+puts "[string length \$p] \$n \$v"
+EOF
+    cat >"$d.py" <<EOF
+p = ""
+with open("$d.html") as f:
+    for l in f:
+        p += l.rstrip("\n") + "\n"
+n = 0
+v = ""
+pos = p.find("<b>")
+while pos >= 0:
+    e = p.find("</b>", pos)
+    v = p[pos + 3:e]
+    n = n + 1
+    pos = p.find("<b>", e)
+print(len(p), n, v)
+EOF
+    ;;
+  doubling)
+    if [ "$n" = cap ]; then
+      printf 'x = "x"\nwhile 1 eq 1 do\nx = x . x\ndone\n' >"$d.skl"
+      printf 'my $x = "x"; while (1) { last if 2 * length($x) > 2**30; $x = $x . $x } print length($x), "\\n";\n' >"$d.pl"
+      printf 'set x x; while {2 * [string length $x] <= 2**30} { append x $x }; puts [string length $x]\n' >"$d.tcl"
+      printf 'x = "x"\nwhile 2 * len(x) <= 2**30:\n    x = x + x\nprint(len(x))\n' >"$d.py"
+    else
+      printf 'x = "x"\nfor i = 1 to %s\nx = x . x\nnext\nprint(length(x))\n' "$n" >"$d.skl"
+      printf 'my $x = "x"; for my $i (1..%s) { $x = $x . $x } print length($x), "\\n";\n' "$n" >"$d.pl"
+      printf 'set x x; for {set i 1} {$i <= %s} {incr i} { append x $x }; puts [string length $x]\n' "$n" >"$d.tcl"
+      printf 'x = "x"\nfor i in range(%s):\n    x = x + x\nprint(len(x))\n' "$n" >"$d.py"
+    fi
+    ;;
+  esac
+  # Python keeps in-place appends and fast variables for a function's locals
+  # only: the work runs in main().
+  { echo "def main():"; sed 's/^/    /' "$d.py"; echo "main()"; } >"$d.py.tmp"
+  mv "$d.py.tmp" "$d.py"
+}
+
+# --- timing -----------------------------------------------------------------
+
+# run_one PROG NAME: runs one program on its script; sets secs, rss (KB), out.
+run_one() {
+  local prog="$1" name="$2" file ext start end
+  case "$prog" in
+  skimlark) file="$work/$name.skl"; set -- "$bin" "$file" ;;
+  perl) set -- perl "$work/$name.pl" ;;
+  tclsh) set -- tclsh "$work/$name.tcl" ;;
+  python3) set -- "$python" "$work/$name.py" ;;
+  esac
+  start=$(date +%s%N)
+  if [ -x /usr/bin/time ]; then
+    /usr/bin/time -f %M -o "$work/rss" "$@" >"$work/out" 2>"$work/err" || true
+    rss=$(tail -n 1 "$work/rss")
+  else
+    "$@" >"$work/out" 2>"$work/err" || true
+    rss="?"
+  fi
+  end=$(date +%s%N)
+  secs=$(( (end - start) / 1000 ))  # microseconds
+  out="$(cat "$work/out" "$work/err" | tr '\n' ' ')"
+}
+
+fmt() { awk -v us="$1" 'BEGIN { printf "%.3f s", us / 1e6 }'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2fx", a / b; else printf "-" }'; }
+
+printf '%-9s %-10s %-12s' workload size skimlark
+for p in "${peers[@]}"; do printf ' %-12s %-7s' "$p" ratio; done
+printf '\n'
+
+# bench NAME SIZE [LABEL]
+bench() {
+  local name="$1" size="$2" label="${3:-$2}" p r runs="$repeat"
+  write_scripts "$name" "$size"
+  [ "$size" = cap ] && [ "$runs" -gt 2 ] && runs=2
+  declare -A best bestRss output
+  for p in skimlark "${peers[@]}"; do best[$p]=0; done
+  for ((r = 0; r < runs; r++)); do
+    for p in skimlark "${peers[@]}"; do
+      run_one "$p" "$name"
+      if [ "${best[$p]}" = 0 ] || [ "$secs" -lt "${best[$p]}" ]; then
+        best[$p]=$secs
+        bestRss[$p]=$rss
+      fi
+      output[$p]="$out"
+    done
+  done
+  printf '%-9s %-10s %-12s' "$name" "$label" "$(fmt "${best[skimlark]}")"
+  for p in "${peers[@]}"; do
+    printf ' %-12s %-7s' "$(fmt "${best[$p]}")" "$(ratio "${best[skimlark]}" "${best[$p]}")"
+  done
+  if [ "$name" = loop ]; then
+    awk -v n="$size" -v us="${best[skimlark]}" 'BEGIN { printf "  %.1f M script lines/s", 2 * n / us }'
+  fi
+  if [ "$name" = doubling ]; then
+    printf '  max RSS skimlark %s KB' "${bestRss[skimlark]}"
+    for p in "${peers[@]}"; do printf ', %s %s KB' "$p" "${bestRss[$p]}"; done
+  fi
+  printf '\n'
+  # What each program printed, so that a wrong result does not pass unseen.
+  for p in skimlark "${peers[@]}"; do printf '    %-9s %s\n' "$p" "${output[$p]}"; done
+  rm -f "$work/$name".*
+}
+
+bench loop 5000000
+bench loop 10000000
+bench concat 100000 "1 MB"
+bench concat 200000 "2 MB"
+bench array 50000
+bench array 100000
+bench textfn 50000 "50k calls"
+bench textfn 100000 "100k calls"
+bench page 2500000 "2.5 MB"
+bench page 5000000 "5 MB"
+bench doubling 28 "256 MiB"
+bench doubling cap "1 GiB cap"

@@ -1,0 +1,220 @@
+// What an in-place append, values read in place and the per-line token cache
+// could get wrong: every script must see the same values as if each operand
+// were copied and each line scanned anew.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include "interpreter/numbers.h"
+#include "interpreter/output.h"
+#include "interpreter/skript.h"
+#include "interpreter/texts.h"
+#include "support/test_host.h"
+
+namespace {
+
+std::vector<std::string> Lines(std::initializer_list<const char*> l)
+{
+    return std::vector<std::string>(l.begin(), l.end());
+}
+
+struct AppendCase {
+    const char* name;
+    const char* script;
+    const char* output;
+};
+
+class AppendTest : public ::testing::TestWithParam<AppendCase> {};
+
+TEST_P(AppendTest, SeesTheOldValueWhereItReadsTheTarget)
+{
+    const AppendCase& c = GetParam();
+    RunResult r = RunScript(c.script);
+    EXPECT_EQ(r.result, 0) << c.script << ": " << r.errMsg;
+    EXPECT_EQ(Joined(r.output), c.output) << c.script;
+}
+
+const AppendCase kAppends[] = {
+    {"self", "x = \"ab\"\nx = x . x\nx = x . x\nprint(x)", "abababab"},
+    {"self_twice", "x = \"ab\"\nx = x . x . x\nprint(x)", "ababab"},
+    {"self_then_literal", "x = \"ab\"\nx = x . x . \"-\"\nprint(x)", "abab-"},
+    {"builtin_argument_reads_target", "x = \"ab\"\nx = x . substr(x, 1, 1)\nprint(x)", "aba"},
+    {"argument_after_append", "x = \"ab\"\nx = x . \"cd\" . length(x) . x\nprint(x)", "abcd2ab"},
+    {"index_reads_target", "a[2] = \"zwei\"\nx = \"ab\"\nx = x . a[length(x)]\nprint(x)", "abzwei"},
+    {"index_target", "a[1] = \"x\"\ni = 1\na[i] = a[i] . a[1] . i\nprint(a[1])", "xx1"},
+    {"nested_expression_reads_target", "x = \"7\"\nx = x . (x + 1) . x\nprint(x)", "787"},
+    {"sum_after_append", "x = \"1\"\nx = x . \"2\" + 1\nprint(x)", "13"},
+    {"product_before_append", "x = \"3\"\nx = x * 2 . x\nprint(x)", "63"},
+    {"other_variable", "y = \"ab\"\nx = y . y\nprint(x, \" \", y)", "abab ab"},
+    {"in_a_loop", "for i = 1 to 5\ns = s . i\nnext\nprint(s)", "12345"},
+    {"assignment_to_itself", "x = \"ab\"\nx = x\nprint(x)", "ab"},
+};
+INSTANTIATE_TEST_SUITE_P(Appending, AppendTest, ::testing::ValuesIn(kAppends),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A file with known lines, removed again when the test ends.
+class LineFile {
+public:
+    explicit LineFile(const std::string& text)
+        : path_(std::filesystem::temp_directory_path() /
+                ("skimlark-append-" + std::to_string(std::random_device{}()) + ".txt"))
+    {
+        std::ofstream(path_) << text;
+    }
+    ~LineFile() { std::filesystem::remove(path_); }
+    std::string path() const { return path_.string(); }
+
+private:
+    std::filesystem::path path_;
+};
+
+TEST(Appending, ABuiltinThatWritesAReadVariableLeavesTheOldValueToTheReader)
+{
+    // read writes x while the expression and print still hold its old value.
+    LineFile file("neu\nzwei\n");
+    RunResult r = RunScript("open(h, \"" + file.path() + "\")\nx = \"alt\"\nx = x . read(h, x) . x\nprint(x)\n"
+                            "y = \"vorher\"\nprint(y, read(h, y), y)\nclose(h)");
+    EXPECT_EQ(r.result, 0) << r.errMsg;
+    EXPECT_EQ(Joined(r.output), "alt4neu\nvorher5zwei");
+}
+
+TEST(Appending, AnErrorInTheExpressionLeavesTheVariableAsItWas)
+{
+    const struct {
+        const char* statement;
+        const char* error;
+    } cases[] = {
+        {"x = x . \"d\" . a[]", "Fehlender Ausdruck nach '['"},
+        {"x = x . y . y", "Text zu lang: mehr als 10 Zeichen"},
+        {"x = x . substr(y, 1, 3) . y", "Text zu lang: mehr als 10 Zeichen"},
+        {"x = x . x", "Text zu lang: mehr als 10 Zeichen"},
+        {"x = x . \"d\" . 1 % 2", "Ungültiger Operator '%'"},
+    };
+    for (const auto& c : cases) {
+        TestHost host;
+        host.s.maxTextSize = 10;
+        std::vector<std::string> lines = {"x = \"abcdef\"", "y = \"123\"", c.statement};
+        Skript run(true, host, &lines);
+        EXPECT_EQ(run.runLines(&lines), 3) << c.statement;
+        EXPECT_EQ(run.errMsg, W(c.error)) << c.statement;
+        EXPECT_EQ(run.vars->Value("x"), "abcdef") << c.statement;
+    }
+}
+
+TEST(Appending, DoublingEndsAtTheLimitWithTheRunError)
+{
+    TestHost host;
+    host.s.maxTextSize = 1000;
+    RunResult r = RunScript("x = \"x\"\nwhile 1 eq 1 do\nx = x . x\ndone", &host);
+    EXPECT_EQ(r.result, 3);
+    EXPECT_EQ(r.errMsg, "Text zu lang: mehr als 1000 Zeichen");
+}
+
+TEST(LineCache, ALineChangedBetweenTwoRunsIsRunAsItIsNow)
+{
+    TestHost host;
+    SetOutputHost(&host);
+    std::vector<std::string> lines = Lines({"for i = 1 to 2", "x = i + 1", "print(x)", "next"});
+    Skript run(true, host, &lines);
+    EXPECT_EQ(run.runLines(&lines), 0);
+    lines[1] = "x = i * 7";  // same length
+    lines[2] = "print(x, \"!\")";
+    EXPECT_EQ(run.runLines(&lines), 0);
+    SetOutputHost(nullptr);
+    EXPECT_EQ(Joined(host.output()), "2\n3\n7!\n14!");
+}
+
+TEST(LineCache, LinesInsertedWhileTheRunWaitsAreRunWhereTheyNowStand)
+{
+    // The first pass caches every line; the lines inserted during the input
+    // move the cached ones down, so each index now holds another text.
+    TestHost host;
+    std::vector<std::string> lines =
+        Lines({"for i = 1 to 2", "print(i)", "if i eq 1 then", "a = input(\"?\")", "fi", "next", "print(\"Ende\")"});
+    host.onPost = [&](unsigned message, Skript* run, const std::string*) {
+        if (message != WM_SCRIPT_INPUT)
+            return;
+        lines.insert(lines.begin() + run->curLine + 1, {"print(\"neu \", i)", "b = a . i"});
+        run->inputResult = "antwort";
+        run->wake();
+    };
+    SetOutputHost(&host);
+    Skript run(true, host, &lines);
+    run.Resume();
+    run.WaitFor();
+    SetOutputHost(nullptr);
+    EXPECT_EQ(run.errLine, 0) << run.errMsg;
+    EXPECT_EQ(Joined(host.output()), "1\nneu 1\n2\nEnde");
+    EXPECT_EQ(run.vars->Value("b"), "antwort1");
+}
+
+TEST(LineCache, StringsOverSeveralLinesAndCommentsInALoop)
+{
+    RunResult r = RunScript("for i = 1 to 2\ns = \"a\nb\" # Kommentar\nprint(s, i) # nur Kommentar\n# leer\nnext");
+    EXPECT_EQ(r.result, 0) << r.errMsg;
+    EXPECT_EQ(Joined(r.output), "a\r\nb1\na\r\nb2");
+}
+
+TEST(Statements, TheTargetIsReadBeforeTheEqualsSign)
+{
+    const struct {
+        const char* script;
+        int errLine;
+        const char* dump;
+    } cases[] = {
+        {"x = y", 0, "x=|y="},
+        {"x = )", 1, "x="},
+        {"x 5", 1, "x="},
+        {"a[i] = b", 0, "i=|a[]=|b="},
+    };
+    for (const auto& c : cases) {
+        TestHost host;
+        host.s.debugLevel = 1;
+        RunResult r = RunScript(c.script, &host);
+        EXPECT_EQ(r.result, c.errLine) << c.script;
+        std::string dump;
+        const std::string prefix = "Variable: ";
+        for (const std::string& line : r.output) {
+            if (line.rfind(prefix, 0) != 0 || line == "Variable: cookies=1" || line == "Variable: trace=0")
+                continue;
+            dump += (dump.empty() ? "" : "|") + line.substr(prefix.size());
+        }
+        EXPECT_EQ(dump, c.dump) << c.script;
+    }
+}
+
+TEST(Numbers, IntegerTextsAreTheDecimalForm)
+{
+    std::vector<long long> values = {0, 1, -1, 9, 10, 99, 100, 99999999, 100000000, -100000000, LLONG_MAX, LLONG_MIN};
+    std::mt19937_64 gen(7);
+    for (int i = 0; i < 1000; ++i)
+        values.push_back(static_cast<long long>(gen()) >> (gen() % 64));
+    for (long long v : values)
+        EXPECT_EQ(IntToText(v), std::to_string(v));
+}
+
+TEST(Numbers, IntegerArithmeticGivesTheTextsOfDoubleArithmetic)
+{
+    std::vector<std::string> texts = {"0", "-0", "1", "-1", "7", "007", "+5", " 5", "12abc", "2.5", "1e3", "0x10",
+                                      "abc", "", "-", "999999999999999", "-999999999999999", "100000000000000",
+                                      "1000000000000000", "31622776", "99999999", "4294967296", "3"};
+    std::mt19937_64 gen(42);
+    for (int i = 0; i < 200; ++i) {
+        long long v = static_cast<long long>(gen() % 2000000000000000ULL) - 1000000000000000LL;
+        texts.push_back(std::to_string(v >> (gen() % 50)));
+    }
+    for (const std::string& a : texts)
+        for (const std::string& b : texts) {
+            double x = TextToDouble(a), y = TextToDouble(b);
+            EXPECT_EQ(Arithmetic('+', a, b), FormatNumber(x + y)) << a << " + " << b;
+            EXPECT_EQ(Arithmetic('-', a, b), FormatNumber(x - y)) << a << " - " << b;
+            EXPECT_EQ(Arithmetic('*', a, b), FormatNumber(x * y)) << a << " * " << b;
+            EXPECT_EQ(Arithmetic('/', a, b), FormatNumber(x / y)) << a << " / " << b;
+        }
+}
+
+}  // namespace
