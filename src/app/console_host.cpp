@@ -2,10 +2,12 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <poll.h>
 #include <unistd.h>
 
 #include "interpreter/skript.h"
+#include "interpreter/texts.h"
 #include "platform/cp1252.h"
 
 namespace {
@@ -24,21 +26,41 @@ void WriteAll(int fd, const std::string& text)
     }
 }
 
+// The note of the interpreter when a run ends by its stop flag.
+const char* const kStopNote = "Abbruch durch Benutzer.";
+
 }  // namespace
 
 void ConsoleHost::appendOutput(const std::string& line, bool)
 {
     // The terminal has no line limit to keep: every line is shown.
     std::lock_guard<std::mutex> lock(mutex_);
+    if (!outputError_.empty())
+        return;
     std::string out = platform::Cp1252ToUtf8(line);
     out += '\n';
-    std::fwrite(out.data(), 1, out.size(), stdout);
-    std::fflush(stdout);
+    errno = 0;
+    if (std::fwrite(out.data(), 1, out.size(), stdout) == out.size() && std::fflush(stdout) == 0)
+        return;
+    // A full disk or a closed stdout: what follows would be lost as well, so
+    // the run stops here and the runner reports why.
+    outputError_ = std::strerror(errno ? errno : EIO);
+    if (stop_)
+        stop_->store(true);
+}
+
+std::string ConsoleHost::outputError() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return outputError_;
 }
 
 void ConsoleHost::showNote(const std::string& text)
 {
     std::lock_guard<std::mutex> lock(mutex_);
+    // The stop was ours, not the user's: the runner says what happened.
+    if (!outputError_.empty() && text == kStopNote)
+        return;
     std::fflush(stdout);
     WriteAll(STDERR_FILENO, platform::Cp1252ToUtf8(text) + "\n");
 }
@@ -71,15 +93,22 @@ void ConsoleHost::postMessage(unsigned message, Skript* run, const std::string* 
                 prompt += " [" + run->inputDefault + "]";
             WriteAll(STDERR_FILENO, platform::Cp1252ToUtf8(prompt) + ": ");
         }
+        // An empty answer takes the default, as OK in the window's dialog
+        // with the preselected text does; the end of input counts as Cancel.
         std::string answer;
-        if (ReadConsoleLine(answer, run->stop))
-            run->inputResult = platform::Utf8ToCp1252(answer);
+        if (!ReadConsoleLine(answer, run->stop))
+            run->inputResult.clear();
+        else if (answer.empty())
+            run->inputResult = run->inputDefault;
         else
-            run->inputResult.clear();  // end of input counts as Cancel
+            run->inputResult = platform::Utf8ToCp1252(answer);
         run->wake();
         return;
     }
-    // No window here: a request that waits for one goes on at once.
+    // No window here: browse has written its page and ends the run; any
+    // other request that waits for a window goes on at once.
+    if (run && message == WM_SCRIPT_BROWSE)
+        run->setError(W("Das Browserfenster ist nicht verfügbar."), run->curLine);
     if (run)
         run->wake();
 }

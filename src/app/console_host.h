@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <mutex>
+#include <string>
 
 #include "interpreter/null_host.h"
 
@@ -14,8 +15,15 @@ public:
     int messageBox(const std::string& text, const std::string& caption, int buttons) override;
     void postMessage(unsigned message, Skript* run, const std::string* url) override;
 
+    // The run to stop when its output cannot be written any more.
+    void watch(std::atomic<bool>* stop) { stop_ = stop; }
+    // Empty while every output line was written; else why one was not.
+    std::string outputError() const;
+
 private:
-    std::mutex mutex_;
+    mutable std::mutex mutex_;
+    std::atomic<bool>* stop_ = nullptr;
+    std::string outputError_;
 };
 
 // Reads one line from stdin, giving up when the run's stop flag is set.

@@ -25,11 +25,65 @@ void OnInterrupt(int)
         g_stop->store(true);
 }
 
-int Usage(const char* message)
+const char* const kUsage =
+    "usage: skimlark-run [-ex] [-hidden] [-vNAME=VALUE ...] script.skl\n"
+    "       skimlark-run -h | --help | --version\n";
+
+// Exit status when the script's output could not be written.
+constexpr int kOutputFailed = 3;
+
+int Usage(const std::string& message)
 {
-    std::fprintf(stderr, "skimlark-run: %s\n", message);
-    std::fprintf(stderr, "usage: skimlark-run [-ex] [-hidden] [-vNAME=VALUE ...] script.skl\n");
+    std::fprintf(stderr, "skimlark-run: %s\n", message.c_str());
+    std::fputs(kUsage, stderr);
+    std::fputs("Try 'skimlark-run --help' for more information.\n", stderr);
     return 2;
+}
+
+int OutputFailed(const std::string& why)
+{
+    std::fprintf(stderr, "skimlark-run: cannot write the output: %s\n", why.c_str());
+    return kOutputFailed;
+}
+
+// Text for stdout that must arrive, such as the help on a full disk.
+int Print(const std::string& text)
+{
+    errno = 0;
+    if (std::fputs(text.c_str(), stdout) >= 0 && std::fflush(stdout) == 0)
+        return 0;
+    return OutputFailed(std::strerror(errno ? errno : EIO));
+}
+
+int Help()
+{
+    return Print(std::string(kUsage) +
+                 "Runs a Skimlark script without a window: print and the output lines go to\n"
+                 "standard output, notes and the run's error to standard error, and input\n"
+                 "reads its answers from standard input (an empty answer takes the default).\n"
+                 "\n"
+                 "  -vNAME=VALUE  preset the script variable NAME with VALUE\n"
+                 "  -ex, -hidden  accepted as in the window program; no effect here\n"
+                 "  -h, --help    show this help and exit\n"
+                 "  --version     show the version and exit\n"
+                 "\n"
+                 "Exit status: 0 the script ran to its end, 1 it ended with an error,\n"
+                 "2 a usage error, 3 its output could not be written, 130 interrupted.\n");
+}
+
+// Keeps the three standard descriptors taken, so that no file the run opens
+// becomes its stdout by chance; a closed stdout then fails every write.
+void HoldStandardDescriptors()
+{
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
+            int held = open("/dev/null", O_RDONLY);
+            if (held >= 0 && held != fd) {
+                dup2(held, fd);
+                close(held);
+            }
+        }
+    }
 }
 
 // A line ends at CR LF, LF or CR; a line end after the last line adds none.
@@ -87,11 +141,18 @@ bool ReadFile(const std::string& path, std::string& bytes)
 
 int main(int argc, char** argv)
 {
+    HoldStandardDescriptors();
     ConsoleHost host;
     RunSettings& s = host.s;
     std::string script;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
+        if (arg == "-h" || arg == "--help")
+            return Help();
+        if (arg == "--version")
+            return Print("skimlark-run (Skimlark) 1.08.20\n");
+        if (arg.rfind("--", 0) == 0)
+            return Usage("unknown switch " + arg);
         if (arg == "-ex" || arg == "-hidden")
             continue;  // they steer the window, which the console has not
         if (arg.rfind("-v", 0) == 0) {
@@ -111,7 +172,7 @@ int main(int argc, char** argv)
 
     std::string bytes;
     if (!ReadFile(script, bytes))
-        return Usage(("cannot read " + script + ": " + std::strerror(errno)).c_str());
+        return Usage("cannot read " + script + ": " + std::strerror(errno));
     std::vector<std::string> lines = SplitLines(bytes);
 
     // The desktop program's settings, so a script behaves the same here.
@@ -122,6 +183,7 @@ int main(int argc, char** argv)
     SetOutputHost(&host);
     Skript run(true, host, &lines);
     g_stop = &run.stop;
+    host.watch(&run.stop);
     struct sigaction sa {};
     sa.sa_handler = OnInterrupt;
     sigemptyset(&sa.sa_mask);
@@ -131,8 +193,10 @@ int main(int argc, char** argv)
     run.WaitFor();
     g_stop = nullptr;
     SetOutputHost(nullptr);
-    std::fflush(stdout);
 
+    const std::string lost = host.outputError();
+    if (!lost.empty())
+        return OutputFailed(lost);
     if (run.stop)
         return 130;
     return run.errLine != 0 ? 1 : 0;

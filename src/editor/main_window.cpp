@@ -21,6 +21,7 @@
 #include <ctime>
 #include <unistd.h>
 
+#include "editor/browser_link.h"
 #include "editor/command_line.h"
 #include "editor/editor_behaviour.h"
 #include "editor/gui_queue.h"
@@ -147,6 +148,9 @@ TForm1::TForm1(const QStringList& args, QWidget* parent) : QMainWindow(parent)
 TForm1::~TForm1()
 {
     StopRunForTeardown();
+    // The browser window goes while this window is still whole: it reads it.
+    delete browser;
+    browser = nullptr;
     if (wordPattern)
         pcre_free(wordPattern);
     if (stringPattern)

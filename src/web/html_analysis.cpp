@@ -2,10 +2,14 @@
 // fields, options and links, the variable base and the page charset.
 
 #include <libxml/HTMLparser.h>
+#include <libxml/SAX2.h>
+#include <libxml/globals.h>
+#include <libxml/parserInternals.h>
 #include <libxml/tree.h>
 
 #include <climits>
 #include <cstring>
+#include <exception>
 #include <string_view>
 #include <vector>
 
@@ -53,32 +57,72 @@ const char* ContentOf(const xmlNode* n)
 // One sibling list being walked: the recursion of the walk kept on a stack of
 // its own, so that the nesting depth of a page costs heap, not thread stack.
 struct Walk {
-    enum Step { Start, Attributes, Children, LinkEnd };
-    xmlNode* node;
+    enum Step { Begin, Start, Attributes, Children, LinkEnd, Next };
+    xmlNode* node;  // null at Begin: the list's first node is yet to come
     int level;
     Kind kind;
     const char* container;
     const char* attribute;
     Step step = Start;
     xmlAttr* nextAttr = nullptr;
+    xmlNode* parent = nullptr;  // whose children these are; null for a value or a given list
+    // Where node stands in the parser's stack of open elements: unknown,
+    // closed, or its place.
+    int nodeAt = -1;
 };
 
+// The walk in document order, node by node. Over a finished tree it runs to
+// the end at once. While the parser builds the tree it goes as far as the
+// parser is done with, waits there for the next piece, and frees what it has
+// walked and the parser no longer looks at, so that the page's tree never
+// stands whole in memory.
 class Walker {
 public:
-    explicit Walker(Skript& run) : run_(run) {}
+    explicit Walker(Skript& run, xmlParserCtxt* parser = nullptr) : run_(run), parser_(parser) {}
 
     void walk(xmlNode* first, int level, Kind kind, const char* container, const char* attribute)
     {
-        std::vector<Walk> stack;
-        stack.push_back({first, level, kind, container, attribute});
-        while (!stack.empty()) {
-            Walk& w = stack.back();
-            if (!w.node) {
-                stack.pop_back();
-                continue;
-            }
+        stack_.push_back({first, level, kind, container, attribute});
+        advance();
+    }
+
+    // The children of the document that the parser is building.
+    void follow(xmlDoc* doc)
+    {
+        doc_ = doc;
+        Walk top{nullptr, 0, Kind::Top, "", ""};
+        top.step = Walk::Begin;
+        top.parent = reinterpret_cast<xmlNode*>(doc);
+        stack_.push_back(top);
+    }
+    // The parser has ended: everything left is final.
+    void finish()
+    {
+        parser_ = nullptr;
+        advance();
+    }
+
+    // Walks on while the nodes ahead are final.
+    void advance()
+    {
+        while (!stack_.empty()) {
+            Walk& w = stack_.back();
             switch (w.step) {
+            case Walk::Begin:
+                // The document's children wait for the root element: a
+                // DOCTYPE before it is put in front of them.
+                if (parser_ && w.parent == reinterpret_cast<xmlNode*>(doc_) && !xmlDocGetRootElement(doc_))
+                    return;
+                if (!goOn(w, w.parent->children))
+                    return;
+                break;
             case Walk::Start:
+                if (!w.node) {
+                    stack_.pop_back();
+                    break;
+                }
+                if (!final(w))
+                    return;
                 elementStart(w.node, w.kind);
                 content(w.node, w.level, w.container, w.attribute);
                 w.nextAttr = w.node->type == XML_ELEMENT_NODE ? w.node->properties : nullptr;
@@ -90,7 +134,7 @@ public:
                     const char* attrName = a->name ? reinterpret_cast<const char*>(a->name) : "";
                     if (a->children) {
                         Walk value{a->children, w.level + 1, Kind::Attr, NameOf(w.node), attrName};
-                        stack.push_back(value);  // w is invalid from here
+                        stack_.push_back(value);  // w is invalid from here
                     } else {
                         bareAttribute(NameOf(w.node), attrName);
                     }
@@ -99,22 +143,137 @@ public:
                 }
                 break;
             case Walk::Children:
-                w.step = Walk::LinkEnd;
                 if (w.node->children) {
+                    w.step = Walk::LinkEnd;
                     Walk children{w.node->children, w.level + 1, Kind::Node, NameOf(w.node), ""};
-                    stack.push_back(children);
+                    children.parent = w.node;
+                    stack_.push_back(children);  // w is invalid from here
+                } else if (childrenComplete()) {
+                    w.step = Walk::LinkEnd;
+                } else {
+                    return;
                 }
                 break;
             case Walk::LinkEnd:
                 linkEnd(w.level);
-                w.node = w.node->next;
-                w.step = Walk::Start;
+                w.step = Walk::Next;
                 break;
+            case Walk::Next: {
+                xmlNode* next = w.node->next;
+                if (next)
+                    release(w.parent, next);  // w.node with it
+                if (!goOn(w, next))
+                    return;
+                break;
+            }
             }
         }
     }
 
 private:
+    static constexpr int kUnknown = -1, kClosed = -2;
+
+    // The top frame w goes on to `node` of its list, or ends when the list
+    // is done; false while the parser may still add to it.
+    bool goOn(Walk& w, xmlNode* node)
+    {
+        if (node) {
+            w.node = node;
+            w.nodeAt = kUnknown;
+            w.step = Walk::Start;
+        } else if (listComplete()) {
+            stack_.pop_back();
+        } else {
+            return false;
+        }
+        return true;
+    }
+
+    // The document and its first child (which takes what comes after the
+    // root element has closed) get children until the parse ends.
+    bool growsToTheEnd(const xmlNode* n) const
+    {
+        return n == reinterpret_cast<const xmlNode*>(doc_) || (n == doc_->children && n->type == XML_ELEMENT_NODE);
+    }
+
+    // Whether the parser is done with the list that the top frame walks.
+    bool listComplete()
+    {
+        const size_t i = stack_.size() - 1;
+        const xmlNode* parent = stack_[i].parent;
+        if (!parser_ || !parent)
+            return true;
+        return !growsToTheEnd(parent) && openAt(i - 1) < 0;  // frame i - 1 stands at the parent
+    }
+
+    // Whether the parser is done with the children of the top frame's node.
+    bool childrenComplete()
+    {
+        const size_t i = stack_.size() - 1;
+        return !parser_ || (!growsToTheEnd(stack_[i].node) && openAt(i) < 0);
+    }
+
+    // The place of frame i's node in the parser's stack of open elements, or
+    // -1 once it has closed. An open element stands one place above its
+    // parent when that is open, else at the bottom (a child of the document,
+    // or of its first child after the root element closed), and keeps its
+    // place until it closes: so the answer costs a look at one place, and
+    // the frames below are asked only once.
+    int openAt(size_t i)
+    {
+        auto linked = [this](size_t k) { return k > 0 && stack_[k].parent && stack_[k - 1].node == stack_[k].parent; };
+        size_t k = i;
+        while (stack_[k].nodeAt == kUnknown && linked(k))
+            --k;
+        int below = -1;
+        for (; k <= i; ++k) {
+            Walk& f = stack_[k];
+            if (f.nodeAt == kUnknown) {
+                const int at = below + 1;
+                f.nodeAt = f.node->type == XML_ELEMENT_NODE && at >= 0 && at < parser_->nodeNr &&
+                                   parser_->nodeTab[at] == f.node
+                               ? at
+                               : kClosed;
+            } else if (f.nodeAt >= 0 && (f.nodeAt >= parser_->nodeNr || parser_->nodeTab[f.nodeAt] != f.node)) {
+                f.nodeAt = kClosed;
+            }
+            below = f.nodeAt >= 0 ? f.nodeAt : -1;
+        }
+        return below;
+    }
+
+    // Whether the node at w is as the finished tree will hold it: text may
+    // still grow while it is the last child.
+    bool final(const Walk& w)
+    {
+        if (!parser_ || !w.parent)
+            return true;
+        switch (w.node->type) {
+        case XML_ELEMENT_NODE:
+        case XML_COMMENT_NODE:
+        case XML_PI_NODE:
+        case XML_DTD_NODE:
+            return true;
+        default:
+            return w.node->next || listComplete();
+        }
+    }
+
+    // Frees the walked children of `parent` before `next`: the parser reads
+    // only a parent's last child (to add text to it) and the last one that
+    // is no comment (whether blanks before a tag start a paragraph). The
+    // document's own children stay.
+    void release(xmlNode* parent, xmlNode* next)
+    {
+        if (!parser_ || !parent || parent->type != XML_ELEMENT_NODE || next->type == XML_COMMENT_NODE)
+            return;
+        while (parent->children && parent->children != next) {
+            xmlNode* done = parent->children;
+            xmlUnlinkNode(done);
+            xmlFreeNode(done);
+        }
+    }
+
     bool hasField() const { return run_.curForm && run_.curField; }
     bool hasOption() const { return run_.curForm && run_.curField && run_.curOption; }
 
@@ -290,6 +449,9 @@ private:
     }
 
     Skript& run_;
+    xmlParserCtxt* parser_;
+    xmlDoc* doc_ = nullptr;
+    std::vector<Walk> stack_;
 };
 
 }  // namespace
@@ -313,22 +475,161 @@ void Skript::WalkNode(xmlNode* node, int level, const std::string& kind, const s
     Walker(*this).walk(node, level, k, container.c_str(), attribute.c_str());
 }
 
+namespace {
+
+// The parse of a page with the walk riding along: libxml2 builds its tree
+// with its own handlers as always, and after each handler that adds a node
+// the walk goes on as far as the tree is final.
+struct PageParse {
+    Skript& run;
+    xmlSAXHandler tree;  // libxml2's handlers, which build the tree
+    Walker walker;
+    std::exception_ptr failure;  // thrown by the walk; it must not cross libxml2
+    // A DOCTYPE after the root element: the tree puts it in front of what
+    // the walk has passed, so only a walk over the whole tree finds its way.
+    bool lateDoctype = false;
+
+    static PageParse& Of(void* ctx) { return *static_cast<PageParse*>(static_cast<xmlParserCtxt*>(ctx)->_private); }
+
+    template <typename F>
+    void guarded(void* ctx, F&& f)
+    {
+        if (failure || lateDoctype)
+            return;
+        try {
+            f();
+        } catch (...) {
+            failure = std::current_exception();
+            xmlStopParser(static_cast<xmlParserCtxt*>(ctx));
+        }
+    }
+
+    static void StartDocument(void* ctx)
+    {
+        PageParse& p = Of(ctx);
+        p.tree.startDocument(ctx);
+        xmlDoc* doc = static_cast<xmlParserCtxt*>(ctx)->myDoc;
+        if (!doc)
+            return;
+        // A page is there: the previous one's links go.
+        p.guarded(ctx, [&] {
+            p.run.links.clear();
+            p.run.formNo = -1;
+            p.run.resetAnalysis();
+            p.walker.follow(doc);
+        });
+    }
+
+    static void InternalSubset(void* ctx, const xmlChar* name, const xmlChar* externalId, const xmlChar* systemId)
+    {
+        PageParse& p = Of(ctx);
+        xmlDoc* doc = static_cast<xmlParserCtxt*>(ctx)->myDoc;
+        const bool had = doc && doc->intSubset;
+        p.tree.internalSubset(ctx, name, externalId, systemId);
+        if (doc && !had && doc->intSubset && xmlDocGetRootElement(doc)) {
+            p.lateDoctype = true;
+            xmlStopParser(static_cast<xmlParserCtxt*>(ctx));
+        }
+    }
+
+    // The tree's handler `Field`, then the walk.
+    template <auto Field, typename... Args>
+    static void Hook(void* ctx, Args... args)
+    {
+        PageParse& p = Of(ctx);
+        (p.tree.*Field)(ctx, args...);
+        p.guarded(ctx, [&] { p.walker.advance(); });
+    }
+
+    void install(xmlSAXHandler& sax)
+    {
+        if (sax.startDocument)
+            sax.startDocument = StartDocument;
+        if (sax.internalSubset)
+            sax.internalSubset = InternalSubset;
+        if (sax.startElement)
+            sax.startElement = Hook<&xmlSAXHandler::startElement, const xmlChar*, const xmlChar**>;
+        if (sax.endElement)
+            sax.endElement = Hook<&xmlSAXHandler::endElement, const xmlChar*>;
+        if (sax.comment)
+            sax.comment = Hook<&xmlSAXHandler::comment, const xmlChar*>;
+        if (sax.processingInstruction)
+            sax.processingInstruction = Hook<&xmlSAXHandler::processingInstruction, const xmlChar*, const xmlChar*>;
+        if (sax.cdataBlock)
+            sax.cdataBlock = Hook<&xmlSAXHandler::cdataBlock, const xmlChar*, int>;
+    }
+};
+
+}  // namespace
+
+namespace {
+
+constexpr int kParseOptions = HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | XML_PARSE_HUGE;
+
+// Parses the page and walks its tree once it is whole.
+bool AnalyseWholeTree(Skript& run, const std::string& body, const std::string& url)
+{
+    htmlDocPtr doc = htmlReadMemory(body.data(), int(body.size()), url.c_str(), nullptr, kParseOptions);
+    if (!doc)
+        return false;
+    run.links.clear();
+    run.formNo = -1;
+    run.resetAnalysis();
+    if (doc->children)
+        run.WalkNode(doc->children, 0, "", "", "");
+    xmlFreeDoc(doc);
+    return true;
+}
+
+}  // namespace
+
 bool Skript::analysePage(const std::string& body, const std::string& url)
 {
     if (body.size() > size_t(INT_MAX))
         return false;
-    // Without the huge option libxml2 stops at a nesting depth of 256 and
-    // silently drops the rest of the page. (Its value is the HTML parser's
+    if (!forms)
+        forms = std::make_unique<Formulare>();
+    // (Without the huge option libxml2 stops at a nesting depth of 256 and
+    // silently drops the rest of the page. Its value is the HTML parser's
     // huge option of later libxml2 versions.)
-    const int options = HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | XML_PARSE_HUGE;
-    htmlDocPtr doc = htmlReadMemory(body.data(), int(body.size()), url.c_str(), nullptr, options);
-    if (!doc)
+
+    // What htmlReadMemory does, with the walk hooked into the handlers.
+    xmlInitParser();
+    xmlParserCtxt* ctxt = xmlCreateMemoryParserCtxt(body.data(), int(body.size()));
+    if (!ctxt)
         return false;
-    links.clear();
-    formNo = -1;
-    resetAnalysis();
-    if (doc->children)
-        WalkNode(doc->children, 0, "", "", "");
+    htmlDefaultSAXHandlerInit();
+    if (!ctxt->sax) {
+        xmlFreeParserCtxt(ctxt);
+        return false;
+    }
+    std::memcpy(ctxt->sax, &htmlDefaultSAXHandler, sizeof(xmlSAXHandlerV1));
+    const int formsBefore = forms->Count();
+    const std::string charsetBefore = pageCharset;
+    PageParse parse{*this, *ctxt->sax, Walker(*this, ctxt), nullptr, false};
+    ctxt->_private = &parse;
+    parse.install(*ctxt->sax);
+
+    htmlCtxtUseOptions(ctxt, kParseOptions);
+    ctxt->html = 1;
+    if (ctxt->input && !ctxt->input->filename)
+        ctxt->input->filename = reinterpret_cast<char*>(xmlStrdup(reinterpret_cast<const xmlChar*>(url.c_str())));
+    htmlParseDocument(ctxt);
+    xmlDoc* doc = ctxt->myDoc;
+    ctxt->myDoc = nullptr;
+    if (doc)
+        parse.guarded(ctxt, [&] { parse.walker.finish(); });
+    if (ctxt->dictNames && doc && doc->dict == ctxt->dict)
+        ctxt->dict = nullptr;
+    xmlFreeParserCtxt(ctxt);
     xmlFreeDoc(doc);
-    return true;
+    if (parse.failure)
+        std::rethrow_exception(parse.failure);
+    if (parse.lateDoctype) {
+        // Undone what the walk found so far, the page is analysed again.
+        forms->items.erase(forms->items.lower_bound(formsBefore), forms->items.end());
+        pageCharset = charsetBefore;
+        return AnalyseWholeTree(*this, body, url);
+    }
+    return doc != nullptr;
 }

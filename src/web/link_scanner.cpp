@@ -15,14 +15,6 @@ bool IsBlank(char c)
     return static_cast<unsigned char>(c) <= 32;
 }
 
-// A character that may continue an attribute name.
-bool IsNameChar(char c)
-{
-    const unsigned char b = c;
-    return (b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z') || (b >= '0' && b <= '9') || b == '-' ||
-           b == '_' || b == ':' || b == '.';
-}
-
 std::string Trimmed(std::string_view s)
 {
     size_t begin = 0, end = s.size();
@@ -48,16 +40,11 @@ std::string getAttr(const std::string& tag, const std::string& name)
     const std::string key = " " + name;
     // Only positions before the last character are read.
     const size_t limit = tag.empty() ? 0 : tag.size() - 1;
-    size_t p = 0;
-    for (size_t from = 0;; from = p + 1) {
-        p = lower.find(key, from);
-        if (p == std::string::npos)
-            return {};
-        // A longer name that begins with this one (hreflang for href) is
-        // another attribute: look further.
-        if (p + key.size() >= tag.size() || !IsNameChar(lower[p + key.size()]))
-            break;
-    }
+    // Only the first match counts, also when it is the start of a longer
+    // name: for href, a hreflang before it gives "" (scripts rely on that).
+    size_t p = lower.find(key);
+    if (p == std::string::npos)
+        return {};
     p += key.size();
     while (p < limit && IsBlank(tag[p]))
         ++p;

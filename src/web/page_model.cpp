@@ -1,5 +1,7 @@
 #include "web/page_model.h"
 
+#include <climits>
+
 #include "interpreter/host.h"
 #include "interpreter/output.h"
 
@@ -182,13 +184,14 @@ Link* LinkList::Add(std::string href, std::string text, int kind)
     link->href = std::move(href);
     link->text = std::move(text);
     link->kind = std::int16_t(kind);
-    // The last key is the largest, so the hint makes the insertion constant.
-    auto it = items.emplace_hint(items.end(), link->number, std::move(link));
-    return it->second.get();
+    const int key = link->number;
+    return items.emplace(key, std::move(link)).first->second.get();
 }
 
 Link* LinkList::at(size_t i) const
 {
+    if (i > size_t(INT_MAX))
+        return nullptr;
     auto it = items.find(int(i));
     return it == items.end() ? nullptr : it->second.get();
 }

@@ -5,11 +5,13 @@
 // by index from 0 to the count.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 class Formular;
@@ -133,20 +135,80 @@ public:
     FormList items;
 };
 
-// One link of a page.
-class Link {
+// One link of a page. Pages hold links by the hundred thousand: it carries
+// no more than its fields.
+class Link final {
 public:
-    virtual ~Link() = default;
-
     int number = 0;     // 0-based index in its list; scripts call it number + 1
+    std::int16_t kind = 1;  // 1 link, 2 frame source, 3 META refresh
     std::string href;   // as written in the page, not resolved
     std::string text;
-    std::int16_t kind = 1;  // 1 link, 2 frame source, 3 META refresh
 };
 
 // The name of a link kind in listings: "Link", "Frame", "MetaReresh" or
 // "Unbekannt".
 const char* LinkKindName(int kind);
+
+// An ordered map from int to owned links, as far as the page model uses one
+// (operator[], find, erase, size, in-order walks), kept in one array sorted by
+// key: a tree node per link would cost more than most links themselves. Keys
+// arrive in rising order (the analysis counts them, the browser window goes
+// by positions in the page), so insertion is at the end.
+class LinkMap {
+public:
+    using value_type = std::pair<int, std::unique_ptr<Link>>;
+    using iterator = std::vector<value_type>::iterator;
+    using const_iterator = std::vector<value_type>::const_iterator;
+
+    std::unique_ptr<Link>& operator[](int key) { return emplace(key, nullptr).first->second; }
+    // The entry of that key; an entry already there is kept.
+    std::pair<iterator, bool> emplace(int key, std::unique_ptr<Link> link)
+    {
+        if (entries_.empty() || entries_.back().first < key) {
+            entries_.emplace_back(key, std::move(link));
+            return {entries_.end() - 1, true};
+        }
+        iterator it = lower_bound(key);
+        if (it != entries_.end() && it->first == key)
+            return {it, false};
+        return {entries_.emplace(it, key, std::move(link)), true};
+    }
+    iterator find(int key)
+    {
+        iterator it = lower_bound(key);
+        return it != entries_.end() && it->first == key ? it : entries_.end();
+    }
+    const_iterator find(int key) const { return const_cast<LinkMap*>(this)->find(key); }
+    size_t count(int key) const { return find(key) != end() ? 1 : 0; }
+    size_t erase(int key)
+    {
+        iterator it = find(key);
+        if (it == entries_.end())
+            return 0;
+        entries_.erase(it);
+        return 1;
+    }
+    iterator erase(const_iterator it) { return entries_.erase(it); }
+
+    size_t size() const { return entries_.size(); }
+    bool empty() const { return entries_.empty(); }
+    void clear() { std::vector<value_type>().swap(entries_); }
+    void reserve(size_t n) { entries_.reserve(n); }
+
+    iterator begin() { return entries_.begin(); }
+    iterator end() { return entries_.end(); }
+    const_iterator begin() const { return entries_.begin(); }
+    const_iterator end() const { return entries_.end(); }
+
+private:
+    iterator lower_bound(int key)
+    {
+        return std::lower_bound(entries_.begin(), entries_.end(), key,
+                                [](const value_type& e, int k) { return e.first < k; });
+    }
+
+    std::vector<value_type> entries_;
+};
 
 // The links of a page, numbered 0..n-1 in the order they were added. A value
 // type that owns its links.
@@ -167,7 +229,7 @@ public:
     // Destroys every link and empties the map.
     void clear() { items.clear(); }
 
-    std::map<int, std::unique_ptr<Link>> items;
+    LinkMap items;
 };
 
 // A reference to one of the browser window's objects (a frame's window or

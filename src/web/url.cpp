@@ -19,18 +19,18 @@ std::string Skript::resolveUrl(const std::string& base, const std::string& href)
     const size_t schemeLen = colon == std::string::npos ? 0 : colon + 1;
     const std::string scheme = base.substr(0, schemeLen);
     const std::string rest = schemeLen + 2 < base.size() ? base.substr(schemeLen + 2) : std::string();
-    // A "/" in the query or the fragment separates no directories: a base
-    // such as p.php?next=/a/b keeps the directory of p.php.
-    const std::string_view path = std::string_view(rest).substr(0, rest.find_first_of("?#"));
+    // The directory runs to the last "/" after the host, wherever it stands:
+    // a "/" in the query counts too (scripts rely on that), so
+    // p.php?next=/a/b gives the directory "p.php?next=/a/".
     std::string host, directory;
-    const size_t slash = path.find('/');
-    if (slash != std::string_view::npos) {
-        host = std::string(path.substr(0, slash));
-        const size_t last = path.rfind('/');
+    const size_t slash = rest.find('/');
+    if (slash != std::string::npos) {
+        host = rest.substr(0, slash);
+        const size_t last = rest.rfind('/');
         if (last > slash)
-            directory = std::string(path.substr(slash + 1, last - slash));
+            directory = rest.substr(slash + 1, last - slash);
     } else {
-        host = std::string(path);
+        host = rest;
     }
 
     const size_t a = href.find(':');

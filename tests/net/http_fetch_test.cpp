@@ -163,7 +163,7 @@ TEST(Fetch, WithoutALimitOnlyTheStopEndsALoop)
     EXPECT_EQ(r.var("s"), "HTTP/1.1 302 Found");
 }
 
-TEST(Fetch, RedirectTargetsLoseOnlyTheirSchemesDefaultPort)
+TEST(Fetch, RedirectTargetsLoseTheFirstPort443And80BeforeASlash)
 {
     Env& env = Env::Get();
     std::string here = "127.0.0.1:" + std::to_string(env.Port());
@@ -172,15 +172,33 @@ TEST(Fetch, RedirectTargetsLoseOnlyTheirSchemesDefaultPort)
     } cases[] = {
         {"https://127.0.0.1:443/x", "https://127.0.0.1/x"},
         {"http://127.0.0.1:80/x", "http://127.0.0.1/x"},
-        {"http://127.0.0.1:443/x", "http://127.0.0.1:443/x"},
-        {"https://127.0.0.1:80/x", "https://127.0.0.1:80/x"},
+        // The rule looks at the text only: not at the scheme, nor at where
+        // the port stands.
+        {"http://127.0.0.1:443/x", "http://127.0.0.1/x"},
+        {"https://127.0.0.1:80/x", "https://127.0.0.1/x"},
+        {"/page?p=http://h:80/", "http://" + here + "/page?p=http://h/"},
+        {"http://127.0.0.1:443/x?a=:443/&b=:80/", "http://127.0.0.1/x?a=:443/&b=/"},
         {"http://127.0.0.1:8080/x", "http://127.0.0.1:8080/x"},
-        {"/page?p=http://h:80/", "http://" + here + "/page?p=http://h:80/"},
+        {"http://127.0.0.1:80", "http://127.0.0.1:80"},
     };
     for (const Case& c : cases) {
-        WebResult r = RunWeb("s = htget(\"" + env.Url("/redirect?to=" + Enc(c.location)) + "\")");
+        WebResult r = RunWeb("s = htget(\"" + env.Url("/redirect?to=" + Enc(c.location)) + "\")",
+                             [](ScriptRun& run) { run.host.s.httpTimeout = 1; });
         EXPECT_EQ(r.var("_url"), c.url) << c.location;
     }
+}
+
+// A relative Location is resolved against the URL just requested, whose
+// directory runs to its last "/", a "/" in its query included.
+TEST(Fetch, ARelativeRedirectKeepsTheDirectoryOfTheQuery)
+{
+    Env& env = Env::Get();
+    env.TakeRequests();
+    WebResult r = RunWeb("s = htget(\"" + env.Url("/redirect?r=/y/z&to=c.html") + "\")");
+    EXPECT_EQ(r.var("_url"), env.Url("/redirect?r=/y/c.html"));
+    std::vector<std::string> requests = env.TakeRequests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[1].rfind("GET /redirect?r=/y/c.html HTTP/1.1\r\n", 0), 0u) << requests[1];
 }
 
 TEST(Fetch, APostAnsweredByARedirectGoesOnWithAGet)

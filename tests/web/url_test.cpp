@@ -41,9 +41,13 @@ INSTANTIATE_TEST_SUITE_P(Cases, ResolveUrl, ::testing::Values(
     UrlCase{"http://h:8080/a/", "c", "http://h:8080/a/c"},
     UrlCase{"http://h:8080/a/", "/c", "http://h:8080/c"},
     UrlCase{"", "c.html", "//c.html"},
-    // A "/" in the base's query or fragment is no directory.
-    UrlCase{"http://h/a/p.php?next=/b/c", "home.php", "http://h/a/home.php"},
-    UrlCase{"http://h?next=/b/c", "home.php", "http://h/home.php"},
-    UrlCase{"http://h/a/p.php?next=/b/c", "/x", "http://h/x"}));
+    // The directory runs to the base's last "/", in its query or fragment too;
+    // the host ends at the first "/".
+    UrlCase{"x://h:81/a/b.php?r=/y/z", "c.html", "x://h:81/a/b.php?r=/y/c.html"},
+    UrlCase{"x://h:81/a/b.php?r=/y/z", "?q=1", "x://h:81/a/b.php?r=/y/?q=1"},
+    UrlCase{"x://h/a/b.html#s/t", "c.html", "x://h/a/b.html#s/c.html"},
+    UrlCase{"x://h?next=/b/c", "c.html", "x://h?next=/b/c.html"},
+    UrlCase{"x://h/a/p.php?next=/b/c", "/x", "x://h/x"},
+    UrlCase{"x://h/a/p.php?next=/b/c", "//g/y", "x://g/y"}));
 
 }  // namespace
