@@ -143,15 +143,19 @@ QString TForm11::HookScript() const
 
 void TForm11::InstallHookScript()
 {
+    const QString source = HookScript();
     QWebEngineScriptCollection& scripts = page->scripts();
-    for (const QWebEngineScript& s : scripts.find(kScriptName))
+    const QList<QWebEngineScript> installed = scripts.find(kScriptName);
+    if (installed.size() == 1 && installed.front().sourceCode() == source)
+        return;
+    for (const QWebEngineScript& s : installed)
         scripts.remove(s);
     QWebEngineScript s;
     s.setName(kScriptName);
     s.setInjectionPoint(QWebEngineScript::DocumentCreation);
     s.setWorldId(QWebEngineScript::MainWorld);
     s.setRunsOnSubFrames(true);
-    s.setSourceCode(HookScript());
+    s.setSourceCode(source);
     scripts.insert(s);
 }
 
