@@ -96,6 +96,7 @@ void TForm1::OpenScript(const std::string* path)
             try {
                 RichEdit1->clear();
                 LoadIntoEditor(scriptPath);
+                ShowCaretStatus();
                 ShowLineCount();
                 Ausfhren1->setEnabled(true);
                 Anhalten1->setEnabled(false);
@@ -164,6 +165,7 @@ void TForm1::LoadInitialScript()
             Ausfhren1->setEnabled(true);
             Anhalten1->setEnabled(false);
             ToolButton9->setEnabled(false);
+            ShowCaretStatus();
             ShowLineCount();
             // A short script changes the line count too little for the
             // change handling to colour it.

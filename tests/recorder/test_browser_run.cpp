@@ -78,6 +78,22 @@ private slots:
         QTRY_COMPARE(Output(*s.win), (QStringList{"a", "b", "c", "nach"}));
     }
 
+    void aScriptOpenedDuringBrowseIsWhatTheRunGoesOnWith()
+    {
+        BrowserSetup s;
+        s.Run(QStringLiteral("browse(\"%1\")\nprint(\"alt\")").arg(server.page("links.html")));
+        QVERIFY(s.WaitPage("links.html"));
+        const QString other = s.data.path() + "/anderes.skl";
+        WriteFile(other, "x = 1\r\nprint(\"neu\")\r\nprint(\"ende\")");
+        s.win.boxes.answers = {IDNO};  // the changed script is not saved
+        const std::string path = ToNative(other);
+        s.win->OpenScript(&path);
+        QCOMPARE(int(s.win->scriptLines.size()), 3);
+        s.browser->Button3->click();
+        QVERIFY(s.RunEnded());
+        QTRY_COMPARE(Output(*s.win), (QStringList{"neu", "ende"}));
+    }
+
     void continuingAsksAboutRecordedLines()
     {
         BrowserSetup s;
