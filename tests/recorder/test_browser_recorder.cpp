@@ -93,6 +93,24 @@ private slots:
         QCOMPARE(s.browser->frames->Count(), 1);
     }
 
+    void framesOfAnotherOriginReportToo()
+    {
+        BrowserSetup s;
+        // The frames come from "localhost", the page from 127.0.0.1: two origins.
+        const QString other = QStringLiteral("http://localhost:%1/file?name=").arg(server.port);
+        const QString page = QStringLiteral("<html><frameset cols='50%,50%'><frame src='%1frame1.html'>"
+                                            "<frame src='%1frame2.html'></frameset></html>")
+                                 .arg(other);
+        s.Run(QStringLiteral("browse(\"%1\")")
+                  .arg(server.url("/page?body=") + QString::fromLatin1(QUrl::toPercentEncoding(page))));
+        QVERIFY(s.WaitPage("/page"));
+        QCOMPARE(s.browser->frames->Count(), 3);
+        QVERIFY(QString::fromStdString(s.browser->frames->Find(1)->url).startsWith("http://localhost:"));
+        QVERIFY(QString::fromStdString(s.browser->frames->Find(2)->url).endsWith("frame2.html"));
+        QCOMPARE(s.browser->frames->Find(2)->links->size(), size_t(0));
+        QCOMPARE(s.browser->frames->Find(1)->links->size(), size_t(2));
+    }
+
     void twoFramesWithOneUrl()
     {
         BrowserSetup s;
