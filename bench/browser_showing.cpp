@@ -4,10 +4,10 @@
 // engine alone: a bare view loading the same file in the same run.
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
-#include <QEventLoop>
 #include <QTimer>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
@@ -67,10 +67,9 @@ bool WaitDone(TForm11& b)
 }
 
 // The bare engine: a fresh view loading the file, to loadFinished.
-double BareLoad(const QString& path, bool freshProfile)
+double BareLoad(const QString& path)
 {
-    QWebEngineProfile profile;
-    QWebEnginePage page(freshProfile ? &profile : QWebEngineProfile::defaultProfile());
+    QWebEnginePage page(QWebEngineProfile::defaultProfile());
     QWebEngineView view;
     view.setPage(&page);
     view.resize(750, 500);
@@ -138,7 +137,7 @@ int main(int argc, char** argv)
         record.push_back(double(t.nsecsElapsed()) / 1e6);
     }
     for (int i = 0; i < rounds; ++i)
-        bare.push_back(BareLoad(data.path() + "/_skimlark0.html", false));
+        bare.push_back(BareLoad(data.path() + "/_skimlark0.html"));
 
     browser->close();
 

@@ -187,21 +187,20 @@ void TForm1::SyncRunLines()
 void TForm1::InsertScriptLine(int index, const QString& line)
 {
     QTextDocument* doc = RichEdit1->document();
-    const int count = int(EditorLines().size());
-    QTextCursor c(doc);
+    const QTextBlock last = doc->lastBlock();
+    // An empty last block is where the caret goes after a line end, no line.
+    const bool openEnd = last.text().isEmpty();
+    const int count = openEnd ? last.blockNumber() : last.blockNumber() + 1;
     if (index < count) {
-        c = QTextCursor(doc->findBlockByNumber(index));
-        c.insertText(line + QLatin1Char('\n'));
+        QTextCursor(doc->findBlockByNumber(index)).insertText(line + QLatin1Char('\n'));
+    } else if (openEnd) {
+        QTextCursor(last).insertText(line + QLatin1Char('\n'));
     } else {
+        QTextCursor c(doc);
         c.movePosition(QTextCursor::End);
-        if (c.block().text().isEmpty() && c.block().blockNumber() == count) {
-            c.insertText(line + QLatin1Char('\n'));
-        } else {
-            c.insertText(QLatin1Char('\n') + line);
-        }
+        c.insertText(QLatin1Char('\n') + line);
     }
-    if (skript)
-        scriptLines = EditorLines();
+    // The editor's change handling hands the new lines to the waiting run.
 }
 
 void TForm1::OnOpenScript()

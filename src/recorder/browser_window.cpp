@@ -76,7 +76,6 @@ TForm11::TForm11(TForm1& mainWindow)
     // ones the runs put into the program's store.
     profile_ = new QWebEngineProfile(this);
     CreateComponents();
-    InstallHookScript();
     mainWindow.browser = this;
     // FormCreate
     browserHash.clear();
@@ -273,7 +272,6 @@ void TForm11::showProbe(const std::string& url)
 void TForm11::FormShow()
 {
     showing_ = true;
-    closing_ = false;
     try {
         refreshURL.clear();
         linesInserted = false;
@@ -306,13 +304,12 @@ void TForm11::FormShow()
         // Set only when changed: the engine hands every new text to all its pages.
         if (!agent.empty() && profile_->httpUserAgent() != FromCp1252(agent))
             profile_->setHttpUserAgent(FromCp1252(agent));
+        origURL = browseURL.empty() && form1_.skript ? form1_.skript->vars->GetValue("_url") : std::string();
+        // The hooks carry origURL into the page.
+        InstallHookScript();
         if (browseURL.empty()) {
-            origURL = form1_.skript ? form1_.skript->vars->GetValue("_url") : std::string();
-            InstallHookScript();
             BrowseFromTemp();
         } else {
-            origURL.clear();
-            InstallHookScript();
             if (form1_.settings().debugLevel == 2)
                 AppendOutput("Browse real, Navigate(%s)", browseURL.c_str());
             Navigate(FromCp1252(browseURL));
@@ -330,17 +327,10 @@ void TForm11::FormShow()
 
 void TForm11::closeEvent(QCloseEvent* e)
 {
-    if (showing_ && !closing_) {
-        closing_ = true;
+    // FormClose ends the showing, so a second close does nothing more.
+    if (showing_)
         FormClose();
-    }
     e->accept();
-}
-
-// The window closes by its buttons and its close box only.
-void TForm11::keyPressEvent(QKeyEvent* e)
-{
-    QWidget::keyPressEvent(e);
 }
 
 void TForm11::FormClose()

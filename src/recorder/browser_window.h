@@ -192,7 +192,6 @@ public:
     // Appends one recorded line.
     void Record(const std::string& line);
 
-    TForm1& form1() { return form1_; }
     // The frame number under which a document was registered, -2 for none.
     int FrameOfDocument(const QString& docId) const;
 
@@ -201,7 +200,6 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* e) override;
-    void keyPressEvent(QKeyEvent* e) override;
 
 private:
     void CreateComponents();
@@ -215,7 +213,6 @@ private:
     QWebEngineProfile* profile_;
     QString key_;  // marks the hook reports among the page's console lines
     bool showing_ = false;
-    bool closing_ = false;
     // Documents registered since the last navigation of the window's own.
     std::map<QString, int> docFrames_;
     std::map<QString, QString> claimedBrowsers_;  // browser key -> document
@@ -226,8 +223,10 @@ private:
     std::map<std::pair<int, int>, std::unique_ptr<InputMap>> frameSnapshots_;
     unsigned sourceRequest_ = 0;
     QString sourceDoc_;
-    std::unique_ptr<DocRef> pendingTopSource_;
 };
+
+// A text as a JavaScript string literal.
+QString JsString(const QString& s);
 
 // The one window of the program (null before it exists).
 extern TForm11* Form11;

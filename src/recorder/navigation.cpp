@@ -27,11 +27,6 @@ QString UrlKey(const QUrl& url)
     return url.toString(QUrl::FullyEncoded);
 }
 
-QString JsString(const QString& s)
-{
-    return QString::fromUtf8(QJsonDocument(QJsonArray{s}).toJson(QJsonDocument::Compact)).mid(1).chopped(1);
-}
-
 const QString kTopBrowser = QStringLiteral("top");
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "editor/main_window.h"
 #include "editor/qt_text.h"
 #include "interpreter/output.h"
+#include "platform/ascii_text.h"
 #include "recorder/browser_window.h"
 #include "web/page_model.h"
 
@@ -110,35 +111,16 @@ const char* const kHookScript = R"JS(
 })();
 )JS";
 
-QString JsonString(const QString& s)
+}  // namespace
+
+QString JsString(const QString& s)
 {
     return QString::fromUtf8(QJsonDocument(QJsonArray{s}).toJson(QJsonDocument::Compact)).mid(1).chopped(1);
 }
 
-// Blanks and control characters at either end go.
-std::string TrimControls(const std::string& s)
-{
-    size_t b = 0, e = s.size();
-    while (b < e && static_cast<unsigned char>(s[b]) <= ' ')
-        ++b;
-    while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ')
-        --e;
-    return s.substr(b, e - b);
-}
-
-std::string Lower(std::string s)
-{
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z')
-            c = char(c - 'A' + 'a');
-    return s;
-}
-
-}  // namespace
-
 QString TForm11::HookScript() const
 {
-    return QString::fromUtf8(kHookScript).arg(JsonString(key_), JsonString(FromCp1252(origURL)));
+    return QString::fromUtf8(kHookScript).arg(JsString(key_), JsString(FromCp1252(origURL)));
 }
 
 void TForm11::InstallHookScript()
@@ -198,7 +180,7 @@ void TForm11::registerEvents(const QJsonObject& report, int f)
             const int i = l.at(0).toInt();
             auto link = std::make_unique<Link>();
             link->number = i;
-            link->text = TrimControls(ToCp1252(l.at(1).toString()));
+            link->text = std::string(platform::TrimBlanks(ToCp1252(l.at(1).toString())));
             link->href = ToCp1252(l.at(2).toString());
             if (debug != 0)
                 AppendOutput("Browse: Frame %d, Link %d: '%s' %s", f, i + 1, link->text.c_str(), link->href.c_str());
@@ -209,7 +191,7 @@ void TForm11::registerEvents(const QJsonObject& report, int f)
 
     for (const QJsonValue& v : report.value(QLatin1String("metas")).toArray()) {
         const std::string content = ToCp1252(v.toString());
-        const size_t p = Lower(content).find("url=");
+        const size_t p = platform::AsciiLower(content).find("url=");
         if (p == std::string::npos)
             continue;
         if (std::strtol(content.c_str(), nullptr, 10) == 0) {

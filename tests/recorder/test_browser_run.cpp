@@ -226,6 +226,7 @@ private slots:
         TForm3 dialog(s.win.w.get());
         dialog.Edit3->setText("Probe-Agent/2.0");
         bool sawOnlyClose = false, tabsLocked = false;
+        QString served;
         QTimer poll;
         poll.setInterval(50);
         connect(&poll, &QTimer::timeout, [&] {
@@ -236,7 +237,10 @@ private slots:
                            !s.browser->Button3->isVisible() && !s.browser->Button5->isVisible();
             s.browser->PageControl1->setCurrentIndex(2);
             tabsLocked = s.browser->PageControl1->currentIndex() == 0;
-            s.browser->page->runJavaScript("document.forms[0].requestSubmit()");
+            // The page shows what the window sent; the user may still change it.
+            s.browser->page->runJavaScript("var f=document.forms[0];var v=f.ua.value;f.ua.value='Geprüft/3.0';"
+                                           "f.requestSubmit();v",
+                                           [&](const QVariant& v) { served = v.toString(); });
         });
         poll.start();
         QTimer::singleShot(20000, [&] { s.browser->close(); });  // never hang the test
@@ -245,8 +249,9 @@ private slots:
         QVERIFY(sawOnlyClose);
         QVERIFY(tabsLocked);
         QVERIFY(!s.browser->shown());
-        QCOMPARE(QString::fromStdString(s.win->settings().userAgent), QStringLiteral("Probe-Agent/2.0"));
-        QCOMPARE(dialog.Edit3->text(), QStringLiteral("Probe-Agent/2.0"));
+        QTRY_COMPARE(served, QStringLiteral("Probe-Agent/2.0"));
+        QCOMPARE(FromCp1252(s.win->settings().userAgent), QString::fromUtf8("Geprüft/3.0"));
+        QCOMPARE(dialog.Edit3->text(), QString::fromUtf8("Geprüft/3.0"));
         QVERIFY(s.win.boxes.seen.contains(QString::fromUtf8(
             "Notiz|Der Wert für den User-Agent-Text wurde in die Skimlark-Einstellungen übernommen.")));
         QVERIFY(!s.browser->userAgentMode);
