@@ -2,6 +2,7 @@
 // Skript::sub, which reads the argument list and runs the body.
 #include "interpreter/dispatcher.h"
 
+#include <climits>
 #include <exception>
 #include <new>
 #include <unordered_map>
@@ -23,7 +24,7 @@ struct BuiltinRow {
     bool anyCount;
 };
 
-constexpr int kOpen = 99;
+constexpr int kOpen = INT_MAX;  // accepts any count from acceptMin on
 
 // ORDER: the built-in list; words that share a body share a row's place.
 constexpr BuiltinRow kTable[] = {
@@ -51,7 +52,7 @@ constexpr BuiltinRow kTable[] = {
     {"log", 2, 2, 2, 2, false, false},
     {"open", 2, 3, 2, kOpen, false, false},
     {"read", 2, 2, 2, 2, false, false},
-    {"write", 2, 99, 2, kOpen, false, false},
+    {"write", 2, kOpenArgs, 2, kOpen, false, false},
     {"close", 1, 1, 1, 1, false, false},
     {"today", 0, 0, 0, 0, false, true},
     {"dat2value", 1, 1, 1, 1, false, false},
@@ -60,12 +61,12 @@ constexpr BuiltinRow kTable[] = {
     {"day", 1, 1, 1, 1, false, false},
     {"month", 1, 1, 1, 1, false, false},
     {"year", 1, 1, 1, 1, false, false},
-    {"print", 1, 99, 1, kOpen, false, false},
-    {"alert", 1, 99, 1, kOpen, false, false},
+    {"print", 1, kOpenArgs, 1, kOpen, false, false},
+    {"alert", 1, kOpenArgs, 1, kOpen, false, false},
     {"filter", 2, 3, 2, 3, false, false},
     {"random", 0, 0, 0, 0, false, true},
     {"follow", 1, 1, 1, 1, false, false},
-    {"format", 1, 99, 1, kOpen, false, false},
+    {"format", 1, kOpenArgs, 1, kOpen, false, false},
     {"shellexec", 1, 2, 1, kOpen, false, false},
     {"time", 0, 0, 0, kOpen, false, false},
     {"date", 0, 0, 0, kOpen, false, false},

@@ -22,6 +22,9 @@ struct funcContext {
     std::string reserved2;  // read and written by no operation
 };
 
+// As the argument parser's maximum: an open list, any number of arguments.
+constexpr int kOpenArgs = 99;
+
 // One call as a body sees it: the word, the line, the argument count that
 // the argument parser returned (-1 after its error).
 struct BuiltinCall {

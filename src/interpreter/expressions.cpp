@@ -163,6 +163,8 @@ bool Skript::evalInner(int line, ExprValue& first, Variable* target)
             break;
         }
         if (opType == TOK_ERROR) {
+            // Replaces the scanner's message about the open string.
+            errLine = -1;
             setError("Syntaxfehler nach '" + lastToken + "'", line);
             return false;
         }
@@ -462,7 +464,8 @@ int Skript::parseArgs(funcContext& args, int min, int line, int max)
         if (!readValue())
             return -1;
     }
-    for (; i < max; ++i) {
+    const bool open = max == kOpenArgs;
+    for (; open || i < max; ++i) {
         std::string t = nextToken(line);
         if (i == 0 && !IsChar(tokenType, t, '(')) {
             pushBackLast(t);

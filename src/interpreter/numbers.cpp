@@ -41,10 +41,15 @@ bool ExactInteger(const std::string& text, long long& out)
             return false;
         v = v * 10 + (*p++ - '0');
     }
-    if (*p == '.' || *p == 'e' || *p == 'E' || *p == 'x' || *p == 'X')
+    if (*p == '.' || *p == 'e' || *p == 'E')
         return false;
     out = neg ? -v : v;
     return true;
+}
+
+bool IsDigit(char c)
+{
+    return c >= '0' && c <= '9';
 }
 
 }  // namespace
@@ -57,18 +62,49 @@ double TextToDouble(const std::string& text)
     bool neg = false;
     if (*p == '-' || *p == '+')
         neg = *p++ == '-';
-    if (*p >= '0' && *p <= '9') {
+    if (IsDigit(*p)) {
         long long v = 0;
         int digits = 0;
-        while (*p >= '0' && *p <= '9' && digits < 15) {
+        while (IsDigit(*p) && digits < 15) {
             v = v * 10 + (*p++ - '0');
             ++digits;
         }
-        bool more = (*p >= '0' && *p <= '9') || *p == '.' || *p == 'e' || *p == 'E' || *p == 'x' || *p == 'X';
+        bool more = IsDigit(*p) || *p == '.' || *p == 'e' || *p == 'E';
         if (!more)
             return neg ? -double(v) : double(v);
     }
-    return strtod_l(s, nullptr, CLocale());
+    // Only the decimal form counts: strtod would also read hexadecimal,
+    // "inf" and "nan", which a script's text must not turn into numbers.
+    p = s;
+    while (IsBlank(*p))
+        ++p;
+    const char* start = p;
+    if (*p == '-' || *p == '+')
+        ++p;
+    const char* mantissa = p;
+    while (IsDigit(*p))
+        ++p;
+    bool anyDigit = p > mantissa;
+    if (*p == '.') {
+        const char* fraction = ++p;
+        while (IsDigit(*p))
+            ++p;
+        anyDigit = anyDigit || p > fraction;
+    }
+    if (!anyDigit)
+        return 0;
+    if (*p == 'e' || *p == 'E') {
+        const char* e = p + 1;
+        if (*e == '-' || *e == '+')
+            ++e;
+        if (IsDigit(*e)) {
+            while (IsDigit(*e))
+                ++e;
+            p = e;
+        }
+    }
+    // Overflow gives an infinity, which FormatNumber writes as INF.
+    return strtod_l(std::string(start, p).c_str(), nullptr, CLocale());
 }
 
 long TextToLong(const std::string& text)

@@ -5,8 +5,10 @@
 #include <string>
 #include <string_view>
 
-// As the C library's strtod reads a text: leading blanks, sign, digits with
-// '.' as the decimal point, exponent; a text without a number is 0.
+// The decimal number at the start of a text, read as the C library's strtod
+// reads it: leading blanks, sign, digits with '.' as the decimal point,
+// exponent; a text without one is 0. Hexadecimal, "inf" and "nan" are not
+// numbers; an overflow gives an infinity.
 double TextToDouble(const std::string& text);
 // As a 32-bit atol reads a text: leading blanks, sign, decimal digits; values
 // beyond the 32-bit range are clamped to it.

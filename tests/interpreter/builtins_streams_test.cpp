@@ -65,6 +65,23 @@ TEST_F(Streams, WriteThenReadBack)
     EXPECT_EQ(ReadFile("out.txt"), "ab\n\nline 3\nlast");
 }
 
+TEST_F(Streams, WriteTakesAnyNumberOfValues)
+{
+    std::string values, expected;
+    for (int i = 0; i < 120; ++i) {
+        values += ", \"" + std::to_string(i) + ";\"";
+        expected += std::to_string(i) + ";";
+    }
+    RunResult r = RunScript(
+        "open(f, \"" + Path("many.txt") + "\", \"w\")\n"
+        "e = write(f" + values + ")\n"
+        "print(\"[\", e, \"]\")\n"
+        "close(f)");
+    ASSERT_EQ(r.result, 0) << r.errMsg;
+    EXPECT_EQ(Joined(r.output), "[]");
+    EXPECT_EQ(ReadFile("many.txt"), expected);
+}
+
 TEST_F(Streams, AppendKeepsWhatIsThere)
 {
     WriteFile("log.txt", "one\n");

@@ -38,7 +38,14 @@ const ScriptCase kArithmetic[] = {
     {"missing_second_operand", "x = 5 +\nprint(x)\ny = 5 *\nprint(y)", "5\n0", 0, ""},
     {"literal_keeps_form", "x = 007\nprint(x, \" \", x + 0)", "007 7", 0, ""},
     {"non_number_is_zero", "print(\"12abc\" + 1, \" \", \"abc\" * 2)", "13 0", 0, ""},
-    {"division_by_zero", "print(1 / 0)\nprint(0 - 1 / 0)\nprint(0 / 0)", "INF\n-INF\nNAN", 0, ""},
+    {"decimal_numbers_only", "print(\"0x10\" + 1, \" \", \"inf\" + 1, \" \", \"nan\" * 1, \" \", \"0x1p4\" * 1, \" \", \"INF\" - 1)",
+     "1 1 0 0 -1", 0, ""},
+    {"number_grammar", "print(\" \\t-1.5e2x\" * 1, \" \", \".5\" + 0, \" \", \"2.\" * 3, \" \", \"3e\" * 1, \" \", \"+4E+1\" * 1, \" \", \"-.e1\" + 1)",
+     "-150 0.5 6 3 40 1", 0, ""},
+    {"overflow", "print(\"1e999\" * 1, \" \", \"-1e400\" + 0, \" \", 1E308 * 10, \" \", \"1e-999\" * 1)", "INF -INF INF 0", 0, ""},
+    {"hex_text_compares_as_zero", "if \"0x1A\" gt 25 then\nprint(\"gt\")\nelse\nprint(\"le\")\nfi\nif \"1e400\" gt \"1e300\" then\nprint(\"inf\")\nfi",
+     "le\ninf", 0, ""},
+    {"division_by_zero", "print(1 / 0)\nprint((0 - 1) / 0)\nprint(0 / 0)", "INF\n-INF\nNAN", 0, ""},
     {"parentheses", "print((1 + 2) * 3)", "9", 0, ""},
     {"unary_minus_rejected", "x = -1", "", 1, "Fehlender Ausdruck anstelle '-'"},
     {"empty_parentheses_operand", "x = ()", "", 1, "Fehlender Ausdruck anstelle ')'"},
@@ -49,6 +56,9 @@ const ScriptCase kArithmetic[] = {
     {"keyword_operand", "x = then", "", 1, "Variable oder Ausdruck erwartet nach '='"},
     {"nothing_after_equals", "x =", "", 1, "Fehlender Ausdruck nach '='"},
     {"builtin_after_assignment", "x = 1 print(\"a\")", "", 1, "Ungültiger Operator 'print'"},
+    {"open_string_as_operator", "x = 1 \"abc", "", 1, "Syntaxfehler nach 'abc\r\n'"},
+    {"open_string_as_operator_over_lines", "print(\"a\")\nx = 1 \"abc\ndef", "a", 2,
+     "Syntaxfehler nach 'abc\r\ndef\r\n'"},
 };
 INSTANTIATE_TEST_SUITE_P(Arithmetic, ScriptTest, ::testing::ValuesIn(kArithmetic),
                          [](const auto& info) { return std::string(info.param.name); });
@@ -149,5 +159,28 @@ const ScriptCase kArguments[] = {
 };
 INSTANTIATE_TEST_SUITE_P(Arguments, ScriptTest, ::testing::ValuesIn(kArguments),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// print, alert and format take open lists: well past any fixed maximum.
+TEST(OpenArgumentLists, TakeAnyNumberOfValues)
+{
+    for (int count : {99, 100, 250}) {
+        std::string values, joined, specs;
+        for (int i = 0; i < count; ++i) {
+            values += ", \"" + std::to_string(i % 10) + "\"";
+            joined += std::to_string(i % 10);
+            specs += "%s";
+        }
+        TestHost host;
+        RunResult r = RunScript("print(\"p\"" + values + ")\n"
+                                "x = format(\"" + specs + "\"" + values + ")\n"
+                                "print(x)\n"
+                                "alert(\"a\"" + values + ")",
+                                &host);
+        ASSERT_EQ(r.result, 0) << count << ": " << r.errMsg;
+        EXPECT_EQ(Joined(r.output), "p" + joined + "\n" + joined) << count;
+        ASSERT_EQ(host.boxes().size(), 1u) << count;
+        EXPECT_NE(host.boxes()[0].find("a" + joined), std::string::npos) << count;
+    }
+}
 
 }  // namespace
