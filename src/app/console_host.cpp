@@ -7,8 +7,8 @@
 #include <unistd.h>
 
 #include "interpreter/skript.h"
-#include "interpreter/texts.h"
 #include "platform/cp1252.h"
+#include "platform/texts.h"
 
 namespace {
 

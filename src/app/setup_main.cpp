@@ -4,11 +4,11 @@
 #include <string>
 #include <vector>
 
+#include "app/qt_translation.h"
 #include "installer/setup_form.h"
 #include "installer/setup_mode.h"
 #include "installer/setup_ui.h"
 #include "installer/uninstall_form.h"
-#include "platform/qt_translation.h"
 
 int main(int argc, char** argv)
 {

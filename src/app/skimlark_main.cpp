@@ -5,8 +5,8 @@
 #include <exception>
 #include <unistd.h>
 
+#include "app/qt_translation.h"
 #include "editor/main_window.h"
-#include "platform/qt_translation.h"
 #ifdef SKIMLARK_HAVE_RECORDER
 #include "recorder/browser_window.h"
 #endif

@@ -36,10 +36,10 @@
 #include "interpreter/output.h"
 #include "interpreter/program_settings.h"
 #include "interpreter/skript.h"
-#include "interpreter/texts.h"
 #include "platform/folders.h"
 #include "platform/print_library.h"
 #include "platform/registry.h"
+#include "platform/texts.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "editor/script_file.h"
 #include "editor/zp_rich_edit.h"
 #include "interpreter/output.h"
-#include "interpreter/texts.h"
+#include "platform/texts.h"
 
 namespace {
 

@@ -17,7 +17,7 @@
 #include "editor/zp_rich_edit.h"
 #include "interpreter/output.h"
 #include "interpreter/skript.h"
-#include "interpreter/texts.h"
+#include "platform/texts.h"
 
 // --- run control ---------------------------------------------------------------------------
 

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "interpreter/output.h"
+#include "platform/error_text.h"
 
 std::string WithScriptExtension(const std::string& path)
 {

@@ -18,9 +18,9 @@
 #include "editor/main_window.h"
 #include "editor/qt_text.h"
 #include "editor/zp_rich_edit.h"
-#include "interpreter/texts.h"
 #include "platform/app_settings.h"
 #include "platform/maker_server.h"
+#include "platform/texts.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <random>
 
 #include "interpreter/dispatcher.h"
-#include "interpreter/numbers.h"
 #include "interpreter/skript.h"
+#include "platform/numbers.h"
 
 std::optional<DateParts> SplitDate(const std::string& text)
 {

@@ -7,6 +7,7 @@
 #include "interpreter/output.h"
 #include "interpreter/skript.h"
 #include "platform/cp1252.h"
+#include "platform/error_text.h"
 
 namespace {
 

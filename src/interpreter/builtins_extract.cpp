@@ -8,8 +8,8 @@
 
 #include "interpreter/builtins_text_rules.h"
 #include "interpreter/dispatcher.h"
-#include "interpreter/numbers.h"
 #include "interpreter/skript.h"
+#include "platform/numbers.h"
 #include "platform/print_library.h"
 #include "web/entities.h"
 

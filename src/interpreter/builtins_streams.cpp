@@ -10,10 +10,11 @@
 #include <unordered_set>
 
 #include "interpreter/dispatcher.h"
-#include "interpreter/numbers.h"
 #include "interpreter/output.h"
 #include "interpreter/skript.h"
 #include "interpreter/variables.h"
+#include "platform/error_text.h"
+#include "platform/numbers.h"
 
 void LogPrintLine(Skript& run, const std::string& text)
 {

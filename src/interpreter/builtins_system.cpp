@@ -4,13 +4,14 @@
 #include <thread>
 
 #include "interpreter/dispatcher.h"
-#include "interpreter/numbers.h"
 #include "interpreter/output.h"
 #include "interpreter/skript.h"
-#include "interpreter/texts.h"
 #include "platform/cp1252.h"
+#include "platform/error_text.h"
 #include "platform/ftp_client.h"
+#include "platform/numbers.h"
 #include "platform/shell.h"
+#include "platform/texts.h"
 #include "web/dialup.h"
 
 namespace {

@@ -4,37 +4,11 @@
 
 #include "interpreter/builtins_text_rules.h"
 #include "interpreter/dispatcher.h"
-#include "interpreter/numbers.h"
 #include "interpreter/skript.h"
 #include "interpreter/variables.h"
 #include "platform/cp1252.h"
-
-std::string UrlHostName(const std::string& url)
-{
-    // Without "//" the first character is dropped, as the fetch does it.
-    size_t slashes = url.find("//");
-    std::string_view rest = std::string_view(url).substr(slashes == std::string::npos ? std::min<size_t>(1, url.size()) : slashes + 2);
-    long long cut = TextPos(rest, "/");
-    long long colon = TextPos(rest, ":");
-    if (colon != 0 && colon < cut)
-        cut = colon;
-    return std::string(cut == 0 ? rest : rest.substr(0, static_cast<size_t>(cut - 1)));
-}
-
-std::string HostTld(const std::string& hostname)
-{
-    size_t dot = hostname.rfind('.');
-    return dot == std::string::npos ? hostname : hostname.substr(dot + 1);
-}
-
-std::string HostDomain(const std::string& hostname)
-{
-    size_t last = hostname.rfind('.');
-    if (last == std::string::npos || last == 0)
-        return hostname;
-    size_t second = hostname.rfind('.', last - 1);
-    return second == std::string::npos ? hostname : hostname.substr(second + 1);
-}
+#include "platform/numbers.h"
+#include "web/url_parts.h"
 
 namespace {
 

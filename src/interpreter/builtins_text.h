@@ -1,19 +1,10 @@
-// Pure helpers of the text built-ins, shared with their tests and with the
-// parts of the program that split URLs the same way.
+// Pure helpers of the text built-ins, shared with their tests.
 #pragma once
 
 #include <string>
 #include <vector>
 
 class Skript;
-
-// The host name of a URL: what follows "//" (or, without "//", the URL from
-// its second character on) up to the first "/", or up to a ":" before it.
-std::string UrlHostName(const std::string& url);
-// The last label of a host name, and the last two labels; with fewer dots
-// the whole name.
-std::string HostTld(const std::string& hostname);
-std::string HostDomain(const std::string& hostname);
 
 // Keeps letters and digits (mode "1"), letters ("2") or digits ("3"); every
 // run of kept characters that a dropped character ends gets one separator.

@@ -7,13 +7,14 @@
 #include <vector>
 
 #include "interpreter/dispatcher.h"
-#include "interpreter/numbers.h"
 #include "interpreter/output.h"
 #include "interpreter/skript.h"
-#include "interpreter/texts.h"
+#include "platform/error_text.h"
 #include "platform/http_client.h"
 #include "platform/maker_server.h"
+#include "platform/numbers.h"
 #include "platform/shell.h"
+#include "platform/texts.h"
 
 namespace {
 

@@ -4,11 +4,11 @@
 #include <string>
 
 #include "interpreter/dispatcher.h"
-#include "interpreter/numbers.h"
 #include "interpreter/output.h"
 #include "interpreter/skript.h"
-#include "interpreter/texts.h"
 #include "platform/cp1252.h"
+#include "platform/numbers.h"
+#include "platform/texts.h"
 #include "web/page_model.h"
 
 namespace {

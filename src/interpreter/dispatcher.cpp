@@ -8,7 +8,7 @@
 #include <unordered_map>
 
 #include "interpreter/skript.h"
-#include "interpreter/texts.h"
+#include "platform/texts.h"
 
 namespace {
 

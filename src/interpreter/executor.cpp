@@ -5,9 +5,9 @@
 #include <new>
 #include <thread>
 
-#include "interpreter/numbers.h"
 #include "interpreter/skript.h"
-#include "interpreter/texts.h"
+#include "platform/numbers.h"
+#include "platform/texts.h"
 
 namespace {
 

@@ -4,9 +4,9 @@
 #include <cstdlib>
 
 #include "interpreter/dispatcher.h"
-#include "interpreter/numbers.h"
 #include "interpreter/skript.h"
-#include "interpreter/texts.h"
+#include "platform/numbers.h"
+#include "platform/texts.h"
 
 namespace {
 

@@ -44,15 +44,6 @@ void ShowNote(const char* format, ...)
         host->showNote(buf);
 }
 
-std::string SystemErrorText(int code)
-{
-    char buf[256];
-    const char* text = strerror_r(code, buf, sizeof buf);
-    if (!text || std::strncmp(text, "Unknown error", 13) == 0)
-        return "???";
-    return text;
-}
-
 std::string FormatLineStatus(int lineNo, int lineCount, const std::string& lineText)
 {
     char buf[1024];

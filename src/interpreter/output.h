@@ -16,6 +16,3 @@ RunHost* OutputHost();
 void AppendOutput(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // Formats a text of at most 1,024 bytes and shows it in the "Notiz" box.
 void ShowNote(const char* format, ...) __attribute__((format(printf, 1, 2)));
-
-// The system's text for an errno value (strerror), "???" when it has none.
-std::string SystemErrorText(int code);

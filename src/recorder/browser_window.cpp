@@ -27,7 +27,7 @@
 #include "editor/zp_rich_edit.h"
 #include "interpreter/output.h"
 #include "interpreter/skript.h"
-#include "interpreter/texts.h"
+#include "platform/texts.h"
 #include "web/page_model.h"
 
 TForm11* Form11 = nullptr;

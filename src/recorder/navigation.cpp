@@ -13,7 +13,7 @@
 #include "editor/main_window.h"
 #include "editor/qt_text.h"
 #include "interpreter/output.h"
-#include "interpreter/texts.h"
+#include "platform/texts.h"
 #include "recorder/browser_window.h"
 #include "web/page_model.h"
 #include "web/system_store.h"

@@ -1,7 +1,6 @@
 // The purge of the system cache's entries of a site, once per run and domain.
 #include <string_view>
 
-#include "interpreter/builtins_text.h"
 #include "interpreter/skript.h"
 #include "platform/ascii_text.h"
 #include "web/system_store.h"

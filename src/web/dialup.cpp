@@ -6,10 +6,10 @@
 
 #include "interpreter/host.h"
 #include "interpreter/output.h"
-#include "interpreter/texts.h"
 #include "platform/cp1252.h"
 #include "platform/remote_access.h"
 #include "platform/route_table.h"
+#include "platform/texts.h"
 
 namespace remote = platform::remote;
 

@@ -8,13 +8,14 @@
 #include <cstdio>
 #include <cstring>
 
-#include "interpreter/numbers.h"
 #include "interpreter/output.h"
 #include "interpreter/skript.h"
-#include "interpreter/texts.h"
 #include "platform/ascii_text.h"
 #include "platform/cp1252.h"
+#include "platform/error_text.h"
 #include "platform/http_client.h"
+#include "platform/numbers.h"
+#include "platform/texts.h"
 #include "web/cookies.h"
 #include "web/system_store.h"
 #include "web/trace.h"

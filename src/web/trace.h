@@ -28,7 +28,6 @@ public:
     [[nodiscard]] bool Open(std::string& error);
     // Switches it off and closes the file.
     void Close();
-    bool Active() const { return active_; }
 
     void Connected() override;
     void Disconnected() override;

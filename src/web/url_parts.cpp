@@ -1,5 +1,7 @@
 #include "web/url_parts.h"
 
+#include <algorithm>
+
 #include "platform/ascii_text.h"
 
 UrlParts SplitUrl(std::string_view rest)
@@ -26,4 +28,32 @@ UrlParts SplitUrl(std::string_view rest)
     if (!rest.empty() && rest.front() == '/')
         p.path = std::string(rest.substr(0, rest.find_first_of("?#")));
     return p;
+}
+
+std::string UrlHostName(const std::string& url)
+{
+    // Without "//" the first character is dropped, as the fetch does it.
+    size_t slashes = url.find("//");
+    std::string_view rest = std::string_view(url).substr(slashes == std::string::npos ? std::min<size_t>(1, url.size()) : slashes + 2);
+    // A port ends the name only where a "/" follows it.
+    size_t cut = rest.find('/');
+    size_t colon = rest.find(':');
+    if (cut != std::string_view::npos && colon < cut)
+        cut = colon;
+    return std::string(rest.substr(0, cut));
+}
+
+std::string HostTld(const std::string& hostname)
+{
+    size_t dot = hostname.rfind('.');
+    return dot == std::string::npos ? hostname : hostname.substr(dot + 1);
+}
+
+std::string HostDomain(const std::string& hostname)
+{
+    size_t last = hostname.rfind('.');
+    if (last == std::string::npos || last == 0)
+        return hostname;
+    size_t second = hostname.rfind('.', last - 1);
+    return second == std::string::npos ? hostname : hostname.substr(second + 1);
 }

@@ -12,3 +12,11 @@ struct UrlParts {
 
 // Also takes a URL without a scheme ("host/path").
 UrlParts SplitUrl(std::string_view url);
+
+// The host name of a URL: what follows "//" (or, without "//", the URL from
+// its second character on) up to the first "/", or up to a ":" before it.
+std::string UrlHostName(const std::string& url);
+// The last label of a host name, and the last two labels; with fewer dots
+// the whole name.
+std::string HostTld(const std::string& hostname);
+std::string HostDomain(const std::string& hostname);

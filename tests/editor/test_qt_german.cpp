@@ -5,7 +5,7 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "platform/qt_translation.h"
+#include "app/qt_translation.h"
 
 class QtGermanTest : public QObject {
     Q_OBJECT

@@ -9,10 +9,10 @@
 #include <fstream>
 #include <random>
 
-#include "interpreter/numbers.h"
 #include "interpreter/output.h"
 #include "interpreter/skript.h"
-#include "interpreter/texts.h"
+#include "platform/numbers.h"
+#include "platform/texts.h"
 #include "support/test_host.h"
 
 namespace {

@@ -4,8 +4,8 @@
 #include <dlfcn.h>
 
 #include "interpreter/builtins_extract.h"
-#include "interpreter/texts.h"
 #include "platform/print_library.h"
+#include "platform/texts.h"
 #include "support/test_host.h"
 
 namespace {

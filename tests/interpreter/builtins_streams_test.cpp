@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "interpreter/output.h"
+#include "platform/error_text.h"
 #include "support/test_host.h"
 
 namespace {

@@ -2,8 +2,9 @@
 #include <gtest/gtest.h>
 
 #include "interpreter/builtins_text.h"
-#include "interpreter/texts.h"
+#include "platform/texts.h"
 #include "support/test_host.h"
+#include "web/url_parts.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 // Scripts and what they print, or the line and text of the error that ends them.
 #include <gtest/gtest.h>
 
+#include "platform/texts.h"
 #include "support/test_host.h"
-#include "interpreter/texts.h"
 
 namespace {
 

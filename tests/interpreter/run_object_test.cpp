@@ -8,7 +8,8 @@
 
 #include "interpreter/output.h"
 #include "interpreter/skript.h"
-#include "interpreter/texts.h"
+#include "platform/error_text.h"
+#include "platform/texts.h"
 #include "support/test_host.h"
 
 namespace {

@@ -10,8 +10,8 @@
 #include <list>
 #include <sstream>
 
-#include "interpreter/texts.h"
 #include "platform/route_table.h"
+#include "platform/texts.h"
 #include "support/test_host.h"
 
 namespace {

@@ -24,9 +24,9 @@
 #include <vector>
 
 #include "interpreter/output.h"
-#include "interpreter/texts.h"
 #include "interpreter/skript.h"
 #include "platform/http_client.h"
+#include "platform/texts.h"
 #include "support/test_host.h"
 
 extern char** environ;

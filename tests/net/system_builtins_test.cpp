@@ -18,6 +18,7 @@
 #include "interpreter/output.h"
 #include "interpreter/skript.h"
 #include "interpreter/variables.h"
+#include "platform/error_text.h"
 #include "support/test_host.h"
 
 namespace {

@@ -18,7 +18,7 @@
 #include <unistd.h>
 
 #include "http_fixture.h"
-#include "interpreter/texts.h"
+#include "platform/texts.h"
 #include "support/process.h"
 #include "support/test_host.h"
 

@@ -1,4 +1,4 @@
-#include "interpreter/numbers.h"
+#include "platform/numbers.h"
 
 #include <charconv>
 #include <climits>
