@@ -132,7 +132,7 @@ int main(int argc, char** argv)
         browser->Memo1->clear();
         t.restart();
         browser->page->runJavaScript(
-            "document.links[500].dispatchEvent(new MouseEvent('mousedown',{bubbles:true}))");
+            "document.links[500].dispatchEvent(new MouseEvent('click',{bubbles:true,cancelable:true}))");
         WaitFor([&] { return !browser->Memo1->toPlainText().isEmpty(); }, 10000);
         record.push_back(double(t.nsecsElapsed()) / 1e6);
     }

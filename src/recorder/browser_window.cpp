@@ -71,7 +71,10 @@ TForm11::TForm11(TForm1& mainWindow)
       form1_(mainWindow)
 {
     Form11 = this;
-    key_ = QStringLiteral("\x02skl%1:").arg(QRandomGenerator::global()->generate64(), 16, 16, QLatin1Char('0'));
+    // 128 random bits: the page can neither read the key nor guess it.
+    key_ = QStringLiteral("\x02skl%1%2:")
+               .arg(QRandomGenerator::system()->generate64(), 16, 16, QLatin1Char('0'))
+               .arg(QRandomGenerator::system()->generate64(), 16, 16, QLatin1Char('0'));
     // A profile of the window's own, in memory: the cookies it holds are the
     // ones the runs put into the program's store.
     profile_ = new QWebEngineProfile(this);
@@ -122,9 +125,13 @@ void TForm11::CreateComponents()
     CppWebBrowser1 = new QWebEngineView(TabSheet1);
     page = new BrowserPage(profile_, *this);
     CppWebBrowser1->setPage(page);
-    // The script's page comes from a local file but holds the site's links,
-    // pictures and forms.
-    page->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
+    // A page gets the rights of its site and no more: the script's copy is
+    // shown under the site's address, not as a local file, so nothing here
+    // needs the rights of local content.
+    QWebEngineSettings* rights = page->settings();
+    rights->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
+    rights->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
+    rights->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
     CppWebBrowser1->setContextMenuPolicy(Qt::NoContextMenu);
     v1->addWidget(CppWebBrowser1, 1);
     Label1 = new QLabel(TabSheet1);

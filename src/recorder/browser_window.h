@@ -16,7 +16,9 @@
 
 #include "editor/browser_link.h"
 
+class Frame;
 class Frames;
+class Link;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -42,7 +44,7 @@ public:
 // Event codes of the page hooks.
 enum : int {
     kFormSubmit = -1000,
-    kLinkMouseDown = -1003,
+    kLinkClick = -1003,  // a link activated by mouse or key
     kWindowError = -1004,
     kLinkMouseOver = -1005,
     kLinkMouseOut = -1006,
@@ -179,7 +181,17 @@ public:
     static std::unique_ptr<InputMap> SnapshotFrom(const QJsonArray& fields);
 
     // --- recorder (recorder.cpp) ---------------------------------------------------
-    void LinkClick(int frameNo, int index);
+    // scriptLink: the link's href is a script the page runs itself.
+    void LinkClick(int frameNo, int index, bool scriptLink);
+    // A link's follow line.
+    static std::string FollowLine(const Frame& frame, const Link& link, int scriptNo);
+    // A text as the inside of a script's string literal.
+    static std::string ScriptLiteral(const std::string& text);
+    static std::string SentLineBreaks(const std::string& value);
+    // The number the script's follow() gives link i of frame f, 0 when unknown.
+    int ScriptNumber(int f, int i) const;
+    // The window goes to a link's target only where the page itself could.
+    bool MayFollow(const QUrl& target) const;
     void FormSubmission(int frameNo, int index, const QJsonObject& event);
     void FollowFrame(int f);
     void EnableInsertControls(bool enable);
@@ -221,6 +233,8 @@ private:
     QJsonArray topForms_;
     // Snapshots of forms inside frames, by frame number and form position.
     std::map<std::pair<int, int>, std::unique_ptr<InputMap>> frameSnapshots_;
+    // The script's number of each link, by frame number and link position.
+    std::map<std::pair<int, int>, int> scriptNumbers_;
     unsigned sourceRequest_ = 0;
     QString sourceDoc_;
 };

@@ -1,6 +1,7 @@
 // Navigation control and page completion: the view goes only where the
 // window sends it once a page has completed, completed documents become the
 // frames of the window, and the source tab shows them.
+#include <QFile>
 #include <QJsonDocument>
 #include <QLabel>
 #include <QNetworkCookie>
@@ -9,6 +10,7 @@
 #include <QTabWidget>
 #include <QWebEngineCookieStore>
 #include <QWebEngineProfile>
+#include <QWebEngineScript>
 
 #include "editor/main_window.h"
 #include "editor/qt_text.h"
@@ -50,7 +52,14 @@ void TForm11::BrowseFromTemp()
     std::string path = form1_.settings().dataDir + "/_skimlark0.html";
     if (form1_.settings().debugLevel == 2)
         AppendOutput("BrowseFromTemp: Navigate(%s)", path.c_str());
-    Navigate(QUrl::fromLocalFile(FromNative(path)).toString());
+    QFile file(FromNative(path));
+    QByteArray copy = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    // The copy stands in for the page at its own address: it has that
+    // site's rights and no more, its relative links, pictures and forms go
+    // to the site. A copy of no web page gets an origin of its own.
+    const QUrl site(FromCp1252(origURL));
+    const bool web = site.scheme() == QLatin1String("http") || site.scheme() == QLatin1String("https");
+    page->setContent(copy, QStringLiteral("text/html"), web ? site : QUrl());
 }
 
 void TForm11::Navigate(const QString& url)
@@ -68,6 +77,7 @@ void TForm11::BeginNavigate()
     refreshPending = false;
     browserHash.clear();
     docFrames_.clear();
+    scriptNumbers_.clear();
     claimedBrowsers_.clear();
     lastFrameBrowser_.clear();
 }
@@ -216,7 +226,8 @@ void TForm11::loadSource(const DocRef* doc)
     }
     // A frame's document answers for itself, through its hook script.
     sourceDoc_ = doc->id;
-    page->runJavaScript(QStringLiteral("window[%1] && window[%1](%2)").arg(JsString(key_), JsString(doc->id)));
+    page->runJavaScript(QStringLiteral("window.sourceOf && window.sourceOf(%1)").arg(JsString(doc->id)),
+                        QWebEngineScript::ApplicationWorld);
 }
 
 void TForm11::SetSourceCaption(int n)

@@ -19,18 +19,20 @@ namespace {
 
 const QString kScriptName = QStringLiteral("skimlark-hooks");
 
-// Runs in the page's own world (an error event is seen only there) in every
-// frame, before the page's scripts: it keeps its own references to what it
-// uses, so a page that replaces console.log or JSON.stringify changes nothing.
-// Reports go out as console lines that begin with KEY and ":".
+// Runs in a world of its own in every frame, before the page's scripts: the
+// page shares the document with it but none of its variables, so the key
+// that marks its reports among the console lines never reaches the page, and
+// nothing the page does to console.log or JSON changes what it reports.
+// Its listeners sit on the window in the capture phase, installed before any
+// of the page's, so they see every press, activation and submission first.
 const char* const kHookScript = R"JS(
 (function () {
   'use strict';
   var KEY = %1, ORIG = %2;
-  if (Object.prototype.hasOwnProperty.call(window, KEY)) return;
   var log = console.log.bind(console), toJson = JSON.stringify;
   var id = String(Math.random()).slice(2) + '.' + Date.now();
   var top = window === window.top;
+  var loaded = false;
   function send(o) {
     o.d = id;
     o.top = top;
@@ -57,42 +59,100 @@ const char* const kHookScript = R"JS(
     }
     return out;
   }
-  function hook(el, prop, code, i, form) {
-    el[prop] = function (e) {
-      var r = {t: 'ev', e: code, i: i};
-      if (form) r.s = fields(form);
-      send(r);
-      if (e && (code === -1003 || code === -1005)) {
-        e.returnValue = true;
-        e.cancelBubble = true;
+  // The link an event happened on, as its position in the document's links.
+  function linkOf(e) {
+    var n = e.target;
+    while (n && n.nodeType !== 1) n = n.parentNode;
+    var a = n && n.closest ? n.closest('a[href],area[href]') : null;
+    if (!a || a.tagName !== 'A') return -1;
+    return Array.prototype.indexOf.call(document.links, a);
+  }
+  // The button a script names in submit(): the b-th input of type submit or
+  // image of the form, 0 for any other submitter.
+  function buttonOf(form, submitter) {
+    if (!submitter || submitter.tagName !== 'INPUT') return 0;
+    var b = 0, els = form.elements;
+    for (var j = 0; j < els.length; j++) {
+      var t = els[j].tagName === 'INPUT' ? els[j].getAttribute('type') : null;
+      if (t === 'submit' || t === 'image') {
+        ++b;
+        if (els[j] === submitter) return b;
       }
-      if (code === -1004) return true;
-    };
+    }
+    return 0;
   }
-  function broadcast(w, msg) {
-    try { w.postMessage(msg, '*'); } catch (e) {}
-    for (var i = 0; i < w.frames.length; i++) broadcast(w.frames[i], msg);
+  // The number a script's follow() gives each link: links, frame sources and
+  // META refreshes count, in document order; image-map areas do not.
+  function scriptNumbers() {
+    var numbers = new Map(), count = 0, all = document.getElementsByTagName('*');
+    for (var k = 0; k < all.length; k++) {
+      var el = all[k], tag = el.tagName.toUpperCase();
+      if (tag === 'A' || tag === 'FRAME' || tag === 'IFRAME') {
+        var first = 0;
+        for (var at of ['href', 'src']) {
+          if (el.hasAttribute(at)) {
+            ++count;
+            if (!first) first = count;
+          }
+        }
+        if (first) numbers.set(el, first);
+      } else if (tag === 'META') {
+        var c = el.getAttribute('content');
+        if (typeof c === 'string' && c.toLowerCase().indexOf('url=') >= 0) ++count;
+      }
+    }
+    return numbers;
   }
-  Object.defineProperty(window, KEY, {value: function (to) {
-    var m = {}; m[KEY] = 1; m.to = to;
-    broadcast(window, m);
-  }});
+  window.addEventListener('click', function (e) {
+    if (!loaded || e.button !== 0) return;
+    var i = linkOf(e);
+    if (i < 0) return;
+    var href = String(document.links[i].href);
+    // A script link runs on the page; every other link the window follows
+    // itself, so the page's own navigation for it would be a second request.
+    var script = /^javascript:/i.test(href);
+    if (!script) e.preventDefault();
+    send({t: 'ev', e: -1003, i: i, js: script});
+  }, true);
+  window.addEventListener('mouseover', function (e) {
+    var i = loaded ? linkOf(e) : -1;
+    if (i >= 0) send({t: 'ev', e: -1005, i: i});
+  }, true);
+  window.addEventListener('mouseout', function (e) {
+    var i = loaded ? linkOf(e) : -1;
+    if (i >= 0) send({t: 'ev', e: -1006, i: i});
+  }, true);
+  window.addEventListener('submit', function (e) {
+    var form = e.target, i = Array.prototype.indexOf.call(document.forms, form);
+    if (!loaded || i < 0) return;
+    send({t: 'ev', e: -1000, i: i, s: fields(form), b: buttonOf(form, e.submitter)});
+  }, true);
+  window.addEventListener('error', function () {
+    send({t: 'ev', e: -1004, i: 0});
+  }, true);
+  // The window asks a frame for its source through the frames' messages;
+  // the request carries no key, and one that the page makes up only brings
+  // an answer the window did not ask for, which it drops.
+  var ASK = 'skimlark-source';
+  window.sourceOf = function (to) {
+    (function broadcast(w) {
+      try { w.postMessage({kind: ASK, to: to}, '*'); } catch (e) {}
+      for (var i = 0; i < w.frames.length; i++) broadcast(w.frames[i]);
+    })(window);
+  };
   window.addEventListener('message', function (e) {
     var m = e.data;
-    if (m && m[KEY] === 1 && m.to === id)
+    if (m && m.kind === ASK && m.to === id)
       send({t: 'src', html: document.documentElement ? document.documentElement.outerHTML : ''});
   }, true);
   window.addEventListener('load', function () {
-    hook(window, 'onerror', -1004, 0);
-    hook(document, 'onmousedown', -1007, 0);
+    loaded = true;
+    var numbers = scriptNumbers();
     var links = [], ls = document.links;
     for (var i = 0; i < ls.length; i++) {
       var a = ls[i];
       if (a.tagName !== 'A') continue;
-      links.push([i, String(a.innerText), String(a.href)]);
-      hook(a, 'onmouseover', -1005, i);
-      hook(a, 'onmouseout', -1006, i);
-      hook(a, 'onmousedown', -1003, i);
+      links.push([i, String(a.innerText), String(a.href), numbers.get(a) || 0]);
     }
     var metas = [], all = document.getElementsByTagName('*');
     for (var k = 0; k < all.length; k++) {
@@ -102,7 +162,6 @@ const char* const kHookScript = R"JS(
     }
     var snaps = [], fs = document.forms;
     for (var f = 0; f < fs.length; f++) {
-      hook(fs[f], 'onsubmit', -1000, f, fs[f]);
       if (ORIG !== '' && (fs[f].getAttribute('action') || '') === '') fs[f].action = ORIG;
       snaps.push(fields(fs[f]));
     }
@@ -135,7 +194,7 @@ void TForm11::InstallHookScript()
     QWebEngineScript s;
     s.setName(kScriptName);
     s.setInjectionPoint(QWebEngineScript::DocumentCreation);
-    s.setWorldId(QWebEngineScript::MainWorld);
+    s.setWorldId(QWebEngineScript::ApplicationWorld);
     s.setRunsOnSubFrames(true);
     s.setSourceCode(source);
     scripts.insert(s);
@@ -182,6 +241,7 @@ void TForm11::registerEvents(const QJsonObject& report, int f)
             link->number = i;
             link->text = std::string(platform::TrimBlanks(ToCp1252(l.at(1).toString())));
             link->href = ToCp1252(l.at(2).toString());
+            scriptNumbers_[{f, i}] = l.at(3).toInt();
             if (debug != 0)
                 AppendOutput("Browse: Frame %d, Link %d: '%s' %s", f, i + 1, link->text.c_str(), link->href.c_str());
             if (frame)

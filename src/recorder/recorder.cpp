@@ -17,6 +17,8 @@
 #include "editor/zp_rich_edit.h"
 #include "interpreter/output.h"
 #include "interpreter/skript.h"
+#include "platform/cp1252.h"
+#include "platform/numbers.h"
 #include "platform/texts.h"
 #include "recorder/browser_window.h"
 #include "web/page_model.h"
@@ -67,8 +69,8 @@ void CallBack::BrowserEventCallback(int eventCode, int frameNo, int index, const
     case kWindowError:
         // The hook itself tells the page that the error is handled.
         break;
-    case kLinkMouseDown:
-        w->LinkClick(frameNo, index);
+    case kLinkClick:
+        w->LinkClick(frameNo, index, event.value(QLatin1String("js")).toBool());
         break;
     case kFormSubmit:
         w->FormSubmission(frameNo, index, event);
@@ -83,7 +85,7 @@ void TForm11::Record(const std::string& line)
     Memo1->appendPlainText(FromCp1252(line));
 }
 
-void TForm11::LinkClick(int f, int i)
+void TForm11::LinkClick(int f, int i, bool scriptLink)
 {
     // The next navigation of the window's own destroys the frame records.
     Frame* frame = frames->Find(f);
@@ -93,15 +95,13 @@ void TForm11::LinkClick(int f, int i)
         if (it != frame->links->items.end())
             link = it->second.get();
     }
-    const std::string text = link ? link->text : std::string();
     const std::string href = link ? link->href : std::string();
     const int count = frame ? int(frame->links->items.size()) : 0;
 
     if (frame && recording) {
         FollowFrame(f);
         if (link) {
-            const std::string n = std::to_string(i + 1);
-            Record("follow(\"" + (text.empty() ? n : text) + "\")    # Link " + n + " verfolgen");
+            Record(FollowLine(*frame, *link, ScriptNumber(f, i)));
             EnableInsertControls(true);
         } else {
             AppendOutput("Fehler: Link %d ist NULL. (%d Links)", i, count);
@@ -109,6 +109,10 @@ void TForm11::LinkClick(int f, int i)
     }
     if (frame)
         refreshURL.clear();
+    // A script link runs on the page, which stays what it was; a page of the
+    // web may not send the window to a local file.
+    if (scriptLink || (link && !MayFollow(QUrl(FromCp1252(href)))))
+        return;
     BeginNavigate();
     if (frame) {
         if (link) {
@@ -120,8 +124,59 @@ void TForm11::LinkClick(int f, int i)
     }
 }
 
+bool TForm11::MayFollow(const QUrl& target) const
+{
+    return !target.isLocalFile() || page->url().isLocalFile();
+}
+
+int TForm11::ScriptNumber(int f, int i) const
+{
+    auto it = scriptNumbers_.find({f, i});
+    return it == scriptNumbers_.end() ? 0 : it->second;
+}
+
+std::string TForm11::FollowLine(const Frame& frame, const Link& link, int scriptNo)
+{
+    // follow() reads a text that starts with a number as that link number
+    // and takes the last of equal texts: such a link goes by its number in
+    // the script's own count of the page's links.
+    auto lowered = [](std::string text) {
+        for (char& c : text)
+            c = platform::Cp1252Lower(c);
+        return text;
+    };
+    bool byText = !link.text.empty() && TextToLong(link.text) == 0;
+    if (byText) {
+        const std::string wanted = lowered(link.text);
+        for (const auto& [key, other] : frame.links->items)
+            if (other && other.get() != &link && lowered(other->text) == wanted)
+                byText = false;
+    }
+    if (byText)
+        return "follow(\"" + ScriptLiteral(link.text) + "\")    # Link " + std::to_string(link.number + 1) + " verfolgen";
+    const std::string n = std::to_string(scriptNo > 0 ? scriptNo : link.number + 1);
+    return "follow(\"" + n + "\")    # Link " + n + " verfolgen";
+}
+
+std::string TForm11::ScriptLiteral(const std::string& text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        switch (c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\r': out += "\\r"; break;
+        case '\n': out += "\\n"; break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
 void TForm11::FormSubmission(int f, int i, const QJsonObject& event)
 {
+    const int button = event.value(QLatin1String("b")).toInt();
     BeginNavigate();
     // Forms of the top document compare with the snapshots of the top
     // document; a form inside a frame with the snapshot its frame reported.
@@ -183,12 +238,26 @@ void TForm11::FormSubmission(int f, int i, const QJsonObject& event)
         FollowFrame(f);
         const std::string k = std::to_string(i + 1);
         for (const auto& [name, value] : changed)
-            Record("formset(" + k + ",\"" + name + "\",\"" + value + "\")");
-        Record("submit(" + k + ")");
+            Record("formset(" + k + ",\"" + ScriptLiteral(name) + "\",\"" + ScriptLiteral(SentLineBreaks(value)) + "\")");
+        // submit() sends the form's first button unless told another.
+        Record(button > 1 ? "submit(" + k + ",\"\"," + std::to_string(button) + ")" : "submit(" + k + ")");
         EnableInsertControls(true);
     }
     if (closeAfter)
         QTimer::singleShot(0, this, [this] { close(); });
+}
+
+std::string TForm11::SentLineBreaks(const std::string& value)
+{
+    // A text area holds bare line feeds; the form sends CR LF for each.
+    std::string out;
+    out.reserve(value.size());
+    for (size_t j = 0; j < value.size(); ++j) {
+        if (value[j] == '\n' && (j == 0 || value[j - 1] != '\r'))
+            out += '\r';
+        out += value[j];
+    }
+    return out;
 }
 
 void TForm11::FollowFrame(int f)

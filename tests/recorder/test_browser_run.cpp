@@ -41,6 +41,24 @@ class BrowserRunTest : public QObject {
                        {QStringLiteral("--root"), BrowserFixtures(), QStringLiteral("--log"), logPath}};
     LocalServer maker{QStringLiteral("maker_server.py")};
 
+    QByteArray ReadLog() const
+    {
+        QFile log(logPath);
+        return log.open(QIODevice::ReadOnly) ? log.readAll() : QByteArray();
+    }
+    // The server's log once it holds what, or as it is after 15 s.
+    QByteArray WaitLogged(const QByteArray& what) const
+    {
+        QByteArray requests;
+        QTest::qWaitFor(
+            [&] {
+                requests = ReadLog();
+                return requests.contains(what);
+            },
+            15000);
+        return requests;
+    }
+
 private slots:
     void initTestCase()
     {
@@ -178,8 +196,10 @@ private slots:
         BrowserSetup s;
         const QString url = server.page("noaction.html");
         s.Run(QStringLiteral("x = htget(\"%1\")\nbrowse").arg(url));
-        QVERIFY(s.WaitPage("_skimlark0.html"));
+        // The copy stands at the page's own address.
+        QVERIFY(s.WaitPage("noaction.html"));
         QCOMPARE(FromCp1252(s.browser->origURL), url);
+        QCOMPARE(s.browser->page->url().toString(), url);
         QVERIFY(s.browser->frames->Find(0)->notHttp);
         QCOMPARE(s.Js("document.forms[0].action").toString(), url);
         s.browser->Button5Click();
@@ -199,11 +219,43 @@ private slots:
         QVERIFY(s.RunEnded());
     }
 
+    // A page gets the rights of its site: it reads no local file and no
+    // other origin's response, and the hooks' reports cannot be forged.
+    void aPageHasNoMoreRightsThanItsSite_data()
+    {
+        QTest::addColumn<bool>("fromCopy");
+        QTest::newRow("the script's copy") << true;
+        QTest::newRow("by URL") << false;
+    }
+    void aPageHasNoMoreRightsThanItsSite()
+    {
+        QFETCH(bool, fromCopy);
+        BrowserSetup s;
+        const QString secret = s.data.path() + "/geheim.txt";
+        WriteFile(secret, "streng geheim");
+        const QString url = server.page("hostile.html") + "&f=" + secret;
+        if (!s.browser->recording)
+            s.browser->Button5Click();
+        s.Run(fromCopy ? QStringLiteral("x = htget(\"%1\")\nbrowse").arg(url) : QStringLiteral("browse(\"%1\")").arg(url));
+        QVERIFY(s.WaitPage());
+        const QByteArray requests = WaitLogged("/echo?probe=done");
+        QVERIFY2(requests.contains("/echo?probe=done"), requests.right(2000).constData());
+        QVERIFY2(!requests.contains("leak="), requests.constData());
+        QVERIFY(!requests.contains("streng"));
+        QTest::qWait(300);
+        QVERIFY(!ReadLog().contains("forged=1"));
+        QCOMPARE(s.Recorded(), QStringList());
+        QCOMPARE(s.browser->frames->Count(), 1);
+        s.browser->Button5Click();
+        s.browser->Button1->click();
+        QVERIFY(s.RunEnded());
+    }
+
     void withoutAPageTheWindowSaysSo()
     {
         BrowserSetup s;
         s.Run(QStringLiteral("browse"));
-        QVERIFY(s.WaitPage("_skimlark0.html"));
+        QVERIFY(s.WaitPage());
         QVERIFY(s.Js("document.body.innerText").toString().contains("Skimlark: Keine HTML-Daten im Speicher."));
     }
 
