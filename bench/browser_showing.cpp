@@ -1,6 +1,7 @@
 // How fast browse shows a page: the temporary page of a 100 KB page from the
 // window's creation (the web engine's start included) to "Fertig.", later
-// showings, and a link's mousedown to its recorded line. The peer is the web
+// showings, the showing after a page caught in an endless script or a
+// window.open storm, and a link's click to its recorded line. The peer is the web
 // engine alone: a bare view loading the same file in the same run.
 #include <QApplication>
 #include <QElapsedTimer>
@@ -53,6 +54,14 @@ bool WaitFor(Pred done, int timeoutMs)
     loop.exec();
     return done();
 }
+
+const char* const kLoop =
+    "<html><body><p>Schleife</p><script>window.addEventListener('load', function () {"
+    " setTimeout(function () { for (;;) {} }, 20); });</script></body></html>";
+const char* const kStorm =
+    "<html><body><p>Sturm</p><script>window.addEventListener('load', function () {"
+    " setInterval(function () { for (var i = 0; i < 200; i++) window.open('about:blank', '_blank'); }, 0);"
+    " });</script></body></html>";
 
 double Median(std::vector<double> v)
 {
@@ -136,6 +145,26 @@ int main(int argc, char** argv)
         WaitFor([&] { return !browser->Memo1->toPlainText().isEmpty(); }, 10000);
         record.push_back(double(t.nsecsElapsed()) / 1e6);
     }
+    // A page caught in an endless script, or opening windows without end,
+    // then the normal page again: closing ends what the page was doing.
+    std::vector<double> afterLoop, afterStorm;
+    const std::string copy = data.path().toStdString() + "/_skimlark0.html";
+    for (int i = 0; i < rounds; ++i) {
+        for (bool storm : {false, true}) {
+            browser->close();
+            QCoreApplication::processEvents();
+            std::ofstream(copy, std::ios::binary) << (storm ? kStorm : kLoop);
+            browser->showBrowser("");
+            WaitDone(*browser);
+            WaitFor([] { return false; }, 100);
+            browser->close();
+            std::ofstream(copy, std::ios::binary) << page;
+            t.restart();
+            browser->showBrowser("");
+            WaitDone(*browser);
+            (storm ? afterStorm : afterLoop).push_back(double(t.nsecsElapsed()) / 1e6);
+        }
+    }
     for (int i = 0; i < rounds; ++i)
         bare.push_back(BareLoad(data.path() + "/_skimlark0.html"));
 
@@ -146,7 +175,11 @@ int main(int argc, char** argv)
     std::printf("later showings (median):                 %8.1f ms\n", Median(later));
     std::printf("bare engine, same file (median):         %8.1f ms\n", Median(bare));
     std::printf("later showing / bare engine:             %8.2f\n", Median(later) / Median(bare));
-    std::printf("mousedown to recorded line (median):     %8.1f ms\n", Median(record));
+    std::printf("after an endless loop (median, max):     %8.1f ms %8.1f ms\n", Median(afterLoop),
+                *std::max_element(afterLoop.begin(), afterLoop.end()));
+    std::printf("after a window.open storm (median, max): %8.1f ms %8.1f ms\n", Median(afterStorm),
+                *std::max_element(afterStorm.begin(), afterStorm.end()));
+    std::printf("link click to recorded line (median):    %8.1f ms\n", Median(record));
     std::printf("script round trip, for scale (median):   %8.1f ms\n", Median(rtt));
     return 0;
 }

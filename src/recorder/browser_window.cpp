@@ -3,22 +3,27 @@
 #include "recorder/browser_window.h"
 
 #include <QCloseEvent>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QSpinBox>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTextBlock>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QWebEngineProfile>
+#include <QWebEngineScript>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
+#include <csignal>
 #include <functional>
 
 #include "editor/find_dialog.h"
@@ -305,6 +310,10 @@ void TForm11::FormShow()
             Button3->show();
         }
 
+        // A page process still caught in the last page's script would hold
+        // up this page for good.
+        if (!PageProcessAnswers())
+            EndPageProcess();
         BeginNavigate();
         PushCookies();
         const std::string& agent = form1_.settings().userAgent;
@@ -347,6 +356,7 @@ void TForm11::FormClose()
     // The page keeps no load or refresh going while the window is hidden.
     navigateActive = false;
     page->triggerAction(QWebEnginePage::Stop);
+    AskPageProcess();
     FindDialog1->hide();
 
     QTextCursor c = form1_.RichEdit1->textCursor();
@@ -363,6 +373,65 @@ void TForm11::FormClose()
         run.wake();
     }
     emit closed();
+}
+
+// --- the page process ---------------------------------------------------------------------
+
+namespace {
+// How long a page process may take to answer once its page was stopped.
+constexpr int kAnswerMs = 100;
+}  // namespace
+
+void TForm11::AskPageProcess()
+{
+    processAnswered_ = true;
+    if (page->renderProcessPid() <= 0)
+        return;
+    processAnswered_ = false;
+    asked_.start();
+    const unsigned question = ++question_;
+    QPointer<TForm11> self(this);
+    page->runJavaScript(QStringLiteral("0"), QWebEngineScript::ApplicationWorld, [self, question](const QVariant&) {
+        if (self && question == self->question_)
+            self->processAnswered_ = true;
+    });
+    // A hidden window's page burns no core either.
+    QTimer::singleShot(kAnswerMs * 3, this, [this, question] {
+        if (question == question_ && !PageProcessAnswers() && !showing_)
+            EndPageProcess();
+    });
+}
+
+bool TForm11::PageProcessAnswers()
+{
+    if (!processAnswered_) {
+        QEventLoop wait;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, &wait, [&] {
+            if (processAnswered_ || asked_.elapsed() >= kAnswerMs)
+                wait.quit();
+        });
+        poll.start(1);
+        if (asked_.elapsed() < kAnswerMs)
+            wait.exec(QEventLoop::ExcludeUserInputEvents);
+    }
+    return processAnswered_;
+}
+
+void TForm11::EndPageProcess()
+{
+    const qint64 pid = page->renderProcessPid();
+    processAnswered_ = true;
+    ++question_;
+    if (pid <= 0)
+        return;
+    // The engine starts a fresh process for the next page once it has seen
+    // this one end.
+    QEventLoop wait;
+    connect(page, &QWebEnginePage::renderProcessTerminated, &wait, &QEventLoop::quit);
+    QTimer::singleShot(2000, &wait, &QEventLoop::quit);
+    ::kill(pid_t(pid), SIGKILL);
+    wait.exec(QEventLoop::ExcludeUserInputEvents);
 }
 
 // --- tabs and buttons -----------------------------------------------------------------------

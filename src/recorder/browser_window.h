@@ -3,6 +3,7 @@
 // script lines for the running script.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QIcon>
 #include <QJsonArray>
 #include <QJsonObject>
@@ -235,6 +236,14 @@ private:
     std::map<std::pair<int, int>, std::unique_ptr<InputMap>> frameSnapshots_;
     // The script's number of each link, by frame number and link position.
     std::map<std::pair<int, int>, int> scriptNumbers_;
+    // Whether the page process answers once its page was stopped: one that
+    // does not is still caught in a script and is ended.
+    void AskPageProcess();
+    bool PageProcessAnswers();
+    void EndPageProcess();
+    bool processAnswered_ = true;
+    unsigned question_ = 0;
+    QElapsedTimer asked_;
     unsigned sourceRequest_ = 0;
     QString sourceDoc_;
 };

@@ -7,6 +7,7 @@
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTimer>
+#include <csignal>
 
 #include "browser_fixture.h"
 #include "editor/find_dialog.h"
@@ -249,6 +250,34 @@ private slots:
         s.browser->Button5Click();
         s.browser->Button1->click();
         QVERIFY(s.RunEnded());
+    }
+
+    // Closing the window ends what the page was doing: the next browse shows
+    // its page.
+    void aHostilePageDoesNotHoldUpTheNextBrowse_data()
+    {
+        QTest::addColumn<QString>("page");
+        QTest::newRow("endless loop") << "loop.html";
+        QTest::newRow("window.open storm") << "loop.html&storm";
+    }
+    void aHostilePageDoesNotHoldUpTheNextBrowse()
+    {
+        QFETCH(QString, page);
+        BrowserSetup s;
+        s.Run(QStringLiteral("browse(\"%1\")\nbrowse(\"%2\")\nprint(\"nach\")")
+                  .arg(server.page(page), server.page("links.html")));
+        QVERIFY(s.WaitPage("loop.html"));
+        QTest::qWait(300);  // the page is at it now
+        const qint64 hostile = s.browser->page->renderProcessPid();
+        s.browser->Button3->click();
+        QVERIFY(s.WaitPage("links.html", 10000));
+        if (!page.contains("storm")) {
+            QVERIFY(s.browser->page->renderProcessPid() != hostile);
+            QVERIFY(::kill(pid_t(hostile), 0) != 0);
+        }
+        s.browser->Button3->click();
+        QVERIFY(s.RunEnded());
+        QTRY_COMPARE(Output(*s.win), QStringList{"nach"});
     }
 
     void withoutAPageTheWindowSaysSo()
