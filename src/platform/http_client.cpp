@@ -38,15 +38,16 @@ std::string SocketError(int code)
     return "Socket-Fehler # " + std::to_string(code) + "\r\n" + (text ? text : "???");
 }
 
-// Blanks, control characters and 8-bit bytes of a script's URL are sent
-// percent-encoded, as a browser sends them; everything else as written.
+// Blanks and control characters of a script's URL are sent percent-encoded,
+// since they would break the request line; everything else, 8-bit bytes
+// such as the umlauts of a form value included, goes out as `_url` shows it.
 std::string WireUrl(const std::string& url)
 {
     static const char hex[] = "0123456789ABCDEF";
     std::string out;
     out.reserve(url.size());
     for (unsigned char ch : url) {
-        if (ch <= ' ' || ch >= 0x7F) {
+        if (ch <= ' ' || ch == 0x7F) {
             out += '%';
             out += hex[ch >> 4];
             out += hex[ch & 15];

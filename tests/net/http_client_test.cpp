@@ -62,13 +62,13 @@ TEST(HttpClient, SendsExactlyTheseRequestBytes)
                         "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: 9\r\n\r\na=b&c=%20");
 }
 
-TEST(HttpClient, BlanksAndEightBitBytesOfAUrlArePercentEncoded)
+TEST(HttpClient, BlanksAndControlsOfAUrlArePercentEncodedEightBitBytesAreNot)
 {
     HttpClient c;
     std::string body;
-    HttpReply r = Get(c, Env::Get().Url("/echo?q=a b\xFC"), &body);
+    HttpReply r = Get(c, Env::Get().Url("/echo?q=a b\xFC\t\x7F%41"), &body);
     ASSERT_TRUE(r.ok) << r.error;
-    EXPECT_EQ(body.substr(0, body.find("\r\n")), "GET /echo?q=a%20b%FC HTTP/1.1");
+    EXPECT_EQ(body.substr(0, body.find("\r\n")), "GET /echo?q=a%20b\xFC%09%7F%41 HTTP/1.1");
 }
 
 TEST(HttpClient, KeepsTheConnectionAndReportsItsEvents)

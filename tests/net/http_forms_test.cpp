@@ -75,6 +75,9 @@ TEST(Submit, SendsTheChosenButtonAndTheCheckedFields)
          Request("POST /echo", "name=Anna%20Maria&q=a%3Db%26c&r=1&t=x%y")},
         // The action's query gets a second "?".
         {"submit(2, F)", Request("GET /echo?fest=1?w=1%202&s=Los")},
+        // Umlauts go out as the single bytes of the value, in a query as in a body.
+        {"formset(2, \"w\", \"M\xFCller \xE4\")\ns = submit(2, F)", Request("GET /echo?fest=1?w=M\xFCller%20\xE4&s=Los")},
+        {"formset(1, \"t\", \"\xDF\")\ns = submit(1, F, 4)", Request("POST /echo", fields + "&t=\xDF")},
     };
     for (const Case& c : cases) {
         std::string file = dir.path() + "/antwort.txt";
