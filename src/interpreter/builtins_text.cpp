@@ -100,7 +100,7 @@ BuiltinResult Substr(Skript&, funcContext& args, const BuiltinCall&)
 }
 
 // replace(text, pattern, replacement)
-BuiltinResult Replace(Skript& run, funcContext& args, const BuiltinCall&)
+BuiltinResult Replace(Skript& run, funcContext& args, const BuiltinCall& call)
 {
     if (run.errLine != -1)
         return std::nullopt;
@@ -111,11 +111,17 @@ BuiltinResult Replace(Skript& run, funcContext& args, const BuiltinCall&)
         return text;
     // Building the result in one pass never searches inserted text again.
     std::string result;
+    // The result keeps to the text limit that "." keeps to.
+    auto tooLong = [&](size_t more) { return !run.withinTextLimit(result.size() + more, call.line); };
     size_t pos = 0;
     for (size_t at; (at = text.find(pattern, pos)) != std::string::npos; pos = at + pattern.size()) {
+        if (tooLong(at - pos + replacement.size()))
+            return std::nullopt;
         result.append(text, pos, at - pos);
         result += replacement;
     }
+    if (tooLong(text.size() - pos))
+        return std::nullopt;
     result.append(text, pos, std::string::npos);
     return result;
 }

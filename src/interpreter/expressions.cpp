@@ -216,10 +216,8 @@ bool Skript::applyOperator(int line, ExprValue& first, ExprSums& sums, char o, c
 {
     if (o == '.') {
         size_t topSize = sums.empty() ? first.size() : sums.back().second.size();
-        if (topSize + right.size() > settings().maxTextSize) {
-            setError("Text zu lang: mehr als " + std::to_string(settings().maxTextSize) + " Zeichen", line);
+        if (!withinTextLimit(topSize + right.size(), line))
             return false;
-        }
         if (!sums.empty())
             sums.back().second += right;
         else if (first.appending && first.base.lentFrom() == target)

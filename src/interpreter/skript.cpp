@@ -72,6 +72,14 @@ void Skript::setError(const std::string& message, int line)
     errLine = line;
 }
 
+bool Skript::withinTextLimit(size_t size, int line)
+{
+    if (size <= settings().maxTextSize)
+        return true;
+    setError("Text zu lang: mehr als " + std::to_string(settings().maxTextSize) + " Zeichen", line);
+    return false;
+}
+
 int Skript::lineOffset(int line) const
 {
     long long offset = 0;

@@ -225,6 +225,9 @@ public:
 
     // Records a run error on a line unless one is recorded already.
     void setError(const std::string& message, int line);
+    // False, with the run error recorded, when a text of that size would
+    // pass the text limit.
+    bool withinTextLimit(size_t size, int line);
     // Output through the host: a line with the pane's limit, a note box.
     void appendOutput(const std::string& line) { host.appendOutput(line, true); }
     void showNote(const std::string& text) { host.showNote(text); }

@@ -55,6 +55,33 @@ TEST(TextBuiltins, Replace)
     });
 }
 
+TEST(TextBuiltins, ReplaceKeepsToTheTextLimit)
+{
+    const struct {
+        const char* call;
+        const char* error;  // "" when the result fits
+        const char* x;
+    } cases[] = {
+        {R"(replace("aaaaa", "a", "xy"))", "", "xyxyxyxyxy"},
+        {R"(replace("aaaa", "a", "xyz"))", "Text zu lang: mehr als 10 Zeichen", ""},
+        {R"(replace("abcdefghij", "a", "AB"))", "Text zu lang: mehr als 10 Zeichen", ""},
+        {R"(replace("abcdefghij", "ab", "-"))", "", "-cdefghij"},
+    };
+    for (const auto& c : cases) {
+        TestHost host;
+        host.s.maxTextSize = 10;
+        RunResult r = RunScript(std::string("x = \"alt\"\nx = ") + c.call + "\nprint(x)", &host);
+        if (*c.error) {
+            EXPECT_EQ(r.result, 2) << c.call;
+            EXPECT_EQ(r.errMsg, c.error) << c.call;
+            EXPECT_TRUE(r.output.empty()) << c.call;
+        } else {
+            EXPECT_EQ(r.result, 0) << c.call << ": " << r.errMsg;
+            EXPECT_EQ(Joined(r.output), c.x) << c.call;
+        }
+    }
+}
+
 TEST(TextBuiltins, TrimDropsControlCharactersAndBlanksOnly)
 {
     RunCases({
