@@ -72,13 +72,22 @@ int ConsoleHost::messageBox(const std::string& text, const std::string& caption,
         std::fflush(stdout);
         WriteAll(STDERR_FILENO, platform::Cp1252ToUtf8(caption + ": " + text) + "\n");
     }
-    if (buttons != MB_OKCANCEL || !isatty(STDIN_FILENO))
+    if (buttons != MB_OKCANCEL)
         return IDOK;
-    WriteAll(STDERR_FILENO, "[Enter] OK, [a] Abbrechen: ");
+    // The answer is a line of stdin, as for input; the prompt only where
+    // someone sees it.
+    if (isatty(STDIN_FILENO))
+        WriteAll(STDERR_FILENO, "[Enter] OK, [a] Abbrechen: ");
     std::atomic<bool> never{false};
     std::string answer;
-    if (!ReadConsoleLine(answer, never))
+    if (!ReadConsoleLine(answer, stop_ ? *stop_ : never)) {
+        // Nobody answers (cron, the end of the input): the answer of the
+        // box's close button, so that a guard on OK does not let the run on.
+        if (!(stop_ && *stop_))
+            WriteAll(STDERR_FILENO,
+                     "skimlark-run: no answer on standard input: the box counts as closed (Abbrechen)\n");
         return IDCANCEL;
+    }
     return (answer.empty() || answer == "o" || answer == "ok" || answer == "OK") ? IDOK : IDCANCEL;
 }
 

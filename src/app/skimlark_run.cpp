@@ -19,14 +19,30 @@ namespace {
 
 std::atomic<bool>* g_stop = nullptr;
 
+// The first Ctrl-C asks the run to stop where the script can be left; the
+// handler then falls back to the default, so a second one ends at once.
 void OnInterrupt(int)
 {
     if (g_stop)
         g_stop->store(true);
 }
 
+void CatchInterrupt()
+{
+    struct sigaction old {};
+    sigaction(SIGINT, nullptr, &old);
+    // An interrupt the parent ignores (nohup, trap '' INT) stays ignored.
+    if (old.sa_handler == SIG_IGN)
+        return;
+    struct sigaction sa {};
+    sa.sa_handler = OnInterrupt;
+    sa.sa_flags = SA_RESETHAND;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGINT, &sa, nullptr);
+}
+
 const char* const kUsage =
-    "usage: skimlark-run [-ex] [-hidden] [-vNAME=VALUE ...] script.skl\n"
+    "usage: skimlark-run [-ex] [-hidden] [-vNAME=VALUE ...] [--] script.skl\n"
     "       skimlark-run -h | --help | --version\n";
 
 // Exit status when the script's output could not be written.
@@ -61,14 +77,30 @@ int Help()
                  "Runs a Skimlark script without a window: print and the output lines go to\n"
                  "standard output, notes and the run's error to standard error, and input\n"
                  "reads its answers from standard input (an empty answer takes the default).\n"
+                 "alert reads its answer there too: an empty line is OK, \"a\" Abbrechen, and\n"
+                 "the end of the input counts as the box's close button (Abbrechen). The\n"
+                 "script may be any readable file, also a pipe or a FIFO.\n"
                  "\n"
                  "  -vNAME=VALUE  preset the script variable NAME with VALUE\n"
                  "  -ex, -hidden  accepted as in the window program; no effect here\n"
+                 "  --            ends the switches: the next argument is the script\n"
                  "  -h, --help    show this help and exit\n"
                  "  --version     show the version and exit\n"
                  "\n"
+                 "Settings are read, never written, from the window program's settings file\n"
+                 "$XDG_CONFIG_HOME/skimlark/registry/HKEY_CURRENT_USER.reg (without\n"
+                 "XDG_CONFIG_HOME: ~/.config/skimlark/registry/; SKIMLARK_REGISTRY_DIR names\n"
+                 "another folder). In its key [HKEY_CURRENT_USER\\Software\\Orvanta\\Skimlar]:\n"
+                 "  \"i15\"  the User-Agent of the requests (default Skimlark)\n"
+                 "  \"i17\"  the time-out in seconds (default 15)\n"
+                 "  \"i20\"  the most redirects followed, a dword; 0 follows all (default 5)\n"
+                 "  \"i5\"   the debug level; not 0 writes debugging output (default 0)\n"
+                 "skimlark sets them under Programmparameter; README.md shows the file.\n"
+                 "\n"
                  "Exit status: 0 the script ran to its end, 1 it ended with an error,\n"
-                 "2 a usage error, 3 its output could not be written, 130 interrupted.\n");
+                 "2 a usage error or a script that cannot be read, 3 its output could not\n"
+                 "be written, 130 interrupted. The first Ctrl-C stops the script once the\n"
+                 "statement in progress is done; a second one ends the program at once.\n");
 }
 
 // Keeps the three standard descriptors taken, so that no file the run opens
@@ -106,16 +138,18 @@ std::vector<std::string> SplitLines(const std::string& bytes)
     return lines;
 }
 
-// Reads a regular file whole, as bytes.
+// Reads a file whole, as bytes: a regular file, a pipe or a FIFO alike. On
+// failure errno says why.
 bool ReadFile(const std::string& path, std::string& bytes)
 {
     int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return false;
     struct stat st;
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        int e = S_ISDIR(st.st_mode) ? EISDIR : errno;
         close(fd);
-        errno = EISDIR;
+        errno = e;
         return false;
     }
     char buf[1 << 16];
@@ -145,23 +179,30 @@ int main(int argc, char** argv)
     ConsoleHost host;
     RunSettings& s = host.s;
     std::string script;
+    bool switches = true;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
-        if (arg == "-h" || arg == "--help")
-            return Help();
-        if (arg == "--version")
-            return Print("skimlark-run (Skimlark) 1.08.20\n");
-        if (arg.rfind("--", 0) == 0)
-            return Usage("unknown switch " + arg);
-        if (arg == "-ex" || arg == "-hidden")
-            continue;  // they steer the window, which the console has not
-        if (arg.rfind("-v", 0) == 0) {
-            auto eq = arg.find('=');
-            if (eq != std::string::npos) {
-                std::string name = platform::Utf8ToCp1252(arg.substr(2, eq - 2));
-                s.initVars[name] = platform::Utf8ToCp1252(arg.substr(eq + 1));
+        if (switches) {
+            if (arg == "--") {
+                switches = false;  // what follows is the script, whatever its name
+                continue;
             }
-            continue;
+            if (arg == "-h" || arg == "--help")
+                return Help();
+            if (arg == "--version")
+                return Print("skimlark-run (Skimlark) 1.08.20\n");
+            if (arg.rfind("--", 0) == 0)
+                return Usage("unknown switch " + arg);
+            if (arg == "-ex" || arg == "-hidden")
+                continue;  // they steer the window, which the console has not
+            if (arg.rfind("-v", 0) == 0) {
+                auto eq = arg.find('=');
+                if (eq != std::string::npos) {
+                    std::string name = platform::Utf8ToCp1252(arg.substr(2, eq - 2));
+                    s.initVars[name] = platform::Utf8ToCp1252(arg.substr(eq + 1));
+                }
+                continue;
+            }
         }
         if (!script.empty())
             return Usage("only one script can be run");
@@ -184,10 +225,7 @@ int main(int argc, char** argv)
     Skript run(true, host, &lines);
     g_stop = &run.stop;
     host.watch(&run.stop);
-    struct sigaction sa {};
-    sa.sa_handler = OnInterrupt;
-    sigemptyset(&sa.sa_mask);
-    sigaction(SIGINT, &sa, nullptr);
+    CatchInterrupt();
 
     run.Resume();
     run.WaitFor();

@@ -1,10 +1,16 @@
 // skimlark-run as a user meets it: switches, streams, exit status, Ctrl-C.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 #include "platform/app_settings.h"
@@ -134,9 +140,15 @@ TEST(ConsoleRunner, HelpVersionAndUnknownSwitches)
     for (const char* help : {"--help", "-h"}) {
         ProcessResult r = RunProcess({SKIMLARK_RUN_BIN, help});
         EXPECT_EQ(r.status, 0) << help;
-        EXPECT_EQ(r.out.rfind("usage: skimlark-run [-ex] [-hidden] [-vNAME=VALUE ...] script.skl\n", 0), 0u)
+        EXPECT_EQ(r.out.rfind("usage: skimlark-run [-ex] [-hidden] [-vNAME=VALUE ...] [--] script.skl\n", 0), 0u)
             << help << ": " << r.out;
-        EXPECT_NE(r.out.find("--version"), std::string::npos) << help;
+        // What a user of the console runner alone must know: the switches,
+        // every exit status, and the settings file with the values it gives.
+        for (const char* told : {"--version", "3 its output could not", "130 interrupted",
+                                 "~/.config/skimlark/registry/", "HKEY_CURRENT_USER.reg",
+                                 "[HKEY_CURRENT_USER\\Software\\Orvanta\\Skimlar]", "\"i15\"  the User-Agent",
+                                 "\"i17\"  the time-out", "\"i20\"  the most redirects", "\"i5\"   the debug level"})
+            EXPECT_NE(r.out.find(told), std::string::npos) << help << " does not tell " << told;
         EXPECT_EQ(r.err, "") << help;
         // Help ends the program before any script runs.
         EXPECT_EQ(RunProcess({SKIMLARK_RUN_BIN, path, help}).out.find("lief"), std::string::npos) << help;
@@ -146,7 +158,7 @@ TEST(ConsoleRunner, HelpVersionAndUnknownSwitches)
     EXPECT_EQ(v.out, "skimlark-run (Skimlark) 1.08.20\n");
     EXPECT_EQ(v.err, "");
 
-    for (const char* unknown : {"--x", "--", "--Help", "--ex"}) {
+    for (const char* unknown : {"--x", "---", "--Help", "--ex"}) {
         ProcessResult r = RunProcess({SKIMLARK_RUN_BIN, unknown, path});
         EXPECT_EQ(r.status, 2) << unknown;
         EXPECT_EQ(r.out, "") << unknown;
@@ -158,6 +170,72 @@ TEST(ConsoleRunner, HelpVersionAndUnknownSwitches)
     ProcessResult dash = RunProcess({SKIMLARK_RUN_BIN, "-x"});
     EXPECT_EQ(dash.status, 2);
     EXPECT_EQ(dash.err.rfind("skimlark-run: cannot read -x: No such file or directory\n", 0), 0u) << dash.err;
+
+    // "--" ends the switches: what follows is the script, even a name that
+    // reads as a switch.
+    const std::string dir = MakeTempDir("dash");
+    std::ofstream(dir + "--help") << "print(\"hilfe.skl\")";
+    std::ofstream(dir + "-va=1") << "print(\"a=\", a)";
+    struct Case {
+        std::vector<std::string> argv;
+        int status;
+        std::string out;
+    } cases[] = {
+        {{"-va=2", "--", "-va=1"}, 0, "a=2\n"},
+        {{"--", "--help"}, 0, "hilfe.skl\n"},
+        {{"--", "-va=1", "--help"}, 2, ""},
+        {{"-va=1", "--"}, 2, ""},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> argv = {SKIMLARK_RUN_BIN};
+        argv.insert(argv.end(), c.argv.begin(), c.argv.end());
+        const std::string cwd = fs::current_path();
+        fs::current_path(dir);
+        ProcessResult r = RunProcess(argv);
+        fs::current_path(cwd);
+        EXPECT_EQ(r.status, c.status) << c.argv.back() << ": " << r.err;
+        EXPECT_EQ(r.out, c.out) << c.argv.back();
+    }
+}
+
+// A script named by the path of a pipe or a FIFO is read like a file; a path
+// that cannot be read is refused with the true reason.
+TEST(ConsoleRunner, ScriptsFromPipesAndFifos)
+{
+    const std::string script = "print(\"aus der Leitung\")";
+    ProcessResult piped = RunProcess({SKIMLARK_RUN_BIN, "/dev/stdin"}, script);
+    EXPECT_EQ(piped.status, 0) << piped.err;
+    EXPECT_EQ(piped.out, "aus der Leitung\n");
+
+    const std::string fifo = MakeTempDir("fifo") + "skript.skl";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::atomic<bool> done{false};
+    // The writer waits for the runner to open the FIFO, and gives up when it
+    // never does, so a refusing runner cannot hang the test.
+    std::thread writer([&] {
+        int fd = -1;
+        while (fd < 0 && !done) {
+            fd = open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+            if (fd < 0)
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        if (fd >= 0) {
+            signal(SIGPIPE, SIG_IGN);
+            ssize_t n = write(fd, script.data(), script.size());
+            (void)n;
+            close(fd);
+        }
+    });
+    ProcessResult fromFifo = RunProcess({SKIMLARK_RUN_BIN, fifo});
+    done = true;
+    writer.join();
+    EXPECT_EQ(fromFifo.status, 0) << fromFifo.err;
+    EXPECT_EQ(fromFifo.out, "aus der Leitung\n");
+
+    const std::string dir = MakeTempDir("folder");
+    ProcessResult folder = RunProcess({SKIMLARK_RUN_BIN, dir});
+    EXPECT_EQ(folder.status, 2);
+    EXPECT_EQ(folder.err.rfind("skimlark-run: cannot read " + dir + ": Is a directory\n", 0), 0u) << folder.err;
 }
 
 TEST(ConsoleRunner, CtrlCStopsAnEndlessLoop)
@@ -166,6 +244,65 @@ TEST(ConsoleRunner, CtrlCStopsAnEndlessLoop)
     EXPECT_EQ(r.out, "los\n");
     EXPECT_EQ(r.status, 130);
     EXPECT_EQ(r.err, "Abbruch durch Benutzer.\n");
+}
+
+// The first Ctrl-C stops the run when the statement in progress is done; a
+// second one ends the program at once; an interrupt the parent ignores
+// stays ignored.
+TEST(ConsoleRunner, CtrlCDuringSleep)
+{
+    const std::string wrapIgnored = "trap '' INT; exec \"$0\" \"$1\"";
+    struct Case {
+        const char* name;
+        const char* script;
+        bool ignored;
+        int signals;
+        int status;
+        const char* out;
+        const char* err;
+    } cases[] = {
+        {"once", "print(\"los\")\nsleep(800)\nprint(\"nach\")", false, 1, 130, "los\n", "Abbruch durch Benutzer.\n"},
+        // The sleep is far longer than the test may take: only an end at
+        // once passes, without the note of a stop that never came.
+        {"twice", "print(\"los\")\nsleep(20000)\nprint(\"nach\")", false, 2, 130, "los\n", ""},
+        {"ignored", "print(\"los\")\nsleep(800)\nprint(\"nach\")", true, 2, 0, "los\nnach\n", ""},
+    };
+    for (const Case& c : cases) {
+        const std::string path = WriteTempFile("s.skl", c.script);
+        std::vector<std::string> argv = {SKIMLARK_RUN_BIN, path};
+        if (c.ignored)
+            argv = {"/bin/sh", "-c", wrapIgnored, SKIMLARK_RUN_BIN, path};
+        ProcessResult r = RunProcess(argv, "", 200, c.signals);
+        EXPECT_EQ(r.status, c.status) << c.name;
+        EXPECT_EQ(r.out, c.out) << c.name;
+        EXPECT_EQ(r.err, c.err) << c.name;
+    }
+}
+
+// alert takes its answer from stdin like input; with nobody to answer it
+// gives the answer of the box's close button and says so.
+TEST(ConsoleRunner, AlertAnswers)
+{
+    const std::string box = "Nachricht: Weiter?\n";
+    const std::string unanswered = "skimlark-run: no answer on standard input: the box counts as closed (Abbrechen)\n";
+    struct Case {
+        const char* input;
+        const char* out;
+        std::string err;
+    } cases[] = {
+        {"", "2|ende\n", box + unanswered},
+        {"\n", "1|weiter|ende\n", box},
+        {"ok\n", "1|weiter|ende\n", box},
+        {"a\n", "2|ende\n", box},
+    };
+    for (const Case& c : cases) {
+        ProcessResult r = RunFile("x = alert(\"Weiter?\")\ny = \"\"\nif x eq 1 then\ny = \"|weiter\"\nfi\n"
+                                  "print(x, y, \"|ende\")",
+                                  {}, c.input);
+        EXPECT_EQ(r.status, 0) << c.input;
+        EXPECT_EQ(r.out, c.out) << c.input;
+        EXPECT_EQ(r.err, c.err) << c.input;
+    }
 }
 
 TEST(ConsoleRunner, UsageErrors)

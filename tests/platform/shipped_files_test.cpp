@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "interpreter/dispatcher.h"
+#include "platform/cp1252.h"
+#include "support/process.h"
 
 namespace {
 
@@ -108,6 +110,41 @@ TEST(HelpPages, LinksWithinTheHelpLeadToAnAnchor)
             EXPECT_NE(ReadBytes(Source("help/" + target)).find("id=\"" + anchor + "\""), std::string::npos)
                 << file.filename() << " links to " << target << "#" << anchor;
         }
+    }
+}
+
+// The entries of the built-ins that skimlark-run answers without a window
+// say what it does there: the message a run ends with, or the answer it
+// gives, is quoted in the entry.
+TEST(HelpPages, ConsoleRunnerBehavesAsItsEntriesSay)
+{
+    const std::string page = ReadBytes(Source("help/helpFunktionen.htm"));
+    struct Case {
+        const char* word;
+        const char* script;
+        std::string told;  // UTF-8, as the runner writes it
+    } cases[] = {
+        {"browse", "browse(\"<html>seite</html>\")", ""},  // the run's error, below
+        {"alert", "print(alert(\"?\"))", "2"},
+    };
+    for (const Case& c : cases) {
+        const std::string path = WriteTempFile("s.skl", c.script);
+        ProcessResult r = RunProcess({SKIMLARK_RUN_BIN, path});
+        std::string told = c.told;
+        if (told.empty()) {
+            // "Zeile 1: <message>\n"
+            const size_t colon = r.err.find(": ");
+            ASSERT_NE(colon, std::string::npos) << c.word << ": " << r.err;
+            told = r.err.substr(colon + 2, r.err.size() - colon - 3);
+        } else {
+            EXPECT_EQ(r.out, told + "\n") << c.word;
+        }
+        std::optional<std::string> entry = EntryText(page, c.word);
+        ASSERT_TRUE(entry) << c.word;
+        EXPECT_NE(entry->find("skimlark-run"), std::string::npos) << c.word;
+        const std::string quoted = c.told.empty() ? "\x84" + platform::Utf8ToCp1252(told) + "\x93"
+                                                  : "Ergebnis ist " + told;
+        EXPECT_NE(entry->find(quoted), std::string::npos) << c.word << " does not say " << told << ": " << *entry;
     }
 }
 

@@ -20,7 +20,7 @@ namespace {
 
 // stdoutPath: nullptr for a pipe that is read, "" for a closed stdout, else
 // a file to write to.
-ProcessResult Run(const std::vector<std::string>& argv, const std::string& input, int signalAfterMs,
+ProcessResult Run(const std::vector<std::string>& argv, const std::string& input, int signalAfterMs, int signals,
                   const std::string* stdoutPath)
 {
     ProcessResult r;
@@ -63,16 +63,17 @@ ProcessResult Run(const std::vector<std::string>& argv, const std::string& input
     // signal arrive before the program is ready for it.
     auto start = std::chrono::steady_clock::now();
     bool started = false;
-    bool signalled = signalAfterMs <= 0;
+    int toSend = signalAfterMs > 0 ? signals : 0;
     pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
     int open = 2;
     char buf[65536];
     while (open > 0) {
         int n = poll(fds, 2, 20);
-        if (!signalled && started &&
+        if (toSend > 0 && started &&
             std::chrono::steady_clock::now() - start >= std::chrono::milliseconds(signalAfterMs)) {
             kill(pid, SIGINT);
-            signalled = true;
+            --toSend;
+            start = std::chrono::steady_clock::now();
         }
         if (n <= 0)
             continue;
@@ -101,14 +102,15 @@ ProcessResult Run(const std::vector<std::string>& argv, const std::string& input
 
 }  // namespace
 
-ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string& input, int signalAfterMs)
+ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string& input, int signalAfterMs,
+                         int signals)
 {
-    return Run(argv, input, signalAfterMs, nullptr);
+    return Run(argv, input, signalAfterMs, signals, nullptr);
 }
 
 ProcessResult RunProcessWithStdout(const std::vector<std::string>& argv, const std::string& stdoutPath)
 {
-    return Run(argv, "", 0, &stdoutPath);
+    return Run(argv, "", 0, 0, &stdoutPath);
 }
 
 namespace {

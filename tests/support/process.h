@@ -11,9 +11,10 @@ struct ProcessResult {
 };
 
 // signalAfterMs > 0 sends SIGINT that many milliseconds after the program
-// first writes to its standard output.
+// first writes to its standard output, and again each time that much later
+// until signals were sent.
 ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string& input = "",
-                         int signalAfterMs = 0);
+                         int signalAfterMs = 0, int signals = 1);
 
 // The same with the program's standard output sent to a file (such as
 // /dev/full) instead of a pipe, or closed when the path is empty; out stays
