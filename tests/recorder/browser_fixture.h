@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWebEnginePage>
+#include <QWebEngineView>
 
 #include "editor/editor_fixture.h"
 #include "editor/qt_text.h"
@@ -105,6 +106,24 @@ struct BrowserSetup {
         Js(QStringLiteral("(function(){var a=%1;a.dispatchEvent(new MouseEvent('mousedown',{bubbles:true,"
                           "cancelable:true,view:window}));a.click();return 1;})()")
                .arg(expr));
+    }
+    // The view's widget that takes the input events.
+    QWidget* Input() const { return browser->CppWebBrowser1->focusProxy(); }
+    // A click of the real mouse on the middle of the element that expr finds
+    // in the top document.
+    bool ClickAt(const QString& expr)
+    {
+        const QVariantList at =
+            Js(QStringLiteral("(function(){var e=%1;e.scrollIntoView({block:'center'});"
+                              "var b=e.getBoundingClientRect();return [b.left+b.width/2,b.top+b.height/2];})()")
+                   .arg(expr))
+                .toList();
+        if (at.size() != 2 || !Input())
+            return false;
+        const QPoint p(qRound(at[0].toDouble()), qRound(at[1].toDouble()));
+        QTest::mouseMove(Input(), p);
+        QTest::mouseClick(Input(), Qt::LeftButton, {}, p);
+        return true;
     }
     QStringList Recorded() const
     {

@@ -55,6 +55,28 @@ private slots:
         QCOMPARE(s.Recorded().size(), 2);
     }
 
+    // A script link runs on the page and leaves the window as it was: the
+    // next link, reached with Tab and taken with Enter, is recorded and
+    // followed, into the top level although it names a new window.
+    void keysAndScriptLinksWorkAsClicks()
+    {
+        BrowserSetup s;
+        s.Run(QStringLiteral("browse(\"%1\")").arg(server.page("jslinks.html")));
+        QVERIFY(s.WaitPage("jslinks.html"));
+        s.browser->Button5Click();
+        QVERIFY(s.ClickAt(QStringLiteral("document.links[0]")));
+        QVERIFY(s.WaitRecorded(1));
+        QTRY_COMPARE(s.Js(QStringLiteral("document.title")).toString(), QStringLiteral("geklickt"));
+        QVERIFY(s.browser->Label1->text() != QStringLiteral("Seite wird geladen..."));
+        QTest::keyClick(s.Input(), Qt::Key_Tab);
+        QTRY_COMPARE(s.Js(QStringLiteral("document.activeElement === document.links[1]")).toBool(), true);
+        QTest::keyClick(s.Input(), Qt::Key_Return);
+        QVERIFY(s.WaitPage("was=neu"));
+        QCOMPARE(s.Recorded(), (QStringList{QStringLiteral("follow(\"Skript\")    # Link 1 verfolgen"),
+                                            QStringLiteral("follow(\"Neu\")    # Link 2 verfolgen")}));
+        s.browser->Button5Click();
+    }
+
     void framesAreNumberedAndTheirSourceCycles()
     {
         BrowserSetup s;

@@ -60,6 +60,33 @@ class BrowserRunTest : public QObject {
         return requests;
     }
 
+    // The requests for /echo in the server's log: the request line and the
+    // body's fields decoded, so that a browser's and a script's encodings of
+    // the same values compare equal.
+    QStringList EchoRequests() const
+    {
+        QStringList out;
+        const QByteArray log = ReadLog();
+        qsizetype from = 0;
+        for (qsizetype end; (end = log.indexOf("\n=== end ===\n", from)) >= 0; from = end + 13) {
+            const QByteArray entry = log.mid(from, end - from);
+            const qsizetype head = entry.indexOf("\r\n\r\n");
+            const QByteArray line = entry.left(entry.indexOf("\r\n"));
+            if (!line.contains(" /echo"))
+                continue;
+            QStringList fields;
+            for (QByteArray field : entry.mid(head + 4).split('&')) {
+                if (field.isEmpty())
+                    continue;
+                field.replace('+', ' ');
+                fields << QString::fromLatin1(QByteArray::fromPercentEncoding(field));
+            }
+            out << QString::fromLatin1(line.left(line.lastIndexOf(' '))) + " | " + fields.join(" & ");
+        }
+        return out;
+    }
+    void ClearLog() const { QFile(logPath).resize(0); }
+
 private slots:
     void initTestCase()
     {
@@ -278,6 +305,57 @@ private slots:
         s.browser->Button3->click();
         QVERIFY(s.RunEnded());
         QTRY_COMPARE(Output(*s.win), QStringList{"nach"});
+    }
+
+    // What the window records, replayed by a run against the same server,
+    // makes the request that the user's action made.
+    void recordedLinesReplayWhatTheUserDid_data()
+    {
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("a number as the text") << "" << "document.links[0]" << "follow(\"1\")    # Link 1 verfolgen";
+        QTest::newRow("a text that begins with a digit") << "" << "document.links[1]" << "follow(\"2\")    # Link 2 verfolgen";
+        QTest::newRow("a text another link shares") << "" << "document.links[3]" << "follow(\"4\")    # Link 4 verfolgen";
+        QTest::newRow("a picture link after an image map")
+            << "" << "document.links[6].firstChild" << "follow(\"6\")    # Link 6 verfolgen";
+        QTest::newRow("quote and backslash") << "document.forms[0].wert.value='sag \"hi\" \\\\ da'"
+                                             << "document.forms[0].elements[2]"
+                                             << "formset(1,\"wert\",\"sag \\\"hi\\\" \\\\ da\")";
+        QTest::newRow("a line break in a text area") << "document.forms[0].text.value='Zeile 1\\nZeile 2'"
+                                                     << "document.forms[0].elements[2]"
+                                                     << "formset(1,\"text\",\"Zeile 1\\r\\nZeile 2\")";
+        QTest::newRow("the second button") << "" << "document.forms[0].elements[3]" << "submit(1,\"\",2)";
+    }
+    void recordedLinesReplayWhatTheUserDid()
+    {
+        QFETCH(QString, setup);
+        QFETCH(QString, target);
+        QFETCH(QString, line);
+        const QString fetch = QStringLiteral("x = htget(\"%1\")\n").arg(server.page("replay.html"));
+        BrowserSetup s;
+        s.browser->Button5Click();
+        s.Run(fetch + "browse");
+        QVERIFY(s.WaitPage("replay.html"));
+        if (!setup.isEmpty())
+            s.Js(setup);
+        ClearLog();
+        QVERIFY(s.ClickAt(target));
+        QVERIFY(s.WaitRecorded(1));
+        QVERIFY(QTest::qWaitFor([&] { return !EchoRequests().isEmpty(); }, 10000));
+        QTest::qWait(300);  // a second request would come now
+        const QStringList byUser = EchoRequests();
+        QCOMPARE(byUser.size(), 1);
+        const QStringList recorded = s.Recorded();
+        QVERIFY2(recorded.contains(line), qPrintable(recorded.join('\n')));
+        s.browser->Button1->click();
+        QVERIFY(s.RunEnded());
+
+        ClearLog();
+        s.Run(fetch + recorded.join('\n'));
+        QVERIFY(s.RunEnded());
+        QCOMPARE(Output(*s.win), QStringList());
+        QCOMPARE(EchoRequests(), byUser);
     }
 
     void withoutAPageTheWindowSaysSo()
