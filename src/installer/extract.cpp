@@ -14,8 +14,10 @@
 #include <unzip.h>
 #include <zlib.h>
 
+#include "installer/archive_reader.h"
 #include "installer/confined_files.h"
 #include "installer/setup_ui.h"
+#include "platform/cp437.h"
 
 namespace installer {
 
@@ -27,14 +29,62 @@ constexpr const char* kFileList = "files.lst";
 // name would replace the install record or the uninstaller.
 constexpr const char* kReservedNames[] = {"files.lst", "setup.zip", "setup.exe"};
 
-void ListFile(const char* name)
+// Appends name to the list as one line, before the file is opened, so that
+// whatever is written is listed. Returns the list's length before the line,
+// or -1 with errno when the line could not be written whole; a cut line is
+// taken away again, so no part of a name is ever listed. Opened and closed
+// for every file, so the list on disk is complete when a later entry stops
+// the run.
+off_t ListFile(const std::string& name)
 {
-    // Opened and closed for every file, so the list on disk is complete even
-    // when a later entry stops the run.
+    FILE* list = OpenBelow(".", kFileList, true);
+    if (!list)
+        return -1;
+    const int fd = fileno(list);
+    struct stat st;
+    off_t before = fstat(fd, &st) == 0 ? st.st_size : -1;
+    int err = errno;
+    const std::string line = name + "\n";
+    for (size_t done = 0; before >= 0 && done < line.size();) {
+        ssize_t n = write(fd, line.data() + done, line.size() - done);
+        if (n >= 0) {
+            done += size_t(n);
+            continue;
+        }
+        err = errno;
+        if (ftruncate(fd, before) != 0) {
+            // The cut line stays; the stop that follows still says why.
+        }
+        before = -1;
+    }
+    // Nothing went through the stream's buffer, so closing writes nothing.
+    if (std::fclose(list) != 0 && before >= 0) {
+        err = errno;
+        before = -1;
+    }
+    errno = err;
+    return before;
+}
+
+// Takes the last lines away again, back to length, for a file that was
+// listed but not written after all.
+void UnlistFrom(off_t length)
+{
     if (FILE* list = OpenBelow(".", kFileList, true)) {
-        std::fprintf(list, "%s\n", name);
+        if (ftruncate(fileno(list), length) != 0) {
+            // A name too many is only a file the uninstall does not find.
+        }
         std::fclose(list);
     }
+}
+
+// The entry's name as it goes to the file system and the status line, in
+// UTF-8: names without the UTF-8 flag are in the code page zip tools have
+// always used.
+std::string EntryName(const unz_file_info64& info, const char* stored)
+{
+    constexpr uLong kUtf8Name = 1u << 11;
+    return (info.flag & kUtf8Name) ? std::string(stored) : platform::Cp437ToUtf8(stored);
 }
 
 // The entry's DOS time, read as local time, becomes the file's modification
@@ -74,28 +124,30 @@ void SetEntryMode(int fd, const unz_file_info64& info, bool isExe, mode_t umask)
         fchmod(fd, mode & ~umask);
 }
 
-int ExtractCurrentEntry(unzFile zip, const std::string& exeName, mode_t umask)
+int ExtractCurrentEntry(unzFile zip, const std::string& exeName, mode_t umask, std::string* programFile)
 {
-    char name[256];
+    char stored[256];
     unz_file_info64 info;
-    int err = unzGetCurrentFileInfo64(zip, &info, name, sizeof name, nullptr, 0, nullptr, 0);
+    int err = unzGetCurrentFileInfo64(zip, &info, stored, sizeof stored, nullptr, 0, nullptr, 0);
     if (err != UNZ_OK) {
         ShowNote("error %d with zipfile in unzGetCurrentFileInfo\n", err);
         return err;
     }
-    name[sizeof name - 1] = '\0';
+    stored[sizeof stored - 1] = '\0';
     void* buffer = std::malloc(kBlock);
     if (!buffer) {
         ShowNote("Error allocating memory\n");
         return kExtractCancelled;
     }
+    const std::string entry = EntryName(info, stored);
+    const char* name = entry.c_str();
     ShowStatus("Extracting %s  ", name);
 
     const char* filePart = name;
     for (const char* p = name; *p; ++p)
         if (*p == '/' || *p == '\\')
             filePart = p + 1;
-    auto path = SafeEntryPath(name);
+    auto path = SafeEntryPath(entry);
 
     if (*filePart == '\0') {
         // A folder entry; one that would lie outside is passed over, as a
@@ -112,10 +164,14 @@ int ExtractCurrentEntry(unzFile zip, const std::string& exeName, mode_t umask)
         return 0;
     }
 
+    const bool isExe = strcasecmp(name, exeName.c_str()) == 0;
     bool incomplete = false;
     err = unzOpenCurrentFilePassword(zip, nullptr);
     if (err != UNZ_OK) {
         ShowNote("error %d with zipfile in unzOpenCurrentFilePassword\n", err);
+    } else if (const off_t listed = ListFile(entry); listed < 0) {
+        ShowNote("Fehler beim Schreiben von %s: %s\n", kFileList, std::strerror(errno));
+        err = kExtractWriteError;
     } else {
         FILE* out = nullptr;
         int answer;
@@ -130,7 +186,7 @@ int ExtractCurrentEntry(unzFile zip, const std::string& exeName, mode_t umask)
                 out = OpenBelow(".", *path);
             }
             if (!out) {
-                if (strcasecmp(name, exeName.c_str()) == 0)
+                if (isExe)
                     answer = AskNote(
                         "Fehler beim Schreiben von %s: Das Programm ist vermutlich gerade aktiv.\n\n"
                         "Beenden Sie %s und klicken Sie auf 'Ja', um den Vorgang zu wiederholen;\n\n"
@@ -143,12 +199,16 @@ int ExtractCurrentEntry(unzFile zip, const std::string& exeName, mode_t umask)
         } while (!out && answer == IDYES);
 
         if (!out) {
+            UnlistFrom(listed);
             if (answer == IDCANCEL) {
                 err = kExtractCancelled;
                 ShowNote("Die Installation wurde unvollst\xC3\xA4ndig abgebrochen.");
             }
         } else {
-            ListFile(name);
+            // Started and shortcuts use the spelling on disk; the header's
+            // own spelling wins when both are in the archive.
+            if (isExe && programFile && (programFile->empty() || entry == exeName))
+                *programFile = *path;
             std::uint64_t size = 0;
             uLong crc = crc32(0L, Z_NULL, 0);
             for (;;) {
@@ -176,7 +236,7 @@ int ExtractCurrentEntry(unzFile zip, const std::string& exeName, mode_t umask)
                 err = kExtractWriteError;
             }
             if (err == 0 && !incomplete) {
-                SetEntryMode(fileno(out), info, strcasecmp(name, exeName.c_str()) == 0, umask);
+                SetEntryMode(fileno(out), info, isExe, umask);
                 SetEntryFileTimes(fileno(out), info);
             }
             if (std::fclose(out) != 0 && err == 0) {
@@ -214,7 +274,8 @@ bool HasUncountedEntry(unzFile zip, int counted)
     return unzSetOffset64(zip, next) == UNZ_OK;
 }
 
-int ExtractAllEntries(unzFile zip, const ExtractProgress& progress, const std::string& exeName)
+int ExtractAllEntries(unzFile zip, const ExtractProgress& progress, const std::string& exeName,
+                      std::string* programFile)
 {
     const mode_t umask = ProcessUmask();
     unz_global_info64 global{};
@@ -226,7 +287,7 @@ int ExtractAllEntries(unzFile zip, const ExtractProgress& progress, const std::s
     for (int i = 0; i < total; ++i) {
         if (progress)
             progress(total, i);
-        result = ExtractCurrentEntry(zip, exeName, umask);
+        result = ExtractCurrentEntry(zip, exeName, umask, programFile);
         if (result != 0)
             break;
         if (i + 1 < total) {
@@ -291,19 +352,20 @@ int MakeFolderPath(const std::string& path)
     return 1;
 }
 
-int ExtractArchive(const std::string& archiveName, ExtractProgress progress, const std::string& exeName)
+int ExtractArchive(const std::string& archiveName, ExtractProgress progress, const std::string& exeName,
+                   std::string* programFile)
 {
     std::remove(kFileList);
-    zlib_filefunc64_def io;
-    fill_fopen64_filefunc(&io);
-    unzFile zip = unzOpen2_64(archiveName.c_str(), &io);
+    if (programFile)
+        programFile->clear();
+    unzFile zip = OpenArchive(archiveName);
     if (!zip)
-        zip = unzOpen2_64((archiveName + ".zip").c_str(), &io);
+        zip = OpenArchive(archiveName + ".zip");
     if (!zip) {
         ShowNote("Cannot open %s or %s.zip\n", archiveName.c_str(), archiveName.c_str());
         return kExtractCannotOpen;
     }
-    int result = ExtractAllEntries(zip, progress, exeName);
+    int result = ExtractAllEntries(zip, progress, exeName, programFile);
     unzClose(zip);
     return result;
 }

@@ -16,9 +16,11 @@ enum : int { kExtractCannotOpen = 1, kExtractWriteError = -1, kExtractCancelled 
 
 // 0 when every entry went well; otherwise 1 (archive not opened), -1 (write
 // error), -104 (cancelled or out of memory) or an error of the unzip
-// interface. exeName is the program file whose write failure asks the user.
+// interface. exeName is the program file whose write failure asks the user;
+// names match it ignoring case, and programFile receives the relative path
+// that the program was written under ("" when it was not written).
 [[nodiscard]] int ExtractArchive(const std::string& archiveName, ExtractProgress progress,
-                                 const std::string& exeName);
+                                 const std::string& exeName, std::string* programFile = nullptr);
 
 // Creates every level of a folder path below the current directory, links
 // in the way replaced by folders; 0 when a level cannot be made, else 1.

@@ -12,6 +12,8 @@
 #include <cstdio>
 #include <cstring>
 #include <dirent.h>
+#include <optional>
+#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -40,6 +42,26 @@ bool CopyRest(FILE* in, FILE* out)
         if (std::fwrite(block, 1, n, out) != n)
             ok = false;
     return ok;
+}
+
+// The program file that an earlier install left when this one did not
+// write it: the header's spelling, or the folder's entry that matches it
+// ignoring case (the first in name order, so the choice does not depend on
+// the file system).
+std::string ProgramOnDisk(const std::string& target, const std::string& exeName)
+{
+    struct stat st;
+    if (exeName.empty() || exeName.find('/') != std::string::npos ||
+        lstat((target + "/" + exeName).c_str(), &st) == 0)
+        return exeName;
+    std::string found;
+    if (DIR* d = opendir(target.c_str())) {
+        while (dirent* entry = readdir(d))
+            if (strcasecmp(entry->d_name, exeName.c_str()) == 0 && (found.empty() || found > entry->d_name))
+                found = entry->d_name;
+        closedir(d);
+    }
+    return found.empty() ? exeName : found;
 }
 
 bool CanList(const std::string& folder)
@@ -84,13 +106,23 @@ void SetupForm::RunInstall()
     SetProgress(progress);
     Pause();
 
-    std::string target = Edit1->text().toStdString();
-    if (target.empty()) {
+    std::string typed = Edit1->text().toStdString();
+    if (typed.empty()) {
         // An empty folder would put the copies into the file system's root.
         std::fclose(own);
         ShowNote("Bitte geben Sie ein Installations-Verzeichnis an.");
         return;
     }
+    // "~" would otherwise become a folder of that name where Setup started.
+    std::optional<std::string> expanded = ExpandHome(typed);
+    if (!expanded) {
+        std::fclose(own);
+        ShowNote("Das Installations-Verzeichnis %s wird nicht unterst\xC3\xBCtzt: Nur \"~\" und \"~/...\" "
+                 "stehen f\xC3\xBCr das eigene Home-Verzeichnis, \"~Name\" nicht.",
+                 typed.c_str());
+        return;
+    }
+    std::string target = *expanded;
     // A relative folder is taken from where Setup started; the paths built
     // after the change into the folder must still point at it.
     if (target[0] != '/')
@@ -126,9 +158,10 @@ void SetupForm::RunInstall()
     SetProgress(progress += 2);
     Pause();
     int result;
+    std::string written;
     if (inTarget) {
         result = ExtractArchive(
-            "setup.zip", [this](int total, int index) { ExtractProgress(total, index); }, exeName);
+            "setup.zip", [this](int total, int index) { ExtractProgress(total, index); }, exeName, &written);
     } else {
         // Never extract into whatever folder happens to be current.
         ShowNote("Cannot open %s or %s.zip\n", "setup.zip", "setup.zip");
@@ -141,7 +174,7 @@ void SetupForm::RunInstall()
         return;
     }
 
-    const std::string program = target + "/" + exeName;
+    const std::string program = target + "/" + (written.empty() ? ProgramOnDisk(target, exeName) : written);
     SetProgress(90);
     Pause();
     if (CheckBox1->isChecked()) {

@@ -15,6 +15,7 @@
 #include <QShowEvent>
 #include <QVBoxLayout>
 #include <cstring>
+#include <optional>
 
 #include "installer/licence_form.h"
 #include "installer/payload_header.h"
@@ -151,8 +152,9 @@ void SetupForm::PostStart() { QCoreApplication::postEvent(this, new QEvent(WM_ST
 
 void SetupForm::Button1Click()
 {
-    QString start = Edit1->text();
-    if (!QDir(start).exists())
+    std::optional<std::string> typed = ExpandHome(Edit1->text().toStdString());
+    QString start = typed ? QString::fromStdString(*typed) : QString();
+    if (start.isEmpty() || !QDir(start).exists())
         start = QString::fromStdString(startFolder);
     QString picked = QFileDialog::getExistingDirectory(this, "W\xC3\xA4hlen Sie das Installations-Verzeichnis:", start);
     Edit1->setText(picked.isEmpty() ? QString::fromStdString(startFolder) : picked);

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <pwd.h>
 #include <unistd.h>
 
 namespace installer {
@@ -87,5 +88,23 @@ std::string GetSpecialFolderPath(int csidl)
 }
 
 void SetSystemProgramsFolder(const std::string& folder) { SystemPrograms() = folder; }
+
+std::optional<std::string> ExpandHome(const std::string& folder)
+{
+    if (folder.empty() || folder[0] != '~')
+        return folder;
+    if (folder.size() > 1 && folder[1] != '/')
+        return std::nullopt;
+    std::string home = Home();
+    if (home.empty()) {
+        // As a shell does without HOME: the account's own entry.
+        const passwd* pw = getpwuid(getuid());
+        if (pw && pw->pw_dir)
+            home = pw->pw_dir;
+    }
+    if (home.empty())
+        return std::nullopt;
+    return home + folder.substr(1);
+}
 
 }  // namespace installer

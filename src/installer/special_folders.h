@@ -1,6 +1,7 @@
 // The user's folders that stand in for the shell's special folders.
 #pragma once
 
+#include <optional>
 #include <string>
 
 namespace installer {
@@ -17,5 +18,10 @@ std::string GetSpecialFolderPath(int csidl);
 // The system's folder for add-on programs, "/opt" unless set; tests point
 // it elsewhere.
 void SetSystemProgramsFolder(const std::string& folder);
+
+// A folder as a shell reads it: a leading "~" alone or before "/" is the
+// user's home folder; other folders stay as they are. Nothing for the
+// "~name" forms of other users' homes, and for "~" when no home is known.
+std::optional<std::string> ExpandHome(const std::string& folder);
 
 }  // namespace installer

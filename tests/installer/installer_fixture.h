@@ -4,10 +4,13 @@
 #pragma once
 
 #include <QByteArray>
+#include <algorithm>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <csignal>
 #include <cstring>
+#include <sys/resource.h>
 #include <string>
 #include <vector>
 
@@ -27,6 +30,7 @@ struct ZipEntry {
     // in its records.
     long declaredSize = -1;
     unsigned long declaredCrc = 0;
+    bool utf8Flag = false;  // the name is marked as UTF-8
 };
 
 inline bool MakeZip(const QString& path, const std::vector<ZipEntry>& entries)
@@ -52,8 +56,8 @@ inline bool MakeZip(const QString& path, const std::vector<ZipEntry>& entries)
         const bool stored = e.stored || lies;
         if (zipOpenNewFileInZip4_64(zip, e.name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr,
                                     stored ? 0 : Z_DEFLATED, stored ? 0 : Z_DEFAULT_COMPRESSION, lies ? 1 : 0,
-                                    -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY, nullptr, 0, madeBy, 0,
-                                    0) != ZIP_OK) {
+                                    -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY, nullptr, 0, madeBy,
+                                    e.utf8Flag ? 1u << 11 : 0, 0) != ZIP_OK) {
             ok = false;
             break;
         }
@@ -76,6 +80,50 @@ inline void CountEntriesAs(QByteArray& zip, int count)
         zip[at] = char(count & 0xFF);
         zip[at + 1] = char(count >> 8);
     }
+}
+
+// Rewrites the end of an archive of entries entries (without comment) as
+// zip tools write it for more than 65,535 entries or 4 GB: a ZIP64 end
+// record and its locator in front of an end record whose counts and offsets
+// all say "see there". (minizip's writer only caps the counts.)
+inline void MoveEndToZip64(QByteArray& zip, quint64 entries)
+{
+    const qsizetype end = zip.lastIndexOf(QByteArray("PK\x05\x06", 4));
+    auto get = [&](qsizetype at, int bytes) {
+        quint64 v = 0;
+        for (int i = bytes - 1; i >= 0; --i)
+            v = (v << 8) | uchar(zip[at + i]);
+        return v;
+    };
+    const quint64 size = get(end + 12, 4), offset = get(end + 16, 4);
+    QByteArray tail;
+    auto put = [&](quint64 v, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            tail += char((v >> (8 * i)) & 0xFF);
+    };
+    put(0x06064b50, 4), put(44, 8), put(45, 2), put(45, 2), put(0, 4), put(0, 4);
+    put(entries, 8), put(entries, 8), put(size, 8), put(offset, 8);
+    put(0x07064b50, 4), put(0, 4), put(quint64(end), 8), put(1, 4);
+    put(0x06054b50, 4), put(0, 2), put(0, 2), put(0xFFFF, 2), put(0xFFFF, 2);
+    put(0xFFFFFFFF, 4), put(0xFFFFFFFF, 4), put(0, 2);
+    zip = zip.left(end) + tail;
+}
+
+// Runs f while no file may grow beyond limit bytes, as on a full disk: a
+// write past it fails (with EFBIG) instead of ending the process.
+template <class F>
+auto WithFileSizeLimit(rlim_t limit, F f)
+{
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    rlimit small = old;
+    small.rlim_cur = limit;
+    auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &small);
+    auto result = f();
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldSignal);
+    return result;
 }
 
 inline QByteArray ReadAll(const QString& path)
@@ -111,6 +159,21 @@ public:
 private:
     QTemporaryDir dir_;
     QString home_;
+};
+
+// Records every status text while it lives (made after the window, which
+// points the status line at its label).
+struct StatusRecorder {
+    std::vector<std::string> texts;
+    StatusRecorder()
+    {
+        installer::SetStatusHandler([this](const std::string& text) { texts.push_back(text); });
+    }
+    ~StatusRecorder() { installer::SetStatusHandler({}); }
+    bool any(const std::string& text) const
+    {
+        return std::find(texts.begin(), texts.end(), text) != texts.end();
+    }
 };
 
 // Records every box and answers questions with the next queued answer

@@ -10,6 +10,7 @@
 #include <unistd.h>
 #include <unzip.h>
 
+#include "installer/archive_reader.h"
 #include "installer/extract.h"
 #include "installer_fixture.h"
 
@@ -256,19 +257,117 @@ private slots:
         QVERIFY(MakeZip(in("setup.zip"), {{"full.bin", std::string(100000, 'f')}, {"after.txt", "a"}}));
         BoxRecorder boxes;
         // Files may grow to 50,000 bytes only: the write fails half way.
-        rlimit old{};
-        QCOMPARE(getrlimit(RLIMIT_FSIZE, &old), 0);
-        rlimit small = old;
-        small.rlim_cur = 50000;
-        auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
-        QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
-        int result = ExtractArchive("setup.zip", {}, "x");
-        setrlimit(RLIMIT_FSIZE, &old);
-        std::signal(SIGXFSZ, oldSignal);
+        int result = WithFileSizeLimit(50000, [] { return ExtractArchive("setup.zip", {}, "x"); });
         QCOMPARE(result, -1);
         QCOMPARE(boxes.texts(), std::vector<std::string>{"error in writing extracted file\n"});
         QCOMPARE(listed(), QStringList{"full.bin"});
         QVERIFY(!QFile::exists(in("after.txt")));
+    }
+
+    // The disk fills up while the list needs room for the next name (here
+    // the list is the one file that outgrows the limit): the run stops, the
+    // list holds whole names only, and every file written is in it, so
+    // that the uninstall finds them all.
+    void aListThatCannotGrowStopsBeforeTheFile()
+    {
+        std::vector<ZipEntry> entries;
+        for (int i = 0; i < 400; ++i)
+            entries.push_back({QString("daten/eintrag-mit-langem-namen-%1.txt").arg(i).toStdString(), "x"});
+        QVERIFY(MakeZip(outer->filePath("many.zip"), entries));
+        QVERIFY(QFile::copy(outer->filePath("many.zip"), in("setup.zip")));
+        BoxRecorder boxes;
+        const rlim_t limit = 4000;
+        int result = WithFileSizeLimit(limit, [] { return ExtractArchive("setup.zip", {}, "x"); });
+        QCOMPARE(result, -1);
+        QCOMPARE(boxes.texts(), std::vector<std::string>{"Fehler beim Schreiben von files.lst: File too large\n"});
+        const QByteArray list = ReadAll(in("files.lst"));
+        QVERIFY(list.size() > 3000 && list.size() <= qsizetype(limit));
+        QVERIFY(list.endsWith(".txt\n"));
+        QStringList written = QDir(in("daten")).entryList(QDir::Files);
+        QStringList names = listed();
+        for (QString& name : names)
+            name.remove(0, int(strlen("daten/")));
+        written.sort();
+        names.sort();
+        QCOMPARE(written, names);
+
+        // The list cannot even be made.
+        QDir(in("daten")).removeRecursively();
+        QFile::remove(in("files.lst"));
+        QVERIFY(QDir().mkpath(in("files.lst/belegt")));
+        boxes.boxes.clear();
+        QCOMPARE(ExtractArchive("setup.zip", {}, "x"), -1);
+        QCOMPARE(boxes.texts(), std::vector<std::string>{"Fehler beim Schreiben von files.lst: Is a directory\n"});
+        QVERIFY(!QFileInfo::exists(in("daten")));
+    }
+
+    // An entry that is listed but then not written (its place is taken)
+    // is taken off the list again.
+    void aSkippedFileIsNotListed()
+    {
+        QVERIFY(MakeZip(in("setup.zip"), {{"eins.txt", "1"}, {"zwei.txt", "2"}, {"drei.txt", "3"}}));
+        QVERIFY(QDir().mkpath(in("zwei.txt")));
+        BoxRecorder boxes;
+        QCOMPARE(ExtractArchive("setup.zip", {}, "x"), 0);
+        QCOMPARE(ReadAll(in("files.lst")), QByteArray("eins.txt\ndrei.txt\n"));
+    }
+
+    // Names without the UTF-8 flag are read in the zip tools' old code page;
+    // flagged names stay as they are. Files, list, status line and the
+    // program file's match all use the decoded name.
+    void namesWithoutTheUtf8FlagAreDecoded()
+    {
+        QVERIFY(MakeZip(in("setup.zip"), {{"\x9a" "bersicht.txt", "cp437"},
+                                          {"Stra\xe1" "e/\x84nderung.txt", "cp437 folder"},
+                                          {"\xC3\x9C" "bersetzt.txt", "utf-8", false, 0, 2019, 4, 17, 13, 45, 30,
+                                           false, -1, 0, true},
+                                          {"plain.txt", "ascii"},
+                                          {"Pr\x84sentation", "program"}}));
+        BoxRecorder boxes;
+        StatusRecorder status;
+        std::string program;
+        QCOMPARE(ExtractArchive("setup.zip", {}, "PR\xC3\xA4SENTATION", &program), 0);
+        QVERIFY(boxes.boxes.empty());
+        QCOMPARE(ReadAll(in("Übersicht.txt")), QByteArray("cp437"));
+        QCOMPARE(ReadAll(in("Straße/änderung.txt")), QByteArray("cp437 folder"));
+        QCOMPARE(ReadAll(in("Übersetzt.txt")), QByteArray("utf-8"));
+        QCOMPARE(ReadAll(in("plain.txt")), QByteArray("ascii"));
+        QCOMPARE(listed(), (QStringList{"Übersicht.txt", "Straße/änderung.txt", "Übersetzt.txt", "plain.txt",
+                                        "Präsentation"}));
+        QVERIFY(status.any("Extracting Übersicht.txt  "));
+        QCOMPARE(program, std::string("Pr\xC3\xA4sentation"));
+        QVERIFY(QFileInfo(in("Präsentation")).isExecutable());
+    }
+
+    // ZIP64 end records count from the archive's own start, whatever stands
+    // in front of it; minizip is shown the archive from there.
+    void zip64ArchivesBehindBytesInFront_data()
+    {
+        QTest::addColumn<QByteArray>("prefix");
+        QTest::addColumn<bool>("zip64");
+        QTest::newRow("ZIP64") << QByteArray() << true;
+        QTest::newRow("ZIP64 behind CR LF") << QByteArray("\r\n") << true;
+        QTest::newRow("ZIP64 behind a program image") << QByteArray(70000, 'p') << true;
+        QTest::newRow("plain behind CR LF") << QByteArray("\r\n") << false;
+    }
+    void zip64ArchivesBehindBytesInFront()
+    {
+        QFETCH(QByteArray, prefix);
+        QFETCH(bool, zip64);
+        QVERIFY(MakeZip(outer->filePath("a.zip"), {{"a/", "", true}, {"a/eins.txt", "eins"}, {"zwei.txt", "zwei"}}));
+        QByteArray zip = ReadAll(outer->filePath("a.zip"));
+        if (zip64)
+            MoveEndToZip64(zip, 3);
+        QVERIFY(WriteAll(in("setup.zip"), prefix + zip));
+        BoxRecorder boxes;
+        QCOMPARE(ExtractArchive("setup.zip", {}, "x"), 0);
+        QVERIFY(boxes.boxes.empty());
+        QCOMPARE(ReadAll(in("a/eins.txt")), QByteArray("eins"));
+        QCOMPARE(listed(), (QStringList{"a/eins.txt", "zwei.txt"}));
+        FILE* f = std::fopen("setup.zip", "rb");
+        QVERIFY(f);
+        QCOMPARE(ArchiveStart(f), std::uint64_t(zip64 ? prefix.size() : 0));
+        std::fclose(f);
     }
 
     // Every single damaged byte of a small archive: the extraction ends with

@@ -19,6 +19,7 @@
 #include "installer/payload_writer.h"
 #include "installer/setup_form.h"
 #include "installer/setup_mode.h"
+#include "installer/uninstall_form.h"
 #include "installer_fixture.h"
 #include "platform/registry.h"
 
@@ -59,6 +60,29 @@ class InstallTest : public QObject {
         f->pauseMs = 0;
         f->show();
         return f;
+    }
+
+    // The installer as make-installer builds it from an archive of these bytes.
+    void makeInstallerWithTool(const QByteArray& zip, const QString& header)
+    {
+        QVERIFY(WriteAll(homePath("app.zip"), zip));
+        archive = zip;
+        QProcess tool;
+        tool.start(SKIMLARK_MAKE_INSTALLER_BIN, {SKIMLARK_SETUP_BIN, homePath("app.zip"), installer, header});
+        QVERIFY(tool.waitForFinished(60000));
+        QCOMPARE(tool.exitCode(), 0);
+    }
+
+    // Runs the uninstaller that the install left in target; its status texts.
+    std::vector<std::string> uninstall(const QString& target)
+    {
+        UninstallForm u({"/uSkimlark"}, (target + "/setup.exe").toStdString());
+        u.askFeedback = [] {};
+        u.show();
+        StatusRecorder status;
+        u.Button2->click();
+        u.close();
+        return status.texts;
     }
 
 private slots:
@@ -357,6 +381,164 @@ private slots:
         QCOMPARE(f->ProgressBar1->value(), 0);
         platform::TRegistry reg(platform::KEY_READ, platform::Hive::LocalMachine);
         QVERIFY(!reg.KeyExists(kUninstallKey));
+    }
+
+    // Archives with ZIP64 end records, as zip tools end them by themselves
+    // for more than 65,535 entries: a small one and one of 100,000 entries.
+    // Both install behind the CR LF and uninstall without a trace.
+    void zip64PayloadsInstallAndUninstall_data()
+    {
+        QTest::addColumn<int>("entries");
+        QTest::newRow("a few entries") << 3;
+        QTest::newRow("100,000 entries") << 100000;
+    }
+    void zip64PayloadsInstallAndUninstall()
+    {
+        QFETCH(int, entries);
+        std::vector<ZipEntry> list{{"skimlark", kScript}};
+        for (int i = 0; i < entries; ++i)
+            list.push_back({QString("daten/%1/f%2.txt").arg(i / 1000).arg(i).toStdString(), "x", false, 0,
+                            2019, 4, 17, 13, 45, 30, true});
+        QVERIFY(MakeZip(homePath("big.zip"), list));
+        QByteArray zip = ReadAll(homePath("big.zip"));
+        MoveEndToZip64(zip, list.size());
+        makeInstallerWithTool(zip, "Skimlark skimlark|n|u|101|0");
+
+        BoxRecorder boxes;
+        const QString target = homePath("gross");
+        auto f = form({"-directory", target});
+        f->RunInstall();
+        QVERIFY2(boxes.boxes.empty(), boxes.boxes.empty() ? "" : boxes.boxes[0].text.c_str());
+        QCOMPARE(f->Label2->text(), QString("Installation fertig."));
+        QCOMPARE(ReadAll(target + "/setup.zip"), "\r\n" + zip);
+        QCOMPARE(ReadAll(target + "/skimlark"), QByteArray(kScript));
+        const QByteArray files = ReadAll(target + "/files.lst");
+        QCOMPARE(files.count('\n'), qsizetype(entries + 1));
+        QVERIFY(files.endsWith(QString("daten/%1/f%2.txt\n").arg((entries - 1) / 1000).arg(entries - 1).toUtf8()));
+        const int some = entries * 3 / 7;
+        QCOMPARE(ReadAll(target + QString("/daten/%1/f%2.txt").arg(some / 1000).arg(some)), QByteArray("x"));
+
+        uninstall(target);
+        QVERIFY(boxes.boxes.empty());
+        QVERIFY(!QFileInfo::exists(target));
+    }
+
+    // The program file stored in another case than the header names it:
+    // the start and the shortcuts use the name it has on disk.
+    void programFileKeepsItsSpellingOnDisk()
+    {
+        QVERIFY(MakeZip(homePath("app.zip"), {{"SkimLark", kScript}, {"help/index.htm", "<p>Hilfe</p>"}}));
+        QCOMPARE(AppendPayload(SKIMLARK_SETUP_BIN, homePath("app.zip").toStdString(), installer.toStdString(),
+                               "Skimlark skimlark|n|u|101|0"),
+                 std::string());
+        BoxRecorder boxes;
+        const QString target = homePath("Programme/Skimlark");
+        QVERIFY(QDir().mkpath(homePath("Programme")));
+        auto f = form({"-directory", target});
+        f->CheckBox1->setChecked(true);
+        f->CheckBox2->setChecked(true);
+        f->CheckBox3->setChecked(true);
+        f->RunInstall();
+        QVERIFY2(boxes.boxes.empty(), boxes.boxes.empty() ? "" : boxes.boxes[0].text.c_str());
+        QVERIFY(QFileInfo(target + "/SkimLark").isExecutable());
+        for (const QString& link : {homePath("Schreibtisch/Skimlark.desktop"), homePath("data/applications/Skimlark.desktop")})
+            QVERIFY2(ReadAll(link).contains("\nExec=\"" + QFile::encodeName(target) + "/SkimLark\"\n"), qPrintable(link));
+        QTRY_COMPARE_WITH_TIMEOUT(ReadAll(target + "/started.txt"), QByteArray("started\n"), 10000);
+
+        // A second install whose program file cannot be written (the user
+        // answers No) starts the one an earlier install left.
+        QFile::remove(target + "/started.txt");
+        QFile::remove(target + "/SkimLark");
+        QVERIFY(QDir().mkpath(target + "/SkimLark"));
+        QVERIFY(WriteAll(target + "/SKIMLARK", kScript));
+        QVERIFY(QFile::setPermissions(target + "/SKIMLARK", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        boxes.answers = {IDNO};
+        f->RunInstall();
+        QCOMPARE(f->Label2->text(), QString("Installation fertig."));
+        QTRY_COMPARE_WITH_TIMEOUT(ReadAll(target + "/started.txt"), QByteArray("started\n"), 10000);
+    }
+
+    // A leading "~" is the home folder, as in a shell, in the switch and in
+    // the folder field alike; "~name" is refused, a "~" further on is an
+    // ordinary character.
+    void tildeMeansTheHomeFolder_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("installed");  // relative to the home; "" when refused
+        QTest::newRow("~") << "~" << "";
+        QTest::newRow("~/Demo") << "~/Demo" << "Demo";
+        QTest::newRow("~/ with a trailing slash") << "~/Demo/" << "Demo";
+        QTest::newRow("~name") << "~root/Demo" << "";
+        QTest::newRow("~ further on") << "arbeit/~" << "arbeit/arbeit/~";
+    }
+    void tildeMeansTheHomeFolder()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, installed);
+        QVERIFY(QDir().mkpath(homePath("arbeit/arbeit")));
+        QVERIFY(QDir::setCurrent(homePath("arbeit")));
+        BoxRecorder boxes;
+        auto f = form({"-directory", typed});
+        QCOMPARE(f->Edit1->text(), typed);
+        f->RunInstall();
+        const bool refused = installed.isEmpty() && typed != "~";
+        if (refused) {
+            QCOMPARE(boxes.texts(), std::vector<std::string>{
+                "Das Installations-Verzeichnis " + typed.toStdString() + " wird nicht unterst\xC3\xBCtzt: Nur \"~\" "
+                "und \"~/...\" stehen f\xC3\xBCr das eigene Home-Verzeichnis, \"~Name\" nicht."});
+            QVERIFY(f->Button2->isEnabled());
+        } else {
+            QVERIFY2(boxes.boxes.empty(), boxes.boxes.empty() ? "" : boxes.boxes[0].text.c_str());
+            QCOMPARE(f->Label2->text(), QString("Installation fertig."));
+            const QString folder = installed.isEmpty() ? home->path() : homePath(installed);
+            QCOMPARE(ReadAll(folder + "/help/index.htm"), QByteArray("<p>Hilfe</p>"));
+            platform::TRegistry reg(platform::KEY_READ, platform::Hive::LocalMachine);
+            QVERIFY(reg.OpenKeyReadOnly(kUninstallKey));
+            QVERIFY(QString::fromStdString(reg.ReadString("UninstallString")).startsWith(QDir::cleanPath(folder) + "/"));
+        }
+        if (!typed.endsWith("/~"))
+            QVERIFY(QDir(homePath("arbeit")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot) == QStringList{"arbeit"});
+    }
+
+    // A list that cannot be written stops the install instead of leaving
+    // files that no uninstall would find.
+    void aListThatCannotBeWrittenStopsTheInstall()
+    {
+        const QString target = homePath("voll");
+        QVERIFY(QDir().mkpath(target + "/files.lst/belegt"));
+        BoxRecorder boxes;
+        auto f = form({"-directory", target});
+        f->RunInstall();
+        QCOMPARE(boxes.texts(), std::vector<std::string>{"Fehler beim Schreiben von files.lst: Is a directory\n"});
+        QCOMPARE(f->Label2->text(), QString("Abbruch nach Fehler."));
+        QVERIFY(!QFileInfo::exists(target + "/skimlark"));
+        platform::TRegistry reg(platform::KEY_READ, platform::Hive::LocalMachine);
+        QVERIFY(!reg.KeyExists(kUninstallKey));
+    }
+
+    // Names that zip tools stored in their old code page, without the UTF-8
+    // flag, land under their real names and go again with the uninstall.
+    void namesWithoutTheUtf8FlagInstallAndUninstall()
+    {
+        QVERIFY(MakeZip(homePath("app.zip"), {{"skimlark", kScript}, {"\x9a" "bersicht.txt", "u"},
+                                              {"Gr\x94\xe1" "e/ma\xe1.txt", "m"}}));
+        QCOMPARE(AppendPayload(SKIMLARK_SETUP_BIN, homePath("app.zip").toStdString(), installer.toStdString(),
+                               "Skimlark skimlark|n|u|101|0"),
+                 std::string());
+        BoxRecorder boxes;
+        const QString target = homePath("cp437");
+        auto f = form({"-directory", target});
+        StatusRecorder status;
+        f->RunInstall();
+        QVERIFY(boxes.boxes.empty());
+        QCOMPARE(status.texts.back(), std::string("Installation fertig."));
+        QVERIFY(status.any("Extracting \xC3\x9C" "bersicht.txt  "));
+        QCOMPARE(ReadAll(target + "/Übersicht.txt"), QByteArray("u"));
+        QCOMPARE(ReadAll(target + "/Größe/maß.txt"), QByteArray("m"));
+
+        std::vector<std::string> removing = uninstall(target);
+        QVERIFY(std::find(removing.begin(), removing.end(), "L\xC3\xB6sche \xC3\x9C" "bersicht.txt") != removing.end());
+        QVERIFY(!QFileInfo::exists(target));
     }
 
     void ownFileMissingIsReported()
