@@ -1,6 +1,8 @@
 #include "installer/extract.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdint>
 #include <cstdlib>
@@ -282,7 +284,9 @@ int ExtractAllEntries(unzFile zip, const ExtractProgress& progress, const std::s
     int err = unzGetGlobalInfo64(zip, &global);
     if (err != UNZ_OK)
         ShowNote("error %d with zipfile in unzGetGlobalInfo \n", err);
-    int total = int(global.number_entry);
+    // A ZIP64 count may lie beyond what an int holds; cut to it, the walk
+    // through the directory then ends with the entries really there.
+    int total = int(std::min<ZPOS64_T>(global.number_entry, INT_MAX));
     int result = 0;
     for (int i = 0; i < total; ++i) {
         if (progress)

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QThread>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <dirent.h>
@@ -90,7 +91,7 @@ void SetupForm::Pause()
 void SetupForm::ExtractProgress(int total, int index)
 {
     if (total > 0)
-        SetProgress(index * 80 / total + 10);
+        SetProgress(int(std::int64_t(index) * 80 / total + 10));
 }
 
 void SetupForm::RunInstall()

@@ -183,6 +183,9 @@ private slots:
         QTest::newRow("empty") << "empty" << 1 << "Cannot open setup.zip or setup.zip.zip\n";
         QTest::newRow("truncated") << "truncated" << 1 << "Cannot open setup.zip or setup.zip.zip\n";
         QTest::newRow("not a zip") << "garbage" << 1 << "Cannot open setup.zip or setup.zip.zip\n";
+        // An archive of one entry whose ZIP64 records count 4,294,967,295.
+        QTest::newRow("count beyond int") << "count" << int(UNZ_BADZIPFILE)
+                                          << QString("error %1 with zipfile in unzGoToNextFile\n").arg(UNZ_BADZIPFILE);
         QTest::newRow("damaged data") << "crc" << int(UNZ_CRCERROR)
                                       << QString("error %1 with zipfile in unzCloseCurrentFile\n").arg(UNZ_CRCERROR);
     }
@@ -201,6 +204,11 @@ private slots:
             zip = QByteArray(4096, 'g');
         else if (damage == "crc")
             zip[zip.indexOf("SECRET") + 2] = 'X';
+        else if (damage == "count") {
+            QVERIFY(MakeZip(in("one.zip"), {{"first.txt", "first"}}));
+            zip = ReadAll(in("one.zip"));
+            MoveEndToZip64(zip, 0xFFFFFFFF);
+        }
         if (damage != "missing")
             QVERIFY(WriteAll(in("setup.zip"), zip));
         BoxRecorder boxes;
