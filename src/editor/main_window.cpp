@@ -436,11 +436,14 @@ void TForm1::WriteSettings()
         // The key was created at start; should it have gone meanwhile it is
         // created again rather than the settings lost.
         if (!registry->OpenKey(platform::kSettingsKey, false) && !registry->OpenKey(platform::kSettingsKey, true))
-            throw platform::RegistryError("Der Schlüssel kann nicht geöffnet werden");
+            throw platform::RegistryError(registry->LastError().empty() ? "Der Schlüssel kann nicht geöffnet werden"
+                                                                        : registry->LastError());
         platform::WriteAppSettings(*registry, CurrentSettings());
     } catch (const std::exception& e) {
         ShowNote("Fehler beim Schreiben der Programmeinstellungen: %s", W(e.what()).c_str());
     }
+    if (std::string note = registry->TakeNote(); !note.empty())
+        ShowNote("%s", W(note).c_str());
 }
 
 // --- show and close -------------------------------------------------------------------

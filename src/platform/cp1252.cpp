@@ -77,6 +77,16 @@ size_t DecodeUtf8(std::string_view text, size_t i, char32_t& cp)
     return len;
 }
 
+// The code point at text[i], a surrogate pair as one; moves i past it. An
+// unpaired surrogate comes back as itself.
+char32_t DecodeUtf16(std::u16string_view text, size_t& i)
+{
+    char32_t cp = text[i++];
+    if (cp >= 0xD800 && cp <= 0xDBFF && i < text.size() && text[i] >= 0xDC00 && text[i] <= 0xDFFF)
+        cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i++] - 0xDC00);
+    return cp;
+}
+
 }  // namespace
 
 std::string Cp1252ToUtf8(std::string_view text)
@@ -130,16 +140,57 @@ std::string Utf16ToCp1252(std::u16string_view text)
 {
     std::string out;
     out.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        char32_t cp = text[i];
-        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-            ++i;
-        }
-        int c = FromUnicode(cp);
+    for (size_t i = 0; i < text.size();) {
+        int c = FromUnicode(DecodeUtf16(text, i));
         out += c < 0 ? '?' : char(c);
     }
     return out;
+}
+
+std::u16string Utf8ToUtf16(std::string_view text)
+{
+    std::u16string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size();) {
+        char32_t cp;
+        size_t len = DecodeUtf8(text, i, cp);
+        if (len == 0) {
+            out += ToUnicode(static_cast<unsigned char>(text[i++]));
+            continue;
+        }
+        i += len;
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            out += char16_t(0xD800 | (cp >> 10));
+            out += char16_t(0xDC00 | (cp & 0x3FF));
+        } else {
+            out += char16_t(cp);
+        }
+    }
+    return out;
+}
+
+std::string Utf16ToUtf8(std::u16string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size();) {
+        char32_t cp = DecodeUtf16(text, i);
+        AppendUtf8(out, cp >= 0xD800 && cp <= 0xDFFF ? char32_t(0xFFFD) : cp);
+    }
+    return out;
+}
+
+bool IsValidUtf8(std::string_view text)
+{
+    for (size_t i = 0; i < text.size();) {
+        char32_t cp;
+        size_t len = DecodeUtf8(text, i, cp);
+        if (len == 0)
+            return false;
+        i += len;
+    }
+    return true;
 }
 
 char Cp1252Lower(char c)

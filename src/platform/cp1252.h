@@ -17,6 +17,13 @@ std::u16string Cp1252ToUtf16(std::string_view text);
 std::string Utf8ToCp1252(std::string_view text);
 std::string Utf16ToCp1252(std::u16string_view text);
 
+// UTF-8 and UTF-16 of any code point. Malformed UTF-8 bytes are taken as
+// Windows-1252 bytes, as above; an unpaired surrogate becomes U+FFFD.
+std::u16string Utf8ToUtf16(std::string_view text);
+std::string Utf16ToUtf8(std::u16string_view text);
+// True for UTF-8 without a malformed byte.
+bool IsValidUtf8(std::string_view text);
+
 // Lower and upper case by the Windows-1252 rules: umlauts and accented letters
 // change case; ß and the signs keep theirs.
 char Cp1252Lower(char c);

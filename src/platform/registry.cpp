@@ -3,34 +3,30 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fcntl.h>
+#include <string_view>
 #include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/ascii_text.h"
 #include "platform/cp1252.h"
+#include "platform/error_text.h"
+#include "platform/files.h"
 #include "platform/folders.h"
 
 namespace platform {
 
 namespace {
 
-constexpr const char* kHeader = "Windows Registry Editor Version 5.00";
+constexpr std::string_view kHeader = "Windows Registry Editor Version 5.00";
+constexpr std::string_view kOldHeader = "REGEDIT4";
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+constexpr const char* kRoots[] = {"HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE", "HKEY_CLASSES_ROOT",
+                                  "HKEY_USERS", "HKEY_CURRENT_CONFIG"};
 
-char AsciiLower(char c)
+bool SameName(std::string_view a, std::string_view b)
 {
-    return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
-}
-
-bool SameName(const std::string& a, const std::string& b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (AsciiLower(a[i]) != AsciiLower(b[i]))
-            return false;
-    return true;
+    return a.size() == b.size() && StartsWithNoCase(a, b);
 }
 
 std::vector<std::string> SplitPath(const std::string& path)
@@ -62,108 +58,38 @@ std::string JoinPath(const std::vector<std::string>& parts)
     return path;
 }
 
-// --- UTF-8 and UTF-16 for the hex(1) and hex(2) forms ----------------------
-
-// Decodes one UTF-8 sequence at i; a malformed byte is taken as a
-// Windows-1252 character, so no byte is dropped.
-char32_t DecodeUtf8(const std::string& s, size_t& i)
-{
-    unsigned char c = static_cast<unsigned char>(s[i]);
-    int extra = c < 0x80 ? 0 : (c & 0xE0) == 0xC0 ? 1 : (c & 0xF0) == 0xE0 ? 2 : (c & 0xF8) == 0xF0 ? 3 : -1;
-    if (extra == 0) {
-        ++i;
-        return c;
-    }
-    if (extra > 0 && i + size_t(extra) < s.size()) {
-        char32_t cp = c & (0x3F >> extra);
-        bool ok = true;
-        for (int k = 1; ok && k <= extra; ++k) {
-            unsigned char d = static_cast<unsigned char>(s[i + size_t(k)]);
-            ok = (d & 0xC0) == 0x80;
-            cp = (cp << 6) | (d & 0x3F);
-        }
-        static constexpr char32_t kMin[] = {0, 0x80, 0x800, 0x10000};
-        if (ok && cp >= kMin[extra] && cp <= 0x10FFFF && !(cp >= 0xD800 && cp <= 0xDFFF)) {
-            i += size_t(extra) + 1;
-            return cp;
-        }
-    }
-    ++i;
-    return Cp1252ToUtf16(std::string_view(reinterpret_cast<const char*>(&c), 1))[0];
-}
+// --- UTF-16 for the hex(1) and hex(2) forms -----------------------------------
 
 bool IsPlainText(const std::string& s)
 {
-    for (size_t i = 0; i < s.size();) {
-        size_t start = i;
-        char32_t cp = DecodeUtf8(s, i);
-        if (cp < 0x20 || cp == 0x7F)
+    for (unsigned char c : s)
+        if (c < 0x20 || c == 0x7F)
             return false;
-        // A malformed byte decodes as one byte that is not ASCII.
-        if (i - start == 1 && static_cast<unsigned char>(s[start]) >= 0x80)
-            return false;
-    }
-    return true;
+    return IsValidUtf8(s);
 }
 
-void AppendUtf8(std::string& out, char32_t cp)
-{
-    if (cp < 0x80) {
-        out += char(cp);
-    } else if (cp < 0x800) {
-        out += char(0xC0 | (cp >> 6));
-        out += char(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += char(0xE0 | (cp >> 12));
-        out += char(0x80 | ((cp >> 6) & 0x3F));
-        out += char(0x80 | (cp & 0x3F));
-    } else {
-        out += char(0xF0 | (cp >> 18));
-        out += char(0x80 | ((cp >> 12) & 0x3F));
-        out += char(0x80 | ((cp >> 6) & 0x3F));
-        out += char(0x80 | (cp & 0x3F));
-    }
-}
-
-// UTF-16LE bytes with the terminating zero, as the hex(1)/hex(2) forms hold.
-std::string Utf8ToUtf16Bytes(const std::string& s)
+// UTF-16LE bytes with the terminating zero.
+std::string Utf16Bytes(const std::string& s)
 {
     std::string out;
-    auto unit = [&out](unsigned u) {
+    for (char16_t u : Utf8ToUtf16(s)) {
         out += char(u & 0xFF);
         out += char(u >> 8);
-    };
-    for (size_t i = 0; i < s.size();) {
-        char32_t cp = DecodeUtf8(s, i);
-        if (cp >= 0x10000) {
-            cp -= 0x10000;
-            unit(0xD800 | unsigned(cp >> 10));
-            unit(0xDC00 | unsigned(cp & 0x3FF));
-        } else {
-            unit(unsigned(cp));
-        }
     }
-    unit(0);
+    out.append(2, '\0');
     return out;
 }
 
-std::string Utf16BytesToUtf8(const std::string& bytes)
+std::string TextOfUtf16Bytes(const std::string& bytes)
 {
-    std::string out;
+    std::u16string units;
     for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
-        char32_t u = static_cast<unsigned char>(bytes[i]) | (char32_t(static_cast<unsigned char>(bytes[i + 1])) << 8);
+        char16_t u = char16_t(static_cast<unsigned char>(bytes[i]) | (static_cast<unsigned char>(bytes[i + 1]) << 8));
         if (u == 0)
             break;
-        if (u >= 0xD800 && u < 0xDC00 && i + 3 < bytes.size()) {
-            char32_t lo = static_cast<unsigned char>(bytes[i + 2]) | (char32_t(static_cast<unsigned char>(bytes[i + 3])) << 8);
-            if (lo >= 0xDC00 && lo < 0xE000) {
-                u = 0x10000 + ((u - 0xD800) << 10) + (lo - 0xDC00);
-                i += 2;
-            }
-        }
-        AppendUtf8(out, u);
+        units += u;
     }
-    return out;
+    return Utf16ToUtf8(units);
 }
 
 // --- the text form ------------------------------------------------------------
@@ -193,35 +119,28 @@ std::string HexBytes(const std::string& bytes)
     return out;
 }
 
-void WriteKey(std::string& out, const RegKey& key, const std::string& path)
+// The value's line without its line end.
+std::string ValueText(const RegValue& v)
 {
-    out += "\r\n[" + path + "]\r\n";
-    for (const auto& v : key.values) {
-        out += v.name.empty() ? std::string("@") : Quote(v.name);
-        out += '=';
-        char buf[16];
-        switch (v.type) {
-        case RegType::String:
-            if (IsPlainText(v.data))
-                out += Quote(v.data);
-            else
-                out += "hex(1):" + HexBytes(Utf8ToUtf16Bytes(v.data));
-            break;
-        case RegType::ExpandString:
-            out += "hex(2):" + HexBytes(Utf8ToUtf16Bytes(v.data));
-            break;
-        case RegType::Integer:
-            std::snprintf(buf, sizeof buf, "dword:%08x", unsigned(v.number));
-            out += buf;
-            break;
-        case RegType::Binary:
-            out += "hex:" + HexBytes(v.data);
-            break;
-        }
-        out += "\r\n";
+    std::string out = v.name.empty() ? std::string("@") : Quote(v.name);
+    out += '=';
+    char buf[16];
+    switch (v.type) {
+    case RegType::String:
+        out += IsPlainText(v.data) ? Quote(v.data) : "hex(1):" + HexBytes(Utf16Bytes(v.data));
+        break;
+    case RegType::ExpandString:
+        out += "hex(2):" + HexBytes(Utf16Bytes(v.data));
+        break;
+    case RegType::Integer:
+        std::snprintf(buf, sizeof buf, "dword:%08x", unsigned(v.number));
+        out += buf;
+        break;
+    case RegType::Binary:
+        out += "hex:" + HexBytes(v.data);
+        break;
     }
-    for (const auto& sub : key.subkeys)
-        WriteKey(out, *sub, path + "\\" + sub->name);
+    return out;
 }
 
 // Reads a quoted text from p (at the opening quote); returns false when it
@@ -245,28 +164,34 @@ bool ReadQuoted(const std::string& line, size_t& p, std::string& out)
     return false;
 }
 
+int HexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
 bool ParseHexBytes(const std::string& text, std::string& out)
 {
     out.clear();
     int nibbles = 0;
     unsigned cur = 0;
     for (char c : text) {
-        int d;
-        if (c >= '0' && c <= '9')
-            d = c - '0';
-        else if (c >= 'a' && c <= 'f')
-            d = c - 'a' + 10;
-        else if (c >= 'A' && c <= 'F')
-            d = c - 'A' + 10;
-        else if (c == ',' || c == ' ' || c == '\t') {
+        int d = HexDigit(c);
+        if (d < 0) {
+            if (c != ',' && c != ' ' && c != '\t')
+                return false;
             if (nibbles) {
                 out += char(cur);
                 nibbles = 0;
                 cur = 0;
             }
             continue;
-        } else
-            return false;
+        }
         cur = cur * 16 + unsigned(d);
         if (++nibbles > 2)
             return false;
@@ -300,7 +225,7 @@ bool ParseValue(const std::string& line, RegValue& v)
             return false;
         char* end = nullptr;
         unsigned long n = std::strtoul(digits.c_str(), &end, 16);
-        if (*end)
+        if (*end || HexDigit(digits[0]) < 0)
             return false;
         v.type = RegType::Integer;
         v.number = std::uint32_t(n);
@@ -311,7 +236,7 @@ bool ParseValue(const std::string& line, RegValue& v)
         if (!ParseHexBytes(data.substr(7), bytes))
             return false;
         v.type = data[4] == '1' ? RegType::String : RegType::ExpandString;
-        v.data = Utf16BytesToUtf8(bytes);
+        v.data = TextOfUtf16Bytes(bytes);
         return true;
     }
     if (startsWith("hex:")) {
@@ -324,28 +249,101 @@ bool ParseValue(const std::string& line, RegValue& v)
     return false;
 }
 
-bool ReadWholeFile(const std::string& path, std::string& text, bool& exists)
+// The line without its line end.
+std::string_view Content(std::string_view line)
 {
-    exists = false;
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) {
-        exists = errno != ENOENT;
-        return errno == ENOENT;
-    }
-    exists = true;
-    text.clear();
-    char buf[8192];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
-        text.append(buf, n);
-    bool ok = !std::ferror(f);
-    std::fclose(f);
-    return ok;
+    if (!line.empty() && line.back() == '\n')
+        line.remove_suffix(1);
+    if (!line.empty() && line.back() == '\r')
+        line.remove_suffix(1);
+    return line;
 }
 
-std::string ErrnoText()
+std::string_view LineEnd(std::string_view line)
 {
-    return std::strerror(errno);
+    return line.substr(Content(line).size());
+}
+
+bool IsHeader(std::string_view content)
+{
+    if (content.substr(0, kUtf8Mark.size()) == kUtf8Mark)
+        content.remove_prefix(kUtf8Mark.size());
+    content = TrimBlanks(content);
+    return content == kHeader || content == kOldHeader;
+}
+
+// "[ROOT\path]" of a known root, "[-ROOT\path]" (a deletion) included; a line
+// that only begins with "[" is no section and is passed over as damaged.
+bool ParseSection(std::string_view content, std::string_view& root, std::string_view& path, bool& deletion)
+{
+    content = TrimBlanks(content);
+    if (content.size() < 2 || content.front() != '[' || content.back() != ']')
+        return false;
+    std::string_view inner = content.substr(1, content.size() - 2);
+    deletion = !inner.empty() && inner.front() == '-';
+    if (deletion)
+        inner.remove_prefix(1);
+    size_t slash = inner.find('\\');
+    root = inner.substr(0, slash);
+    path = slash == std::string_view::npos ? std::string_view() : inner.substr(slash + 1);
+    for (const char* known : kRoots)
+        if (SameName(root, known))
+            return true;
+    return false;
+}
+
+// A hex value's continuation: hex digits, commas and blanks, and at most a
+// final "\" for one more line.
+bool IsContinuation(std::string_view content)
+{
+    content = TrimBlanks(content);
+    if (!content.empty() && content.back() == '\\')
+        content.remove_suffix(1);
+    if (content.empty())
+        return false;
+    for (char c : content)
+        if (HexDigit(c) < 0 && c != ',' && c != ' ' && c != '\t')
+            return false;
+    return true;
+}
+
+// A value and its continuation lines as one line of text.
+std::string JoinedValue(std::string_view text)
+{
+    std::string out;
+    bool first = true;
+    while (!text.empty()) {
+        size_t end = text.find('\n');
+        end = end == std::string_view::npos ? text.size() : end + 1;
+        std::string_view line = Content(text.substr(0, end));
+        text.remove_prefix(end);
+        if (!first)
+            line = TrimBlanks(line);
+        if (!text.empty() && !line.empty() && line.back() == '\\')
+            line.remove_suffix(1);
+        out += line;
+        first = false;
+    }
+    return out;
+}
+
+RegKey& KeyOrNew(RegKey& root, const std::string& path)
+{
+    RegKey* k = &root;
+    for (const auto& part : SplitPath(path))
+        k = &k->SubkeyOrNew(part);
+    return *k;
+}
+
+bool IsAtOrBelow(const std::string& key, const std::string& path)
+{
+    return SameName(key, path) || (key.size() > path.size() && key[path.size()] == '\\' &&
+                                   StartsWithNoCase(key, path));
+}
+
+std::string ReadError(const std::string& file, int err)
+{
+    return "Die Registrierungsdatei " + file + " kann nicht gelesen werden: " + SystemErrorText(err);
 }
 
 // Holds the hive's lock file while a write reloads and replaces the file.
@@ -370,35 +368,59 @@ private:
     int fd_ = -1;
 };
 
-void SaveAtomically(const std::string& file, const std::string& text)
+// Writes text to the open fd and closes it; removes the file and throws on
+// failure.
+void WriteAndClose(int fd, const std::string& name, const std::string& text)
 {
-    std::string tmp = file + ".tmp." + std::to_string(::getpid());
-    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0)
-        throw RegistryError("Die Registrierungsdatei " + tmp + " kann nicht angelegt werden: " + ErrnoText());
     size_t done = 0;
     while (done < text.size()) {
         ssize_t n = ::write(fd, text.data() + done, text.size() - done);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            std::string why = ErrnoText();
+            std::string why = SystemErrorText(errno);
             ::close(fd);
-            ::unlink(tmp.c_str());
-            throw RegistryError("Fehler beim Schreiben von " + tmp + ": " + why);
+            ::unlink(name.c_str());
+            throw RegistryError("Fehler beim Schreiben von " + name + ": " + why);
         }
         done += size_t(n);
     }
     if (::fsync(fd) != 0 || ::close(fd) != 0) {
-        std::string why = ErrnoText();
-        ::unlink(tmp.c_str());
-        throw RegistryError("Fehler beim Schreiben von " + tmp + ": " + why);
+        std::string why = SystemErrorText(errno);
+        ::unlink(name.c_str());
+        throw RegistryError("Fehler beim Schreiben von " + name + ": " + why);
     }
+}
+
+void SaveAtomically(const std::string& file, const std::string& text)
+{
+    std::string tmp = file + ".tmp." + std::to_string(::getpid());
+    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (fd < 0)
+        throw RegistryError("Die Registrierungsdatei " + tmp + " kann nicht angelegt werden: " + SystemErrorText(errno));
+    WriteAndClose(fd, tmp, text);
     if (::rename(tmp.c_str(), file.c_str()) != 0) {
-        std::string why = ErrnoText();
+        std::string why = SystemErrorText(errno);
         ::unlink(tmp.c_str());
         throw RegistryError("Die Registrierungsdatei " + file + " kann nicht ersetzt werden: " + why);
     }
+}
+
+// Keeps a copy of the file's old bytes under a name not yet taken; returns
+// that name.
+std::string KeepAside(const std::string& file, const std::string& text)
+{
+    for (int n = 1; n < 1000; ++n) {
+        std::string name = file + ".bak" + (n > 1 ? std::to_string(n) : std::string());
+        int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd < 0 && errno == EEXIST)
+            continue;
+        if (fd < 0)
+            throw RegistryError("Die Sicherung " + name + " kann nicht angelegt werden: " + SystemErrorText(errno));
+        WriteAndClose(fd, name, text);
+        return name;
+    }
+    throw RegistryError("Für die Registrierungsdatei " + file + " ist kein Sicherungsname mehr frei");
 }
 
 }  // namespace
@@ -446,96 +468,190 @@ RegKey* RegHive::Find(const std::string& path)
     return k;
 }
 
-RegKey& RegHive::FindOrCreate(const std::string& path)
+bool RegHive::IsRegText(const std::string& text)
 {
-    RegKey* k = &root_;
-    for (const auto& part : SplitPath(path))
-        k = &k->SubkeyOrNew(part);
-    return *k;
-}
-
-bool RegHive::Delete(const std::string& path)
-{
-    auto parts = SplitPath(path);
-    if (parts.empty())
+    if (text.find('\0') != std::string::npos)
         return false;
-    std::string last = parts.back();
-    parts.pop_back();
-    RegKey* parent = Find(JoinPath(parts));
-    if (!parent)
-        return false;
-    for (auto it = parent->subkeys.begin(); it != parent->subkeys.end(); ++it) {
-        if (SameName((*it)->name, last)) {
-            parent->subkeys.erase(it);
+    if (TrimBlanks(text).empty())
+        return true;
+    std::string_view rest = text;
+    while (!rest.empty()) {
+        size_t end = rest.find('\n');
+        end = end == std::string_view::npos ? rest.size() : end + 1;
+        std::string_view line = Content(rest.substr(0, end));
+        rest.remove_prefix(end);
+        std::string_view root, path;
+        bool deletion;
+        if (IsHeader(line) || ParseSection(line, root, path, deletion))
             return true;
-        }
     }
     return false;
 }
 
-std::string RegHive::ToText() const
-{
-    std::string out = std::string(kHeader) + "\r\n";
-    // The hive's own values, if any, sit in a section named by the hive.
-    if (!root_.values.empty()) {
-        RegKey rootOnly;
-        rootOnly.values = root_.values;
-        WriteKey(out, rootOnly, HiveName(hive_));
-    }
-    for (const auto& sub : root_.subkeys)
-        WriteKey(out, *sub, std::string(HiveName(hive_)) + "\\" + sub->name);
-    return out;
-}
-
 void RegHive::FromText(const std::string& text)
 {
+    lines_.clear();
+    bool ours = false;
+    std::string key;
+    size_t pos = 0;
+    auto nextLine = [&text, &pos]() {
+        size_t end = text.find('\n', pos);
+        end = end == std::string::npos ? text.size() : end + 1;
+        std::string line = text.substr(pos, end - pos);
+        pos = end;
+        return line;
+    };
+    while (pos < text.size()) {
+        Line line;
+        line.text = nextLine();
+        std::string_view content = Content(line.text);
+        std::string_view root, path;
+        bool deletion = false;
+        if (!content.empty() && content[0] == '[' && ParseSection(content, root, path, deletion)) {
+            line.section = true;
+            ours = !deletion && SameName(root, HiveName(hive_));
+            key = JoinPath(SplitPath(std::string(path)));
+        } else if (ours && !content.empty() && content.back() == '\\' && content.find("=hex") != std::string::npos) {
+            // A hex value goes on while the next lines look like its bytes;
+            // any other line ends it and is read for itself.
+            for (bool more = true; more && pos < text.size();) {
+                size_t start = pos;
+                std::string next = nextLine();
+                if (!IsContinuation(Content(next))) {
+                    pos = start;
+                    break;
+                }
+                more = Content(next).back() == '\\';
+                line.text += next;
+            }
+        }
+        line.ours = ours;
+        line.key = key;
+        lines_.push_back(std::move(line));
+    }
+
     root_.values.clear();
     root_.subkeys.clear();
+    root_.valuesEnd = std::string::npos;
     RegKey* current = nullptr;
-    std::string pending;  // a value line continued with "\"
-    size_t pos = 0;
-    const std::string prefix = std::string(HiveName(hive_));
-    while (pos <= text.size()) {
-        size_t end = text.find('\n', pos);
-        if (end == std::string::npos)
-            end = text.size();
-        std::string line = text.substr(pos, end - pos);
-        pos = end + 1;
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        if (!pending.empty()) {
-            size_t first = line.find_first_not_of(" \t");
-            line = pending + (first == std::string::npos ? std::string() : line.substr(first));
-            pending.clear();
-        }
-        if (line.empty() || line[0] == ';')
-            continue;
-        if (line[0] == '[') {
-            current = nullptr;
-            size_t close = line.rfind(']');
-            if (close == std::string::npos)
-                continue;
-            std::string path = line.substr(1, close - 1);
-            if (SameName(path.substr(0, prefix.size()), prefix) &&
-                (path.size() == prefix.size() || path[prefix.size()] == '\\'))
-                current = &FindOrCreate(path.substr(prefix.size()));
-            continue;
-        }
-        if (line.back() == '\\' && line.find("=hex") != std::string::npos) {
-            line.pop_back();
-            pending = line;
+    for (size_t i = 0; i < lines_.size(); ++i) {
+        const Line& line = lines_[i];
+        if (line.section) {
+            current = line.ours ? &KeyOrNew(root_, line.key) : nullptr;
+            if (current)
+                current->valuesEnd = i;
             continue;
         }
         if (!current)
             continue;
+        std::string content = JoinedValue(line.text);
         RegValue v;
-        if (!ParseValue(line, v))
+        if (content.empty() || content[0] == ';' || !ParseValue(content, v))
             continue;
+        v.line = i;
+        current->valuesEnd = i;
         if (RegValue* old = current->FindValue(v.name))
             *old = std::move(v);
         else
             current->values.push_back(std::move(v));
     }
+}
+
+std::string RegHive::ToText() const
+{
+    std::string out;
+    for (const auto& line : lines_)
+        out += line.text;
+    return out;
+}
+
+std::string RegHive::NewLine() const
+{
+    if (!lines_.empty() && LineEnd(lines_[0].text) == "\n")
+        return "\n";
+    return "\r\n";
+}
+
+// The path as the keys that exist already spell it.
+std::string RegHive::KeySpelling(const std::string& path)
+{
+    std::vector<std::string> parts = SplitPath(path);
+    RegKey* k = &root_;
+    for (auto& part : parts) {
+        k = k ? k->FindSubkey(part) : nullptr;
+        if (k)
+            part = k->name;
+    }
+    return JoinPath(parts);
+}
+
+void RegHive::Replace(size_t first, size_t count, const std::string& text)
+{
+    std::string out;
+    if (lines_.empty() || !IsHeader(Content(lines_[0].text)))
+        out = std::string(kHeader) + NewLine();
+    for (size_t i = 0; i < first; ++i)
+        out += lines_[i].text;
+    if (first > 0 && LineEnd(lines_[first - 1].text).empty())
+        out += NewLine();
+    out += text;
+    for (size_t i = first + count; i < lines_.size(); ++i)
+        out += lines_[i].text;
+    FromText(out);
+}
+
+void RegHive::AppendSection(const std::string& path)
+{
+    std::string spelled = KeySpelling(path);
+    std::string header = std::string("[") + HiveName(hive_) + (spelled.empty() ? "" : "\\") + spelled + "]";
+    Replace(lines_.size(), 0, NewLine() + header + NewLine());
+}
+
+void RegHive::CreateKey(const std::string& path)
+{
+    if (!Find(path))
+        AppendSection(path);
+}
+
+void RegHive::SetValue(const std::string& path, const RegValue& value)
+{
+    RegKey* k = Find(path);
+    // A key that is only the parent of deeper sections gets a section of its own.
+    if (!k || k->valuesEnd == std::string::npos) {
+        AppendSection(path);
+        k = Find(path);
+    }
+    if (RegValue* old = k->FindValue(value.name)) {
+        RegValue renamed = value;
+        renamed.name = old->name;
+        size_t at = old->line;
+        Replace(at, 1, ValueText(renamed) + std::string(LineEnd(lines_[at].text)));
+        return;
+    }
+    Replace(k->valuesEnd + 1, 0, ValueText(value) + NewLine());
+}
+
+bool RegHive::DeleteKey(const std::string& path)
+{
+    std::string key = JoinPath(SplitPath(path));
+    if (key.empty() || !Find(key))
+        return false;
+    std::vector<std::string> parts = SplitPath(key);
+    parts.pop_back();
+    std::string parent = KeySpelling(JoinPath(parts));
+    std::string out;
+    bool dropping = false;
+    for (const auto& line : lines_) {
+        if (line.section)
+            dropping = line.ours && IsAtOrBelow(line.key, key);
+        if (!dropping)
+            out += line.text;
+    }
+    FromText(out);
+    // The parent stays, also when it was only the parent of the deleted key.
+    if (!Find(parent))
+        AppendSection(parent);
+    return true;
 }
 
 std::string RegistryDir()
@@ -579,10 +695,21 @@ void TRegistry::SetRootKey(Hive root)
 void TRegistry::Load()
 {
     hive_ = std::make_unique<RegHive>(root_);
+    std::string file = HiveFile(root_);
     std::string text;
-    bool exists = false;
-    if (ReadWholeFile(HiveFile(root_), text, exists) && exists)
+    int err = ReadWholeFile(file, text);
+    lastError_.clear();
+    if (err == 0 && RegHive::IsRegText(text))
         hive_->FromText(text);
+    else if (err != 0 && err != ENOENT)
+        lastError_ = ReadError(file, err);
+}
+
+std::string TRegistry::TakeNote()
+{
+    std::string note;
+    note.swap(note_);
+    return note;
 }
 
 std::string TRegistry::Resolve(const std::string& key) const
@@ -611,19 +738,26 @@ void TRegistry::Modify(F&& change)
         throw RegistryError("Der Schlüssel ist nur zum Lesen geöffnet");
     std::string dir = RegistryDir();
     if (!MakeDirs(dir))
-        throw RegistryError("Der Ordner " + dir + " kann nicht angelegt werden: " + ErrnoText());
+        throw RegistryError("Der Ordner " + dir + " kann nicht angelegt werden: " + SystemErrorText(errno));
     std::string file = HiveFile(root_);
     HiveLock lock(file);
     auto fresh = std::make_unique<RegHive>(root_);
     std::string text;
-    bool exists = false;
-    if (!ReadWholeFile(file, text, exists))
-        throw RegistryError("Die Registrierungsdatei " + file + " kann nicht gelesen werden: " + ErrnoText());
-    if (exists)
+    int err = ReadWholeFile(file, text);
+    if (err != 0 && err != ENOENT)
+        throw RegistryError(ReadError(file, err));
+    std::string keptAs;
+    if (err == 0 && !RegHive::IsRegText(text))
+        keptAs = KeepAside(file, text);
+    else
         fresh->FromText(text);
     change(*fresh);
     SaveAtomically(file, fresh->ToText());
     hive_ = std::move(fresh);
+    if (!keptAs.empty())
+        note_ = "Die Registrierungsdatei " + file +
+                " war keine lesbare Textdatei; sie wurde als " + keptAs +
+                " aufbewahrt, die Einstellungen beginnen mit ihren Vorgaben.";
 }
 
 bool TRegistry::OpenKey(const std::string& key, bool canCreate)
@@ -634,8 +768,9 @@ bool TRegistry::OpenKey(const std::string& key, bool canCreate)
         if (!canCreate || !(access_ & 0x6u))
             return false;
         try {
-            Modify([&path](RegHive& h) { h.FindOrCreate(path); });
-        } catch (const RegistryError&) {
+            Modify([&path](RegHive& h) { h.CreateKey(path); });
+        } catch (const RegistryError& e) {
+            lastError_ = e.what();
             return false;
         }
     }
@@ -678,8 +813,9 @@ bool TRegistry::DeleteKey(const std::string& key)
         return false;
     bool deleted = false;
     try {
-        Modify([&](RegHive& h) { deleted = h.Delete(path); });
-    } catch (const RegistryError&) {
+        Modify([&](RegHive& h) { deleted = h.DeleteKey(path); });
+    } catch (const RegistryError& e) {
+        lastError_ = e.what();
         return false;
     }
     if (open_ && !hive_->Find(path_))
@@ -691,45 +827,6 @@ bool TRegistry::ValueExists(const std::string& name)
 {
     RegKey* k = CurrentKey();
     return k && k->FindValue(name);
-}
-
-bool TRegistry::DeleteValue(const std::string& name)
-{
-    if (!ValueExists(name))
-        return false;
-    bool deleted = false;
-    std::string path = open_ ? path_ : std::string();
-    Modify([&](RegHive& h) {
-        RegKey* k = h.Find(path);
-        if (!k)
-            return;
-        for (auto it = k->values.begin(); it != k->values.end(); ++it) {
-            if (SameName(it->name, name)) {
-                k->values.erase(it);
-                deleted = true;
-                return;
-            }
-        }
-    });
-    return deleted;
-}
-
-std::vector<std::string> TRegistry::GetValueNames()
-{
-    std::vector<std::string> names;
-    if (RegKey* k = CurrentKey())
-        for (const auto& v : k->values)
-            names.push_back(v.name);
-    return names;
-}
-
-std::vector<std::string> TRegistry::GetKeyNames()
-{
-    std::vector<std::string> names;
-    if (RegKey* k = CurrentKey())
-        for (const auto& s : k->subkeys)
-            names.push_back(s->name);
-    return names;
 }
 
 std::string TRegistry::ReadString(const std::string& name)
@@ -758,29 +855,13 @@ void TRegistry::WriteValue(const std::string& name, RegValue value)
 {
     value.name = name;
     std::string path = open_ ? path_ : std::string();
-    Modify([&](RegHive& h) {
-        RegKey& k = h.FindOrCreate(path);
-        if (RegValue* old = k.FindValue(name)) {
-            value.name = old->name;
-            *old = value;
-        } else {
-            k.values.push_back(value);
-        }
-    });
+    Modify([&](RegHive& h) { h.SetValue(path, value); });
 }
 
 void TRegistry::WriteString(const std::string& name, const std::string& value)
 {
     RegValue v;
     v.type = RegType::String;
-    v.data = value;
-    WriteValue(name, std::move(v));
-}
-
-void TRegistry::WriteExpandString(const std::string& name, const std::string& value)
-{
-    RegValue v;
-    v.type = RegType::ExpandString;
     v.data = value;
     WriteValue(name, std::move(v));
 }

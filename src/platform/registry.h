@@ -8,7 +8,6 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -35,22 +34,29 @@ struct RegValue {
     RegType type = RegType::String;
     std::string data;       // String: the text; Binary: the bytes
     std::uint32_t number = 0;  // Integer
+    size_t line = 0;           // the file line that holds it
 };
 
-// One key of a hive: its values in the order they were created and its
-// subkeys by name. Names compare without regard to letter case, as the
-// registry does, and keep the case they were created with.
+// One key of a hive: its values and its subkeys by name. Names compare
+// without regard to letter case, as the registry does, and keep the case
+// they were created with.
 struct RegKey {
     std::string name;
     std::vector<RegValue> values;
     std::vector<std::unique_ptr<RegKey>> subkeys;
+    // The line after which a new value of the key goes; npos while the key
+    // has no section of its own (it is only the parent of one).
+    size_t valuesEnd = std::string::npos;
 
     RegValue* FindValue(const std::string& valueName);
     RegKey* FindSubkey(const std::string& keyName);
     RegKey& SubkeyOrNew(const std::string& keyName);
 };
 
-// A whole hive in memory with its .reg text form.
+// A whole hive in memory, kept as the lines of its .reg text. A change
+// rewrites only the lines it concerns: lines the store cannot read (other
+// value types, damaged lines, comments, other hives' sections) and keys it
+// never opened stay byte for byte as they were.
 class RegHive {
 public:
     explicit RegHive(Hive hive);
@@ -58,17 +64,35 @@ public:
     RegKey& root() { return root_; }
     // The key at a path of names separated by "\", or null.
     RegKey* Find(const std::string& path);
-    RegKey& FindOrCreate(const std::string& path);
-    bool Delete(const std::string& path);
 
-    std::string ToText() const;
-    // Parses .reg text; sections of other hives and lines it does not
-    // understand are skipped, so a damaged file loses only its damaged part.
+    // False for a file that is no .reg text as a whole (another encoding,
+    // binary data): reading it line by line would find nothing of it.
+    static bool IsRegText(const std::string& text);
+    // A damaged line costs only itself.
     void FromText(const std::string& text);
+    std::string ToText() const;
+
+    void CreateKey(const std::string& path);
+    void SetValue(const std::string& path, const RegValue& value);
+    // The key with all its subkeys; false when it did not exist.
+    bool DeleteKey(const std::string& path);
 
 private:
+    std::string NewLine() const;
+    std::string KeySpelling(const std::string& path);
+    void Replace(size_t first, size_t count, const std::string& text);
+    void AppendSection(const std::string& path);
+
     Hive hive_;
     RegKey root_;
+    // One line of the file, a value with its continuation lines as one.
+    struct Line {
+        std::string text;      // the bytes, line end included
+        bool section = false;  // opens a section, of any hive
+        bool ours = false;     // opens or lies in a section of this hive
+        std::string key;       // that section's key path
+    };
+    std::vector<Line> lines_;
 };
 
 // The folder of the hive files: SKIMLARK_REGISTRY_DIR, else
@@ -90,7 +114,6 @@ public:
     Hive RootKey() const { return root_; }
     void SetRootKey(Hive root);
     unsigned Access() const { return access_; }
-    void SetAccess(unsigned access) { access_ = access; }
 
     // A path that starts with "\" is taken from the hive's root, any other
     // from the current key. With canCreate a missing key is created (which
@@ -98,7 +121,6 @@ public:
     bool OpenKey(const std::string& key, bool canCreate);
     bool OpenKeyReadOnly(const std::string& key);
     void CloseKey();
-    bool HasCurrentKey() const { return open_; }
     // Path of the current key below the hive, without a leading "\".
     const std::string& CurrentPath() const { return path_; }
 
@@ -107,9 +129,6 @@ public:
     bool DeleteKey(const std::string& key);
 
     bool ValueExists(const std::string& name);
-    bool DeleteValue(const std::string& name);
-    std::vector<std::string> GetValueNames();
-    std::vector<std::string> GetKeyNames();
 
     // A missing value reads as ""; a value that is not a string throws.
     std::string ReadString(const std::string& name);
@@ -117,8 +136,14 @@ public:
     int ReadInteger(const std::string& name);
     // Throw when no key is open for writing or the file cannot be written.
     void WriteString(const std::string& name, const std::string& value);
-    void WriteExpandString(const std::string& name, const std::string& value);
     void WriteInteger(const std::string& name, int value);
+
+    // Why the last open, delete or read of the hive file failed ("" when none
+    // did), for the user's note.
+    const std::string& LastError() const { return lastError_; }
+    // A note for the user, given once: a hive file that was no .reg text was
+    // kept beside the new one.
+    std::string TakeNote();
 
 private:
     std::string Resolve(const std::string& key) const;
@@ -135,6 +160,8 @@ private:
     bool open_ = false;
     bool readOnly_ = false;
     std::string path_;
+    std::string lastError_;
+    std::string note_;
 };
 
 }  // namespace platform

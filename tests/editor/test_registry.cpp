@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "editor_fixture.h"
 #include "interpreter/program_settings.h"
 #include "platform/app_settings.h"
 #include "platform/folders.h"
@@ -24,6 +25,53 @@ void WriteHive(const std::string& text)
 {
     MakeDirs(RegistryDir());
     std::ofstream(HiveFile(Hive::CurrentUser), std::ios::binary) << text;
+}
+
+// A settings key as a user's hive holds it after a run of the program, with
+// values that come after the place where the tests put a damaged line.
+const std::string kHead = "Windows Registry Editor Version 5.00\r\n\r\n"
+                          "[HKEY_CURRENT_USER\\Software\\Orvanta\\Skimlar]\r\n"
+                          "\"i1\"=dword:00000000\r\n"
+                          "\"i4\"=\"250\"\r\n";
+const std::string kTail = "\"i15\"=\"Mein Agent\"\r\n"
+                          "\"i17\"=\"30\"\r\n"
+                          "\"i18\"=dword:00000258\r\n"
+                          "\"i19\"=dword:00000320\r\n"
+                          "\"i20\"=dword:00000007\r\n"
+                          "\r\n"
+                          "[HKEY_CURRENT_USER\\Software\\Fremd]\r\n"
+                          "\"liste\"=hex(7):41,00,00,00,00,00\r\n"
+                          "\"gross\"=hex(b):01,00,00,00,00,00,00,00\r\n"
+                          "\"nichts\"=hex(0):\r\n";
+
+// What the program does at start and at close: read the settings, write them.
+AppSettings StartAndClose()
+{
+    TRegistry reg(KEY_READ | KEY_WRITE);
+    AppSettings s;
+    if (reg.OpenKey(kSettingsKey, true))
+        ReadAppSettings(reg, s);
+    else
+        s = LoadAppSettingsReadOnly();
+    if (reg.OpenKey(kSettingsKey, false))
+        WriteAppSettings(reg, s);
+    return s;
+}
+
+std::string ReadBytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+std::string Utf16Le(const std::string& ascii)
+{
+    std::string out = "\xFF\xFE";
+    for (char c : ascii) {
+        out += c;
+        out += '\0';
+    }
+    return out;
 }
 
 }  // namespace
@@ -148,6 +196,184 @@ private slots:
         QVERIFY(!reg.KeyExists("\\Software\\A\\B\\C"));
         QVERIFY(reg.KeyExists("\\Software"));
         QVERIFY(!reg.DeleteKey("\\Software\\A"));
+    }
+
+    // --- what the store cannot read ------------------------------------------------
+
+    void damagedLinesCostOnlyThemselves_data()
+    {
+        QTest::addColumn<std::string>("damaged");
+        QTest::newRow("bracket alone") << std::string("[\r\n");
+        QTest::newRow("section not closed") << std::string("[HKEY_CURRENT_USER\\Software\\Orv\r\n");
+        QTest::newRow("unknown root") << std::string("[Mein Agent]\r\n");
+        QTest::newRow("multi-string") << std::string("\"i16\"=hex(7):41,00,42,00,00,00,00,00\r\n");
+        QTest::newRow("broken number") << std::string("\"i5\"=dword:xyz\r\n");
+        QTest::newRow("unclosed quote") << std::string("\"i2\"=\"/halb\r\n");
+        QTest::newRow("hex cut off") << std::string("\"i9\"=hex:00,\\\r\n");
+        QTest::newRow("control bytes") << std::string("\x01\x02\xFF\xFE\r\n");
+    }
+    void damagedLinesCostOnlyThemselves()
+    {
+        QFETCH(std::string, damaged);
+        std::string original = kHead + damaged + kTail;
+        WriteHive(original);
+        AppSettings first = StartAndClose();
+        QCOMPARE(first.userAgent, std::string("Mein Agent"));
+        QCOMPARE(first.httpTimeout, 30);
+        QCOMPARE(first.maxRedirects, 7);
+        QCOMPARE(first.maxOutputLines, 250);
+        // The next start reads the same, and every line that was not one of
+        // the settings is still there as it was.
+        QCOMPARE(LoadAppSettingsReadOnly(), first);
+        std::string after = HiveText();
+        QVERIFY2(after.find(damaged) != std::string::npos, after.c_str());
+        std::string foreign = kTail.substr(kTail.find("\r\n[HKEY_CURRENT_USER\\Software\\Fremd]"));
+        QVERIFY2(after.find(foreign) != std::string::npos, after.c_str());
+        QVERIFY(after.rfind("Windows Registry Editor Version 5.00\r\n", 0) == 0);
+        QVERIFY(QDir(dir->path()).entryList({"*.bak*"}, QDir::Files).isEmpty());
+    }
+
+    // A write changes the one line it concerns and nothing else.
+    void writeKeepsEveryOtherByte_data()
+    {
+        QTest::addColumn<std::string>("key");
+        QTest::addColumn<std::string>("name");
+        QTest::addColumn<std::string>("before");
+        QTest::addColumn<std::string>("after");
+        const std::string file = "Windows Registry Editor Version 5.00\n\n"
+                                 "; von Hand\n"
+                                 "[HKEY_CURRENT_USER\\Software\\A]\n"
+                                 "\"x\"=\"1\"   \n"
+                                 "\"bin\"=hex:01,02,\\\n"
+                                 "  03,04\n"
+                                 "\"liste\"=hex(7):41,00,00,00,00,00\n"
+                                 "\n"
+                                 "[HKEY_LOCAL_MACHINE\\Software\\A]\n"
+                                 "\"x\"=\"fremd\"\n"
+                                 "\n"
+                                 "[hkey_current_user\\software\\a\\Tief]\n"
+                                 "\"t\"=dword:00000001";
+        auto with = [&file](const std::string& from, const std::string& to) {
+            std::string text = file;
+            return text.replace(text.find(from), from.size(), to);
+        };
+        QTest::newRow("replace") << std::string("\\Software\\A") << std::string("x") << file
+                                 << with("\"x\"=\"1\"   \n", "\"x\"=\"neu\"\n");
+        QTest::newRow("add after the last value")
+            << std::string("\\Software\\A") << std::string("y") << file
+            << with("  03,04\n", "  03,04\n\"y\"=\"neu\"\n");
+        QTest::newRow("new key, spelled as the file spells its parents")
+            << std::string("\\Software\\A\\Tief\\Neu") << std::string("z") << file
+            << file + "\n\n[HKEY_CURRENT_USER\\Software\\A\\Tief\\Neu]\n\"z\"=\"neu\"\n";
+        QTest::newRow("key that was only a parent") << std::string("\\Software") << std::string("s") << file
+                                                    << file + "\n\n[HKEY_CURRENT_USER\\Software]\n\"s\"=\"neu\"\n";
+        QTest::newRow("empty file") << std::string("\\Software\\A") << std::string("x") << std::string()
+                                    << std::string("Windows Registry Editor Version 5.00\r\n\r\n"
+                                                   "[HKEY_CURRENT_USER\\Software\\A]\r\n\"x\"=\"neu\"\r\n");
+    }
+    void writeKeepsEveryOtherByte()
+    {
+        QFETCH(std::string, key);
+        QFETCH(std::string, name);
+        QFETCH(std::string, before);
+        WriteHive(before);
+        TRegistry reg;
+        QVERIFY(reg.OpenKey(key, true));
+        reg.WriteString(name, "neu");
+        QTEST(HiveText(), "after");
+        QCOMPARE(TRegistry().KeyExists("\\Software\\A\\Tief"), !before.empty());
+    }
+
+    void deleteKeyKeepsEverythingElse()
+    {
+        const std::string keep = "Windows Registry Editor Version 5.00\r\n\r\n"
+                                 "[HKEY_CURRENT_USER\\Software\\B]\r\n\"b\"=hex(7):00,00\r\n\r\n";
+        WriteHive(keep + "[HKEY_CURRENT_USER\\Software\\A]\r\n\"a\"=\"1\"\r\n[\r\n\r\n"
+                         "[HKEY_CURRENT_USER\\Software\\A\\Sub]\r\n\"s\"=\"2\"\r\n");
+        TRegistry reg;
+        QVERIFY(reg.DeleteKey("\\software\\a"));
+        QCOMPARE(HiveText(), keep);
+    }
+
+    // A hive file in another encoding or none at all: kept beside the new
+    // one, and the user is told once.
+    void unreadableFileIsKeptAside_data()
+    {
+        QTest::addColumn<std::string>("bytes");
+        QTest::newRow("UTF-16 export") << Utf16Le(kHead + kTail);
+        std::string binary;
+        for (int i = 0; i < 256; ++i)
+            binary += char(i);
+        QTest::newRow("binary") << binary;
+        QTest::newRow("text without any section") << std::string("i15=Mein Agent\ni17=30\n");
+    }
+    void unreadableFileIsKeptAside()
+    {
+        QFETCH(std::string, bytes);
+        WriteHive(bytes);
+        // An earlier copy is not written over.
+        std::string file = HiveFile(Hive::CurrentUser);
+        std::ofstream(file + ".bak", std::ios::binary) << "frueher";
+        std::string note;
+        {
+            TRegistry reg(KEY_READ | KEY_WRITE);
+            AppSettings s;
+            QVERIFY(reg.OpenKey(kSettingsKey, true));
+            ReadAppSettings(reg, s);
+            QCOMPARE(s.userAgent, std::string("Skimlark"));
+            WriteAppSettings(reg, s);
+            note = reg.TakeNote();
+            QCOMPARE(reg.TakeNote(), std::string());
+        }
+        QVERIFY2(note.find("Die Registrierungsdatei " + file) == 0, note.c_str());
+        QVERIFY2(note.find(file + ".bak2 aufbewahrt") != std::string::npos, note.c_str());
+        QCOMPARE(ReadBytes(file + ".bak2"), bytes);
+        QCOMPARE(ReadBytes(file + ".bak"), std::string("frueher"));
+        QCOMPARE(LoadAppSettingsReadOnly().userAgent, std::string("Skimlark"));
+        // The new file is read as it should be: no second copy, no note.
+        TRegistry again;
+        QVERIFY(again.OpenKey(kSettingsKey, false));
+        again.WriteString("i15", "x");
+        QCOMPARE(again.TakeNote(), std::string());
+        QVERIFY(!QFile::exists(QString::fromStdString(file + ".bak3")));
+    }
+
+    void folderInPlaceOfTheFile()
+    {
+        std::string file = HiveFile(Hive::CurrentUser);
+        QVERIFY(MakeDirs(file));
+        TRegistry reg(KEY_READ | KEY_WRITE);
+        QVERIFY(!reg.OpenKey(kSettingsKey, true));
+        QVERIFY2(reg.LastError().find("Die Registrierungsdatei " + file + " kann nicht gelesen werden: ") == 0,
+                 reg.LastError().c_str());
+        QVERIFY_THROWS_EXCEPTION(RegistryError, reg.WriteString("i15", "x"));
+        AppSettings defaults = LoadAppSettingsReadOnly();
+        QCOMPARE(defaults.httpTimeout, 15);
+        QCOMPARE(defaults.userAgent, std::string("Skimlark"));
+
+        // The program starts with its defaults and its note at close names
+        // the cause.
+        Window w;
+        w.show();
+        QCOMPARE(w->settings().userAgent, std::string("Skimlark"));
+        w.boxes.seen.clear();
+        w->close();
+        QCOMPARE(w.boxes.seen.size(), 1);
+        QVERIFY2(w.boxes.seen[0].contains(QString::fromStdString(file + " kann nicht gelesen werden")),
+                 qPrintable(w.boxes.seen[0]));
+        QVERIFY(QFileInfo(QString::fromStdString(file)).isDir());
+    }
+
+    void programTellsOfTheKeptFileAtClose()
+    {
+        WriteHive(Utf16Le(kHead + kTail));
+        Window w;
+        w.show();
+        w.boxes.seen.clear();
+        w->close();
+        QCOMPARE(w.boxes.seen.size(), 1);
+        QVERIFY2(w.boxes.seen[0].contains(".reg.bak aufbewahrt"), qPrintable(w.boxes.seen[0]));
+        QCOMPARE(LoadAppSettingsReadOnly().httpTimeout, 15);
     }
 
     // --- the program's settings -------------------------------------------------
@@ -278,5 +504,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(RegistryTest)
+QTEST_MAIN(RegistryTest)
 #include "test_registry.moc"
