@@ -18,7 +18,7 @@ bool ReadScriptFile(const std::string& path, std::string& bytes, std::string& er
 {
     std::FILE* f = path.empty() ? nullptr : std::fopen(path.c_str(), "rb");
     if (!f) {
-        error = SystemErrorText(path.empty() ? ENOENT : errno);
+        error = SystemErrorTextUtf8(path.empty() ? ENOENT : errno);
         return false;
     }
     bytes.clear();
@@ -30,7 +30,7 @@ bool ReadScriptFile(const std::string& path, std::string& bytes, std::string& er
     int err = errno;
     std::fclose(f);
     if (!ok)
-        error = SystemErrorText(err);
+        error = SystemErrorTextUtf8(err);
     return ok;
 }
 
@@ -38,7 +38,7 @@ bool WriteScriptFile(const std::string& path, const std::string& bytes, std::str
 {
     std::FILE* f = std::fopen(path.c_str(), "wb");
     if (!f) {
-        error = SystemErrorText(errno);
+        error = SystemErrorTextUtf8(errno);
         return false;
     }
     // A short write (a full disk) is reported, not taken for a saved script.
@@ -49,6 +49,6 @@ bool WriteScriptFile(const std::string& path, const std::string& bytes, std::str
         err = errno;
     }
     if (!ok)
-        error = SystemErrorText(err);
+        error = SystemErrorTextUtf8(err);
     return ok;
 }

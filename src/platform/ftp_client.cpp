@@ -12,6 +12,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/error_text.h"
+
 namespace {
 
 CURL* Handle(void* h)
@@ -54,13 +56,6 @@ std::string EscapePath(const std::string& path)
         }
     }
     return out;
-}
-
-std::string SystemText(int code)
-{
-    char buf[256];
-    const char* text = strerror_r(code, buf, sizeof buf);
-    return text ? text : "???";
 }
 
 // The process's umask, read without changing it (umask() itself would set it
@@ -121,6 +116,50 @@ bool ServerRefused(CURLcode rc)
         return false;
     default:
         return true;
+    }
+}
+
+// German texts for the failures a user meets; time-outs say what was
+// waited for.
+std::string FailureText(CURL* c, CURLcode rc, const char* detail, const std::string& host)
+{
+    long osErrno = 0;
+    curl_easy_getinfo(c, CURLINFO_OS_ERRNO, &osErrno);
+    curl_off_t connectTime = 0;
+    curl_easy_getinfo(c, CURLINFO_CONNECT_TIME_T, &connectTime);
+    switch (rc) {
+    case CURLE_COULDNT_CONNECT:
+        return "Keine Verbindung zum FTP-Server: " + SystemErrorTextUtf8(osErrno ? int(osErrno) : ECONNREFUSED);
+    case CURLE_COULDNT_RESOLVE_HOST:
+        return "FTP-Server nicht gefunden: " + host;
+    case CURLE_OPERATION_TIMEDOUT:
+        if (connectTime == 0)
+            return "Zeitüberschreitung beim Verbindungsaufbau zum FTP-Server";
+        if (std::strstr(detail, "too slow"))
+            return "Zeitüberschreitung bei der Datenübertragung";
+        return "Zeitüberschreitung beim Warten auf die Antwort des FTP-Servers";
+    case CURLE_FTP_ACCEPT_TIMEOUT:
+        return "Zeitüberschreitung beim Aufbau der Datenverbindung";
+    case CURLE_RECV_ERROR:
+    case CURLE_SEND_ERROR:
+        return "Übertragungsfehler: " + (osErrno ? SystemErrorTextUtf8(int(osErrno)) : "Verbindung unterbrochen");
+    case CURLE_GOT_NOTHING:
+        return "Der FTP-Server hat die Verbindung ohne Antwort geschlossen";
+    case CURLE_WEIRD_SERVER_REPLY:
+    case CURLE_FTP_WEIRD_PASS_REPLY:
+    case CURLE_FTP_WEIRD_PASV_REPLY:
+    case CURLE_FTP_WEIRD_227_FORMAT:
+        return "Fehlerhafte Antwort des FTP-Servers";
+    case CURLE_LOGIN_DENIED:
+        return "Anmeldung am FTP-Server abgelehnt";
+    case CURLE_REMOTE_FILE_NOT_FOUND:
+        return "Datei auf dem FTP-Server nicht gefunden";
+    case CURLE_REMOTE_ACCESS_DENIED:
+        return "Zugriff auf dem FTP-Server verweigert";
+    case CURLE_OUT_OF_MEMORY:
+        return "Nicht genügend Speicher";
+    default:
+        return std::string("FTP-Fehler: ") + (*detail ? detail : curl_easy_strerror(rc));
     }
 }
 
@@ -228,9 +267,7 @@ std::string FtpClient::Perform(const std::string& remoteFile, Transfer* t)
         return "";
     if (ServerRefused(rc) && !lastReply_.empty() && (lastReply_[0] == '4' || lastReply_[0] == '5'))
         return lastReply_;
-    if (errorBuffer_[0])
-        return errorBuffer_;
-    return curl_easy_strerror(rc);
+    return FailureText(c, rc, errorBuffer_, host);
 }
 
 std::string FtpClient::Get(const std::string& remoteFile, const std::string& localFile)
@@ -253,7 +290,7 @@ std::string FtpClient::Get(const std::string& remoteFile, const std::string& loc
     bool exists = false;
     if (stat(target.c_str(), &st) == 0) {
         if (S_ISDIR(st.st_mode))
-            return "Die Datei \"" + localFile + "\" kann nicht angelegt werden: " + SystemText(EISDIR);
+            return "Die Datei \"" + localFile + "\" kann nicht angelegt werden: " + SystemErrorTextUtf8(EISDIR);
         mode = st.st_mode & 07777;
         exists = S_ISREG(st.st_mode);
     }
@@ -268,20 +305,20 @@ std::string FtpClient::Get(const std::string& remoteFile, const std::string& loc
     if (fd < 0 && exists && (errno == EACCES || errno == EPERM))
         return GetInPlace(remoteFile, localFile, target);
     if (fd < 0)
-        return "Die Datei \"" + localFile + "\" kann nicht angelegt werden: " + SystemText(errno);
+        return "Die Datei \"" + localFile + "\" kann nicht angelegt werden: " + SystemErrorTextUtf8(errno);
     std::FILE* f = fdopen(fd, "wb");
     if (!f) {
         int e = errno;
         close(fd);
         unlink(temp.c_str());
-        return "Die Datei \"" + localFile + "\" kann nicht angelegt werden: " + SystemText(e);
+        return "Die Datei \"" + localFile + "\" kann nicht angelegt werden: " + SystemErrorTextUtf8(e);
     }
 
     std::string error = ReceiveInto(f, remoteFile, localFile);
     if (error.empty()) {
         chmod(temp.c_str(), mode);
         if (std::rename(temp.c_str(), target.c_str()) != 0)
-            error = "Die Datei \"" + localFile + "\" kann nicht angelegt werden: " + SystemText(errno);
+            error = "Die Datei \"" + localFile + "\" kann nicht angelegt werden: " + SystemErrorTextUtf8(errno);
     }
     if (!error.empty())
         unlink(temp.c_str());
@@ -295,7 +332,7 @@ std::string FtpClient::GetInPlace(const std::string& remoteFile, const std::stri
 {
     std::FILE* f = std::fopen(target.c_str(), "wb");
     if (!f)
-        return "Die Datei \"" + localFile + "\" kann nicht angelegt werden: " + SystemText(errno);
+        return "Die Datei \"" + localFile + "\" kann nicht angelegt werden: " + SystemErrorTextUtf8(errno);
     return ReceiveInto(f, remoteFile, localFile);
 }
 
@@ -310,7 +347,7 @@ std::string FtpClient::ReceiveInto(std::FILE* f, const std::string& remoteFile, 
     int writeErrno = errno;
     written = std::fclose(f) == 0 && written;
     if (error.empty() && !written)
-        error = "Die Datei \"" + localFile + "\" kann nicht geschrieben werden: " + SystemText(writeErrno);
+        error = "Die Datei \"" + localFile + "\" kann nicht geschrieben werden: " + SystemErrorTextUtf8(writeErrno);
     return error;
 }
 
@@ -322,7 +359,7 @@ std::string FtpClient::Put(const std::string& localFile, const std::string& remo
         return "Ungültiger Dateiname \"" + remoteFile + "\"";
     std::FILE* f = std::fopen(localFile.c_str(), "rb");
     if (!f)
-        return "Die Datei \"" + localFile + "\" kann nicht geöffnet werden: " + SystemText(errno);
+        return "Die Datei \"" + localFile + "\" kann nicht geöffnet werden: " + SystemErrorTextUtf8(errno);
     struct stat st;
     int statError = fstat(fileno(f), &st) != 0 ? errno : 0;
     if (statError == 0 && !S_ISREG(st.st_mode))
@@ -330,7 +367,7 @@ std::string FtpClient::Put(const std::string& localFile, const std::string& remo
     if (statError != 0) {
         int e = statError;
         std::fclose(f);
-        return "Die Datei \"" + localFile + "\" kann nicht geöffnet werden: " + SystemText(e);
+        return "Die Datei \"" + localFile + "\" kann nicht geöffnet werden: " + SystemErrorTextUtf8(e);
     }
     Transfer t;
     t.file = f;

@@ -16,6 +16,7 @@
 
 #include "platform/ascii_text.h"
 #include "platform/cp1252.h"
+#include "platform/error_text.h"
 
 namespace {
 
@@ -34,8 +35,7 @@ using platform::TrimBlanks;
 
 std::string SocketError(int code)
 {
-    const char* text = std::strerror(code);
-    return "Socket-Fehler # " + std::to_string(code) + "\r\n" + (text ? text : "???");
+    return "Socket-Fehler # " + std::to_string(code) + "\r\n" + SystemErrorText(code);
 }
 
 // Blanks and control characters of a script's URL are sent percent-encoded,
@@ -56,6 +56,21 @@ std::string WireUrl(const std::string& url)
         }
     }
     return out;
+}
+
+// The host name of a URL, for the message of a name that does not resolve.
+std::string HostOf(const std::string& url)
+{
+    std::string host;
+    if (CURLU* u = curl_url()) {
+        char* part = nullptr;
+        if (curl_url_set(u, CURLUPART_URL, url.c_str(), 0) == CURLUE_OK &&
+            curl_url_get(u, CURLUPART_HOST, &part, 0) == CURLUE_OK)
+            host = part;
+        curl_free(part);
+        curl_url_cleanup(u);
+    }
+    return host;
 }
 
 std::string Text(std::string_view utf8)
@@ -216,6 +231,10 @@ struct HttpCallbacks {
         auto* c = static_cast<HttpClient*>(clientp);
         c->opened_.erase(fd);
         bool wasConnected = c->announced_.erase(fd) > 0;
+        sockaddr_storage peer;
+        socklen_t peerLen = sizeof peer;
+        if (!wasConnected && ::getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &peerLen) == 0)
+            c->closedAfterTcpConnect_ = true;
         int rc = ::close(fd);
         if (wasConnected && c->intercept)
             c->intercept->Disconnected();
@@ -325,6 +344,7 @@ HttpReply HttpClient::Perform(const HttpRequest& request)
     }
     Transfer t(this, &request, &reply);
     char errbuf[CURL_ERROR_SIZE] = "";
+    closedAfterTcpConnect_ = false;
 
     std::string wireUrl = WireUrl(request.url);
     curl_easy_setopt(c, CURLOPT_URL, wireUrl.c_str());
@@ -395,9 +415,17 @@ HttpReply HttpClient::Perform(const HttpRequest& request)
     case CURLE_COULDNT_CONNECT:
         reply.error = SocketError(osErrno ? int(osErrno) : ECONNREFUSED);
         break;
-    case CURLE_OPERATION_TIMEDOUT:
-        reply.error = t.connected ? Text("Zeitüberschreitung beim Lesen") : SocketError(ETIMEDOUT);
+    case CURLE_OPERATION_TIMEDOUT: {
+        // Which wait ran out: for the connection, for the TLS handshake on a
+        // connection that stands, or for the reply.
+        if (t.connected)
+            reply.error = Text("Zeitüberschreitung beim Lesen");
+        else if (closedAfterTcpConnect_)
+            reply.error = Text("Zeitüberschreitung beim TLS-Verbindungsaufbau");
+        else
+            reply.error = Text("Zeitüberschreitung beim Verbindungsaufbau");
         break;
+    }
     case CURLE_OUT_OF_MEMORY:
         // libcurl refuses header lines beyond its limit this way.
         reply.error = Text(t.bodyBytes == 0 && t.connected ? "Fehlerhafte Antwort: Kopfzeile zu lang"
@@ -412,7 +440,7 @@ HttpReply HttpClient::Perform(const HttpRequest& request)
     case CURLE_WRITE_ERROR:
     case CURLE_FILESIZE_EXCEEDED:
         if (t.fileError)
-            reply.error = "Datei-Schreibfehler: " + std::string(std::strerror(t.fileErrno));
+            reply.error = "Datei-Schreibfehler: " + SystemErrorText(t.fileErrno);
         else if (t.tooLarge || rc == CURLE_FILESIZE_EXCEEDED)
             reply.error = Text("Antwort zu groß: mehr als ") + std::to_string(maxBodySize) + " Bytes";
         else
@@ -422,19 +450,37 @@ HttpReply HttpClient::Perform(const HttpRequest& request)
         reply.error = "Abbruch durch den Benutzer";
         break;
     case CURLE_UNSUPPORTED_PROTOCOL:
-        reply.error = Text("Protokoll nicht unterstützt (nur http und https): ") + request.url;
+        // Once the request went out, this is what libcurl says of a reply
+        // that does not begin with an HTTP status line it can read.
+        if (t.connected)
+            reply.error = Text("Fehlerhafte Antwort: keine gültige HTTP-Statuszeile");
+        else
+            reply.error = Text("Protokoll nicht unterstützt (nur http und https): ") + request.url;
+        break;
+    case CURLE_RECV_ERROR:
+    case CURLE_SEND_ERROR:
+        if (detail.rfind("Recv failure", 0) == 0 || detail.rfind("Send failure", 0) == 0)
+            reply.error = Text("Übertragungsfehler: ") + (osErrno ? SystemErrorText(int(osErrno)) : detail);
+        else if (detail.rfind("Too large response headers", 0) == 0)
+            reply.error = Text("Fehlerhafte Antwort: Kopfzeilen zu lang");
+        else if (detail.find("chunk") != std::string::npos)
+            reply.error = Text("Fehlerhafte Antwort: ungültige Chunked-Kodierung");
+        else
+            reply.error = Text("Übertragungsfehler: ") + detail;
         break;
     case CURLE_URL_MALFORMAT:
         reply.error = Text("Ungültige URL: ") + request.url;
         break;
     case CURLE_COULDNT_RESOLVE_HOST:
-        reply.error = "Host nicht gefunden: " + detail;
+        reply.error = "Host nicht gefunden: " + HostOf(wireUrl);
+        break;
+    case CURLE_PEER_FAILED_VERIFICATION:
+        reply.error = "SSL-Fehler: Das Zertifikat des Servers wurde abgelehnt";
         break;
     case CURLE_SSL_CONNECT_ERROR:
-    case CURLE_PEER_FAILED_VERIFICATION:
     case CURLE_SSL_CERTPROBLEM:
     case CURLE_SSL_CIPHER:
-        reply.error = "SSL-Fehler: " + detail;
+        reply.error = "SSL-Fehler: Der TLS-Verbindungsaufbau ist fehlgeschlagen";
         break;
     default:
         reply.error = Text("Übertragungsfehler: ") + detail;

@@ -99,5 +99,8 @@ private:
     void* curl_;  // CURL*
     // Sockets the client opened, and those reported as connected.
     std::set<int> opened_, announced_;
+    // A socket closed before its request went out had reached the server
+    // (so a time-out then hit the TLS handshake).
+    bool closedAfterTcpConnect_ = false;
     friend struct HttpCallbacks;
 };

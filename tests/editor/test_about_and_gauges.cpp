@@ -278,7 +278,7 @@ void TestAboutAndGauges::automaticCheckNeedsSettingAndRoute()
     Window w;
     w->updateCheck->NachUpdatesuchen1Click();
     QCOMPARE(w.boxes.seen.size(), 2);
-    QVERIFY(w.boxes.seen[0].startsWith(QStringLiteral("Notiz|Socket-Fehler # ")));
+    QCOMPARE(w.boxes.seen[0], QStringLiteral("Notiz|Socket-Fehler # 111\r\nVerbindung abgelehnt"));
     server.closeWriteChannel();
     server.waitForFinished(5000);
 }

@@ -106,7 +106,7 @@ private slots:
         w.dialogs.saveAnswers = {file("fehlt/a.skl")};
         QVERIFY(!w->Speichernunter1Click());
         QCOMPARE(w.boxes.seen.size(), 1);
-        QVERIFY2(w.boxes.seen[0].startsWith("Notiz|Fehler " + file("fehlt/a.skl") + ": "), qPrintable(w.boxes.seen[0]));
+        QCOMPARE(w.boxes.seen[0], "Notiz|Fehler " + file("fehlt/a.skl") + QString::fromUtf8(": Datei oder Ordner nicht gefunden"));
         QVERIFY(!w->StatusText(0).contains("gespeichert"));
         QVERIFY(w->modified);
         QVERIFY(w->Skriptspeichern1->isEnabled());
@@ -283,7 +283,8 @@ private slots:
         w.boxes.seen.clear();
         w->history->Item(3)->trigger();
         QCOMPARE(w.boxes.seen.size(), 1);
-        QVERIFY(w.boxes.seen[0].startsWith("Notiz|"));
+        QCOMPARE(w.boxes.seen[0], "Notiz|Die Datei " + file("d.skl") +
+                                      QString::fromUtf8(" kann nicht geöffnet werden: Datei oder Ordner nicht gefunden"));
         QCOMPARE(w->history->Count(), size_t(4));
     }
 

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <clocale>
+#include <cstring>
 #include <thread>
 
 #include "interpreter/output.h"
@@ -264,7 +265,12 @@ TEST(OutputPane, NotesAndErrorTexts)
     EXPECT_EQ(host.notes(), std::vector<std::string>{"50% fertig"});
     EXPECT_EQ(host.output().at(0).size(), 5000u);
     EXPECT_EQ(SystemErrorText(123456), "???");
-    EXPECT_EQ(SystemErrorText(ENOENT), "No such file or directory");
+    // German for the common causes, the C library's text for the rest.
+    EXPECT_EQ(SystemErrorText(ENOENT), W("Datei oder Ordner nicht gefunden"));
+    EXPECT_EQ(SystemErrorText(EACCES), W("Zugriff verweigert"));
+    EXPECT_EQ(SystemErrorText(ENOSPC), W("Kein freier Platz auf dem Datenträger"));
+    EXPECT_EQ(SystemErrorText(ECONNRESET), W("Verbindung von der Gegenseite zurückgesetzt"));
+    EXPECT_EQ(SystemErrorText(EXDEV), std::strerror(EXDEV));
 }
 
 }  // namespace

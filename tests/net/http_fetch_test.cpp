@@ -83,10 +83,19 @@ TEST(Fetch, FailuresKeepThePreviousPage)
     } cases[] = {
         {env.Url("/status?code=404"), "HTTP/1.1 404 Not Found"},
         {env.Url("/status?code=500"), "HTTP/1.1 500 Internal Server Error"},
-        {"http://127.0.0.1:1/", "Connection refused"},
+        {"http://127.0.0.1:1/", "Verbindung abgelehnt"},
+        {env.Url("/reset"), W("Übertragungsfehler: Verbindung von der Gegenseite zurückgesetzt")},
+        // A TLS handshake that the server never answers.
+        {"https://127.0.0.1:" + std::to_string(env.Port()) + "/hang", W("Zeitüberschreitung beim TLS-Verbindungsaufbau")},
+        // Replies that are not HTTP: no status line, HTTP/0.9, a code of eleven digits.
+        {env.Url("/raw?r=" + Enc("XYZZY 200 OK\r\n\r\nx")), W("Fehlerhafte Antwort: keine gültige HTTP-Statuszeile")},
+        {env.Url("/raw?r=" + Enc("<html>alt</html>\n")), W("Fehlerhafte Antwort: keine gültige HTTP-Statuszeile")},
+        {env.Url("/raw?r=" + Enc("HTTP/1.1 20000000000 OK\r\nContent-Length: 2\r\n\r\nok")),
+         W("Fehlerhafte Antwort: keine gültige HTTP-Statuszeile")},
+        {env.Url("/manycookies?n=20000"), "Fehlerhafte Antwort: Kopfzeilen zu lang"},
         {env.Url("/hang"), W("Zeitüberschreitung beim Lesen")},
         {env.Url("/closemid"), W("Verbindung während der Antwort geschlossen")},
-        {env.Url("/badchunk"), W("Übertragungsfehler: Illegal or missing hexadecimal sequence in chunked-encoding")},
+        {env.Url("/badchunk"), W("Fehlerhafte Antwort: ungültige Chunked-Kodierung")},
         {env.Url("/bigheader"), "Fehlerhafte Antwort: Kopfzeile zu lang"},
         {env.Url("/endless"), W("Antwort zu groß: mehr als 1048576 Bytes")},
         {env.Url("/status?code=204"), "204", true},

@@ -197,7 +197,7 @@ TEST_F(VersionCheck, InstallerThatCannotStartIsReportedAndTheRunGoesOn)
     RunResult r = Run("3.0.0");
     ASSERT_EQ(r.notes.size(), 1u);
     EXPECT_EQ(r.notes[0], "Fehler " + std::to_string(ENOEXEC) +
-                              " beim Starten des Installers 'SkimlarkInstaller.exe': " + std::strerror(ENOEXEC));
+                              " beim Starten des Installers 'SkimlarkInstaller.exe': " + W("Keine ausführbare Datei"));
     EXPECT_EQ(r.output.back(), "weiter");
     EXPECT_TRUE(posted.empty());
 }

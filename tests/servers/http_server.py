@@ -31,10 +31,14 @@ server can answer with malformed or hostile replies on purpose. The routes:
   /endless              a chunked body that never ends
   /nul                  a body with a NUL byte
   /close                closes without answering
+  /raw?r=B              the bytes B as the whole reply, then close
+  /reset                resets the connection without answering
 """
 import os
+import socket
 import socketserver
 import ssl
+import struct
 import sys
 import threading
 import time
@@ -210,6 +214,15 @@ class Handler(socketserver.BaseRequestHandler):
         return self.send("200 OK", [("Content-Type", "text/html")], b"vor\nder\x00nach\n")
 
     def route_close(self, query, raw, body):
+        return False
+
+    def route_raw(self, query, raw, body):
+        self.request.sendall(self.q(query, "r").encode("latin-1"))
+        return False
+
+    def route_reset(self, query, raw, body):
+        self.request.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+        self.request.close()  # now, before the server's orderly shutdown
         return False
 
 
