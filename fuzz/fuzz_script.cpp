@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "interpreter/null_host.h"
-#include "interpreter/output.h"
 #include "interpreter/skript.h"
 
 namespace {
@@ -52,13 +51,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         }
     }
     FuzzHost host;
-    SetOutputHost(&host);
     {
         Skript run(true, host, &lines);
         host.run = &run;
         run.Resume();
         run.WaitFor();
     }
-    SetOutputHost(nullptr);
     return 0;
 }

@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include "app/console_host.h"
-#include "interpreter/output.h"
 #include "interpreter/program_settings.h"
 #include "interpreter/skript.h"
 #include "platform/cp1252.h"
@@ -221,7 +220,6 @@ int main(int argc, char** argv)
     SetProgramFolders(s);
     s.vsPrintf = platform::LoadPrintLibrary(s.programDir);
 
-    SetOutputHost(&host);
     Skript run(true, host, &lines);
     g_stop = &run.stop;
     host.watch(&run.stop);
@@ -230,7 +228,6 @@ int main(int argc, char** argv)
     run.Resume();
     run.WaitFor();
     g_stop = nullptr;
-    SetOutputHost(nullptr);
 
     const std::string lost = host.outputError();
     if (!lost.empty())

@@ -95,7 +95,6 @@ TForm1::TForm1(const QStringList& args, QWidget* parent) : QMainWindow(parent)
     };
 
     CreateComponents();
-    SetOutputHost(this);
     run_.tempDir = platform::TempDir();
     std::srand(unsigned(std::time(nullptr)));
     registry = std::make_unique<platform::TRegistry>(platform::KEY_READ | platform::KEY_WRITE);
@@ -155,8 +154,6 @@ TForm1::~TForm1()
         pcre_free(wordPattern);
     if (stringPattern)
         pcre_free(stringPattern);
-    if (OutputHost() == this)
-        SetOutputHost(nullptr);
 }
 
 // A window torn down under a running script (not the program's own close,
@@ -182,12 +179,12 @@ void TForm1::CompilePatterns()
     int offset = 0;
     wordPattern = pcre_compile("\\w+", 0, &error, &offset, nullptr);
     if (!wordPattern) {
-        ShowNote("PCRE1 compilation failed at offset %d: %s", offset, error ? error : "");
+        ShowNote(*this, "PCRE1 compilation failed at offset %d: %s", offset, error ? error : "");
         return;
     }
     stringPattern = pcre_compile("\"[^\"]*\"", 0, &error, &offset, nullptr);
     if (!stringPattern)
-        ShowNote("PCRE2 compilation failed at offset %d: %s", offset, error ? error : "");
+        ShowNote(*this, "PCRE2 compilation failed at offset %d: %s", offset, error ? error : "");
 }
 
 // --- components ---------------------------------------------------------------------
@@ -440,10 +437,10 @@ void TForm1::WriteSettings()
                                                                         : registry->LastError());
         platform::WriteAppSettings(*registry, CurrentSettings());
     } catch (const std::exception& e) {
-        ShowNote("Fehler beim Schreiben der Programmeinstellungen: %s", W(e.what()).c_str());
+        ShowNote(*this, "Fehler beim Schreiben der Programmeinstellungen: %s", W(e.what()).c_str());
     }
     if (std::string note = registry->TakeNote(); !note.empty())
-        ShowNote("%s", W(note).c_str());
+        ShowNote(*this, "%s", W(note).c_str());
 }
 
 // --- show and close -------------------------------------------------------------------

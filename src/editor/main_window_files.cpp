@@ -103,7 +103,7 @@ void TForm1::OpenScript(const std::string* path)
                 history->Add(scriptPath);
                 PostMessageTo(this, WM_CAPTION_REFRESH);
             } catch (const std::exception& e) {
-                ShowNote("%s", W(e.what()).c_str());
+                ShowNote(*this, "%s", W(e.what()).c_str());
             }
         }
         trackChanges = true;
@@ -148,7 +148,7 @@ bool TForm1::SaveScriptFile(const std::string& path)
         ok = WriteScriptFile(path, EditorText(), error);
     }
     if (!ok) {
-        ShowNote("Fehler %s: %s", W(path).c_str(), W(error).c_str());
+        ShowNote(*this, "Fehler %s: %s", W(path).c_str(), W(error).c_str());
         return false;
     }
     modified = false;
@@ -173,7 +173,7 @@ void TForm1::LoadInitialScript()
             PostMessageTo(this, WM_CAPTION_REFRESH);
         } catch (const std::exception& e) {
             if (!scriptPath.empty())
-                ShowNote("%s", W(scriptPath + ": " + e.what()).c_str());
+                ShowNote(*this, "%s", W(scriptPath + ": " + e.what()).c_str());
             else
                 scriptPath = run_.programDir + "skripte/demo.skl";
             PostMessageTo(this, WM_OPEN_SCRIPT);

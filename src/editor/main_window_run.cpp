@@ -94,11 +94,11 @@ void TForm1::Unterbrechen1Click()
     if (!skript)
         return;
     if (skript->runMode != 0) {
-        AppendOutput("Fortgesetzt...");
+        AppendOutput(*this, "Fortgesetzt...");
         Einzelschritt1->setEnabled(false);
         skript->runMode = 0;
     } else {
-        AppendOutput("Unterbrochen.");
+        AppendOutput(*this, "Unterbrochen.");
         Einzelschritt1->setEnabled(true);
         skript->runMode = 1;
     }

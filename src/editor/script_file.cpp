@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "interpreter/output.h"
 #include "platform/error_text.h"
 
 std::string WithScriptExtension(const std::string& path)

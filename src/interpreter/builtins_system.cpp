@@ -96,9 +96,9 @@ BuiltinResult Ftp(Skript& run, funcContext& args, const BuiltinCall& call)
 }
 
 // dial(entry [, password])
-BuiltinResult DialBuiltin(Skript&, funcContext& args, const BuiltinCall&)
+BuiltinResult DialBuiltin(Skript& run, funcContext& args, const BuiltinCall&)
 {
-    if (Dial(Arg(args, 0), Arg(args, 1)) == 0)
+    if (Dial(run, Arg(args, 0), Arg(args, 1)) == 0)
         return std::string();
     int code = LastRasError;
     std::string text = IntToText(code) + ": " + RasErrorText(code);
@@ -106,20 +106,20 @@ BuiltinResult DialBuiltin(Skript&, funcContext& args, const BuiltinCall&)
 }
 
 // connected()
-BuiltinResult Connected(Skript&, funcContext&, const BuiltinCall&)
+BuiltinResult Connected(Skript& run, funcContext&, const BuiltinCall&)
 {
-    (void)GetActiveConnection();
+    (void)GetActiveConnection(run);
     if (!ActiveConnection.handle.empty())
         return ActiveConnection.entryName;
-    return HasLanRoute() ? std::string("LAN") : std::string();
+    return HasLanRoute(run) ? std::string("LAN") : std::string();
 }
 
 // disconnect()
-BuiltinResult Disconnect(Skript&, funcContext&, const BuiltinCall&)
+BuiltinResult Disconnect(Skript& run, funcContext&, const BuiltinCall&)
 {
     if (ActiveConnection.handle.empty())
         return W("Es ist keine Wählverbindung aktiv");
-    HangUp(ActiveConnection.handle);
+    HangUp(run, ActiveConnection.handle);
     ActiveConnection.handle.clear();
     return std::string();
 }

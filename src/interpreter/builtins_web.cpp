@@ -4,7 +4,6 @@
 #include <string>
 
 #include "interpreter/dispatcher.h"
-#include "interpreter/output.h"
 #include "interpreter/skript.h"
 #include "platform/cp1252.h"
 #include "platform/numbers.h"
@@ -90,7 +89,7 @@ BuiltinResult Follow(Skript& run, funcContext& args, const BuiltinCall& call)
             return std::string();
     } else {
         if (debug)
-            AppendOutput("follow(text=%s)", value.c_str());
+            run.AppendOutput("follow(text=%s)", value.c_str());
         const std::string wanted = Lowered(value);
         for (const auto& [key, link] : run.links.items)
             if (Lowered(link->text) == wanted)
@@ -99,7 +98,7 @@ BuiltinResult Follow(Skript& run, funcContext& args, const BuiltinCall& call)
             return "Fehler: Link '" + value + "' nicht gefunden.";
     }
     if (debug)
-        AppendOutput("follow(num=%s): %s", value.c_str(), target.c_str());
+        run.AppendOutput("follow(num=%s): %s", value.c_str(), target.c_str());
     std::string url = Skript::resolveUrl(run.vars->GetValue("base"), target);
     return Fetch(run, url, false, kNone, kNone, call.line);
 }
@@ -140,7 +139,7 @@ BuiltinResult Formset(Skript& run, funcContext& args, const BuiltinCall& call)
         run.setError("formset: Unbekanntes Formular (Nummer '" + std::to_string(n) + "')", call.line);
         return std::nullopt;
     }
-    form->fields->set(args.values[1], args.values[2]);
+    form->fields->set(args.values[1], args.values[2], &run);
     return std::string();
 }
 

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "web/page_run.h"
+
 class Skript;
 
 // The "-v" presets of the command line, in key order.
@@ -21,27 +23,13 @@ using StringMap = std::set<std::string>;
 // length written or a negative value on failure.
 using VsPrintfFn = int (*)(char* out, size_t outSize, const char* format, int argc, const char* const* argv);
 
-// An int that two threads read and write without a lock and that still copies
-// like a plain member.
-struct SharedInt {
-    std::atomic<int> v;
-    SharedInt(int x = 0) : v(x) {}
-    SharedInt(const SharedInt& o) : v(o.v.load()) {}
-    SharedInt& operator=(const SharedInt& o) { v.store(o.v.load()); return *this; }
-    SharedInt& operator=(int x) { v.store(x); return *this; }
-    operator int() const { return v.load(); }
-};
-
-// The settings a run reads, at the moment it needs them.
-struct RunSettings {
+// The settings a run reads, at the moment it needs them; those of the web
+// access (debug level, User-Agent, time-out, redirects, data folder, which is
+// programDir + "data") come from its part.
+struct RunSettings : WebSettings {
     int maxOutputLines = 100;
-    SharedInt debugLevel = 0;  // written by the run (assignment to debug)
-    std::string userAgent = "Skimlark";
-    int httpTimeout = 15;  // seconds
-    int maxRedirects = 5;  // 0 = no limit
     bool exitAfterRun = false;
     std::string programDir;  // ends in "/"
-    std::string dataDir;     // programDir + "data", no trailing "/"
     std::string tempDir;     // ends in "/"
     InitVars initVars;
     VsPrintfFn vsPrintf = nullptr;

@@ -1,47 +1,34 @@
 #include "interpreter/output.h"
 
-#include <atomic>
-#include <cstdarg>
 #include <cstdio>
-#include <cstring>
 
 #include "interpreter/host.h"
+#include "platform/format.h"
 
-namespace {
-std::atomic<RunHost*> g_host{nullptr};
+void AppendOutputV(RunHost& host, const char* format, va_list args)
+{
+    host.appendOutput(platform::FormatV(platform::kOutputLineBytes, format, args), true);
 }
 
-void SetOutputHost(RunHost* host)
+void AppendOutput(RunHost& host, const char* format, ...)
 {
-    g_host.store(host);
-}
-
-RunHost* OutputHost()
-{
-    return g_host.load();
-}
-
-void AppendOutput(const char* format, ...)
-{
-    // The line buffer holds 10,000 bytes; a longer line is cut there.
-    char buf[10000];
     va_list ap;
     va_start(ap, format);
-    vsnprintf(buf, sizeof buf, format, ap);
+    AppendOutputV(host, format, ap);
     va_end(ap);
-    if (RunHost* host = g_host.load())
-        host->appendOutput(buf, true);
 }
 
-void ShowNote(const char* format, ...)
+void ShowNoteV(RunHost& host, const char* format, va_list args)
 {
-    char buf[1024];
+    host.showNote(platform::FormatV(platform::kNoteBytes, format, args));
+}
+
+void ShowNote(RunHost& host, const char* format, ...)
+{
     va_list ap;
     va_start(ap, format);
-    vsnprintf(buf, sizeof buf, format, ap);
+    ShowNoteV(host, format, ap);
     va_end(ap);
-    if (RunHost* host = g_host.load())
-        host->showNote(buf);
 }
 
 std::string FormatLineStatus(int lineNo, int lineCount, const std::string& lineText)

@@ -1,6 +1,5 @@
 #include "interpreter/skript.h"
 
-#include "interpreter/output.h"
 #include "platform/ftp_client.h"
 #include "platform/http_client.h"
 #include "web/cookies.h"
@@ -10,11 +9,7 @@
 Skript::Skript(bool createSuspended, RunHost& h, std::vector<std::string>* l)
     : platform::Thread(true), host(h), lines(l), vars(std::make_unique<Variablen>())
 {
-    http = std::make_unique<HttpClient>();
     ftp = std::make_unique<FtpClient>();
-    cookieManager = std::make_unique<CookieStore>();
-    idLogFile = std::make_unique<TraceLog>();
-    idLogDebug = std::make_unique<TraceLog>();
     if (!createSuspended)
         Resume();
 }
@@ -44,10 +39,10 @@ void Skript::Execute()
         running = true;
         stop = false;
         host.setEditorReadOnly(true);
-        NoteActiveConnection();
+        NoteActiveConnection(*this);
         runLines(lines);
         if (settings().debugLevel != 0)
-            vars->Dump();
+            vars->Dump(host);
     } catch (...) {
         // Nothing may escape the thread: a failure here ends only this run.
     }
@@ -78,6 +73,12 @@ bool Skript::withinTextLimit(size_t size, int line)
         return true;
     setError("Text zu lang: mehr als " + std::to_string(settings().maxTextSize) + " Zeichen", line);
     return false;
+}
+
+const std::string* Skript::findVariable(const std::string& name)
+{
+    const Variable* v = vars->Find(name);
+    return v ? &v->value : nullptr;
 }
 
 int Skript::lineOffset(int line) const

@@ -203,10 +203,10 @@ std::string Variablen::CountElements(const std::string& name) const
     return std::to_string(keys.size());
 }
 
-void Variablen::Dump() const
+void Variablen::Dump(RunHost& host) const
 {
     for (const auto& v : items)
-        AppendOutput("Variable: %s=%s", v->name.c_str(), v->value.substr(0, 100).c_str());
+        AppendOutput(host, "Variable: %s=%s", v->name.c_str(), v->value.substr(0, 100).c_str());
 }
 
 std::string ArrayElementCount(Skript& run, const std::string& name)

@@ -7,6 +7,7 @@
 #include <unordered_map>
 #include <vector>
 
+class RunHost;
 class Skript;
 class Variablen;
 
@@ -88,8 +89,9 @@ public:
     // ahead of need, but never beyond limit.
     void Append(Variable& v, const std::string& tail, size_t limit);
     std::string CountElements(const std::string& name) const;
-    // One output line per variable: "Variable: %s=%s", value cut to 100 characters.
-    void Dump() const;
+    // One output line per variable to the host's pane: "Variable: %s=%s",
+    // value cut to 100 characters.
+    void Dump(RunHost& host) const;
 
     size_t Count() const { return items.size(); }
     // Changes whenever Clear removes the variables.

@@ -2,6 +2,8 @@
 // and buttons, and the find in the source.
 #include "recorder/browser_window.h"
 
+#include <cstdarg>
+
 #include <QCloseEvent>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -76,6 +78,7 @@ TForm11::TForm11(TForm1& mainWindow)
       form1_(mainWindow)
 {
     Form11 = this;
+    frames->note = [this](const std::string& text) { ShowNote("%s", text.c_str()); };
     // 128 random bits: the page can neither read the key nor guess it.
     key_ = QStringLiteral("\x02skl%1%2:")
                .arg(QRandomGenerator::system()->generate64(), 16, 16, QLatin1Char('0'))
@@ -103,6 +106,22 @@ TForm11::~TForm11()
     CppWebBrowser1 = nullptr;
     delete page;
     page = nullptr;
+}
+
+void TForm11::AppendOutput(const char* format, ...)
+{
+    va_list ap;
+    va_start(ap, format);
+    AppendOutputV(form1_, format, ap);
+    va_end(ap);
+}
+
+void TForm11::ShowNote(const char* format, ...)
+{
+    va_list ap;
+    va_start(ap, format);
+    ShowNoteV(form1_, format, ap);
+    va_end(ap);
 }
 
 void TForm11::CreateComponents()

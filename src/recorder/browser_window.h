@@ -100,6 +100,11 @@ public:
     explicit TForm11(TForm1& mainWindow);
     ~TForm11() override;
 
+    // The window's own lines and notes go to the main window's output pane
+    // and "Notiz" box.
+    void AppendOutput(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    void ShowNote(const char* format, ...) __attribute__((format(printf, 2, 3)));
+
     // --- components -----------------------------------------------------------
     QTabWidget* PageControl1;
     QWidget* TabSheet1;  // "Browser"

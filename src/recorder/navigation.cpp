@@ -14,7 +14,6 @@
 
 #include "editor/main_window.h"
 #include "editor/qt_text.h"
-#include "interpreter/output.h"
 #include "platform/texts.h"
 #include "recorder/browser_window.h"
 #include "web/page_model.h"

@@ -10,7 +10,6 @@
 
 #include "editor/main_window.h"
 #include "editor/qt_text.h"
-#include "interpreter/output.h"
 #include "platform/ascii_text.h"
 #include "recorder/browser_window.h"
 #include "web/page_model.h"

@@ -15,7 +15,6 @@
 #include "editor/message_box.h"
 #include "editor/qt_text.h"
 #include "editor/zp_rich_edit.h"
-#include "interpreter/output.h"
 #include "interpreter/skript.h"
 #include "platform/cp1252.h"
 #include "platform/numbers.h"

@@ -1,7 +1,7 @@
 // The purge of the system cache's entries of a site, once per run and domain.
 #include <string_view>
 
-#include "interpreter/skript.h"
+#include "web/web_access.h"
 #include "platform/ascii_text.h"
 #include "web/system_store.h"
 #include "web/url_parts.h"
@@ -18,7 +18,7 @@ std::string EntryHost(std::string_view source)
 
 }  // namespace
 
-void Skript::ClrCache(const std::string& url)
+void WebAccess::ClrCache(const std::string& url)
 {
     std::string domain = HostDomain(UrlHostName(url));
     if (cache.count(domain))
@@ -32,7 +32,7 @@ void Skript::ClrCache(const std::string& url)
 // to it or below it. (A plain substring test of domain + "/" would also hit
 // other sites whose names end in the same letters.) A pattern without
 // entries is no error and needs no note.
-void Skript::ClrCookie(const std::string& pattern, const std::string& domain)
+void WebAccess::ClrCookie(const std::string& pattern, const std::string& domain)
 {
     std::string want = platform::AsciiLower(domain.substr(0, domain.find(':')));
     if (want.empty())

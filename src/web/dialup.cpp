@@ -4,12 +4,11 @@
 #include <thread>
 #include <vector>
 
-#include "interpreter/host.h"
-#include "interpreter/output.h"
 #include "platform/cp1252.h"
 #include "platform/remote_access.h"
 #include "platform/route_table.h"
 #include "platform/texts.h"
+#include "web/page_run.h"
 
 namespace remote = platform::remote;
 
@@ -24,16 +23,10 @@ using std::chrono::milliseconds;
 // A hang-up that the system never confirms must not hold the run forever.
 constexpr auto kHangUpLimit = std::chrono::seconds(30);
 
-bool DebugOn()
+void DebugLine(PageRun& run, const std::string& line)
 {
-    RunHost* host = OutputHost();
-    return host && host->settings().debugLevel != 0;
-}
-
-void DebugLine(const std::string& line)
-{
-    if (DebugOn())
-        AppendOutput("%s", line.c_str());
+    if (run.debugOn())
+        run.AppendOutput("%s", line.c_str());
 }
 
 // The notification texts by state; a state without one writes nothing.
@@ -81,50 +74,52 @@ std::string RasErrorText(int code)
     return W(remote::ErrorText(code));
 }
 
-void ShowRasError(const std::string& text, int code)
+void ShowRasError(PageRun& run, const std::string& text, int code)
 {
-    if (!DebugOn())
+    if (!run.debugOn())
         return;
     // The system's text comes in a 512-byte buffer.
     std::string system = RasErrorText(code).substr(0, 511);
-    AppendOutput("%s: %d (%s)", text.c_str(), code, system.c_str());
+    run.AppendOutput("%s: %d (%s)", text.c_str(), code, system.c_str());
 }
 
-void RasDialCallback(int state, int error)
+void RasDialCallback(PageRun& run, int state, int error)
 {
     int count = RasNotifyCount.fetch_add(1) + 1;
     if (const char* text = StateText(state)) {
         if (error != 0)
-            ShowRasError("Fehler", error);
-        else if (DebugOn())
-            AppendOutput("(%d) %s", count, W(text).c_str());
+            ShowRasError(run, "Fehler", error);
+        else if (run.debugOn())
+            run.AppendOutput("(%d) %s", count, W(text).c_str());
     }
     // Stored after the line, so that the dial's wait, which ends on this
     // error, never writes its own line before this one.
     LastRasError.store(error);
 }
 
-int Dial(const std::string& entry, const std::string& password)
+int Dial(PageRun& run, const std::string& entry, const std::string& password)
 {
     RasNotifyCount = 0;
     LastRasError = 0;
-    DebugLine(W("Wähle ") + entry + "...");
+    DebugLine(run, W("Wähle ") + entry + "...");
 
     remote::Entry e;
     int rc = remote::FindEntry(platform::Cp1252ToUtf8(entry), e);
     if (rc != remote::kOk) {
         LastRasError = rc;
-        ShowRasError(W("Fehler bei Zugriff auf Wählparameter"), rc);
+        ShowRasError(run, W("Fehler bei Zugriff auf Wählparameter"), rc);
         return -1;
     }
 
     std::string handle;
-    rc = remote::StartDial(e, platform::Cp1252ToUtf8(password), RasDialCallback, handle);
+    rc = remote::StartDial(
+        e, platform::Cp1252ToUtf8(password), [&run](int state, int error) { RasDialCallback(run, state, error); },
+        handle);
     ActiveConnection = FromEntry(e);
     ActiveConnection.handle = handle;
     if (rc != remote::kOk) {
         LastRasError = rc;
-        ShowRasError(W("Fehler beim Verbindungsaufbau"), rc);
+        ShowRasError(run, W("Fehler beim Verbindungsaufbau"), rc);
         return -1;
     }
 
@@ -145,36 +140,36 @@ int Dial(const std::string& entry, const std::string& password)
     }
 
     if (state == remote::kConnected && LastRasError == 0) {
-        DebugLine("Verbunden.");
+        DebugLine(run, "Verbunden.");
         return 0;
     }
-    ShowRasError("Keine Verbindung", LastRasError);
+    ShowRasError(run, "Keine Verbindung", LastRasError);
     if (!handle.empty())
-        HangUp(handle);
+        HangUp(run, handle);
     return -1;
 }
 
-int GetActiveConnection()
+int GetActiveConnection(PageRun& run)
 {
     std::vector<remote::Entry> active;
     int rc = remote::ListEntries(true, active);
     ActiveConnection = RasConnection{};
     if (rc != remote::kOk)
-        ShowRasError("Fehler beim Ermitteln der aktiven Verbindungen", rc);
+        ShowRasError(run, "Fehler beim Ermitteln der aktiven Verbindungen", rc);
     else if (!active.empty())
         ActiveConnection = FromEntry(active.front());  // further ones are ignored
 
     if (!ActiveConnection.handle.empty())
-        DebugLine(W("Aktive DFÜ-Verbindung: ") + ActiveConnection.entryName + W(" (Gerät=") +
+        DebugLine(run, W("Aktive DFÜ-Verbindung: ") + ActiveConnection.entryName + W(" (Gerät=") +
                   ActiveConnection.deviceName + "/" + ActiveConnection.deviceType + ")");
     else
-        DebugLine(W("Keine aktive DFÜ-Verbindung"));
+        DebugLine(run, W("Keine aktive DFÜ-Verbindung"));
     return rc;
 }
 
-void HangUp(const std::string& handle)
+void HangUp(PageRun& run, const std::string& handle)
 {
-    DebugLine("Die Verbindung wird getrennt.");
+    DebugLine(run, "Die Verbindung wird getrennt.");
     (void)remote::HangUpConnection(handle);
     const auto deadline = std::chrono::steady_clock::now() + kHangUpLimit;
     int state;
@@ -183,15 +178,15 @@ void HangUp(const std::string& handle)
         std::this_thread::sleep_for(milliseconds(200));
 }
 
-bool HasLanRoute()
+bool HasLanRoute(PageRun& run)
 {
     platform::RouteLookup route = platform::LookUpDefaultRoute();
     if (route.error != 0)
-        ShowNote("Fehler %d in GetIpForwardTable", route.error);
+        run.ShowNote("Fehler %d in GetIpForwardTable", route.error);
     return route.defaultRoute;
 }
 
-void NoteActiveConnection()
+void NoteActiveConnection(PageRun& run)
 {
-    (void)GetActiveConnection();
+    (void)GetActiveConnection(run);
 }

@@ -1,4 +1,4 @@
-// The page request of a run: Skript::get with its own redirect loop, the
+// The page request of a run: WebAccess::get with its own redirect loop, the
 // status text, the page texts data and rawdata, base and _url, and the page
 // analysis.
 #include "web/fetch.h"
@@ -8,8 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "interpreter/output.h"
-#include "interpreter/skript.h"
+#include "web/web_access.h"
 #include "platform/ascii_text.h"
 #include "platform/cp1252.h"
 #include "platform/error_text.h"
@@ -110,15 +109,15 @@ bool TakesBody(const std::string& status)
 
 }  // namespace
 
-std::string Skript::toAnsi(const std::string& charset, const std::string& text)
+std::string WebAccess::toAnsi(const std::string& charset, const std::string& text)
 {
     return IsUtf8(charset) ? FromUtf8(text) : text;
 }
 
-std::string Skript::get(const std::string& firstUrl, bool post, const std::string& postData,
+std::string WebAccess::get(const std::string& firstUrl, bool post, const std::string& postData,
                         const std::string& file, int line)
 {
-    RunSettings& s = settings();
+    WebSettings& s = webSettings();
     const bool debug = s.debugLevel != 0;
 
     // The client's time-outs; a request in progress also ends with the stop.
@@ -126,7 +125,7 @@ std::string Skript::get(const std::string& firstUrl, bool post, const std::strin
     timeoutMs = std::min<long long>(timeoutMs, 24LL * 3600 * 1000);
     http->connectTimeoutMs = long(timeoutMs);
     http->readTimeoutMs = long(timeoutMs);
-    http->abortFlag = &stop;
+    http->abortFlag = &stopFlag();
     if (!http->onVerifyPeer) {
         http->onVerifyPeer = [this] { return sslVerifyPeer(); };
         http->onGetPassword = [this] { return sslGetPassword(); };
@@ -140,7 +139,7 @@ std::string Skript::get(const std::string& firstUrl, bool post, const std::strin
     // Trace: "1" writes the traffic of this fetch into the trace file, "2"
     // prints the headers of this and every later fetch.
     std::string status;
-    const std::string trace = vars->GetValue("trace");
+    const std::string trace = variable("trace");
     if (trace == "1") {
         idLogFile->fileName = s.dataDir + "/skimlark.trc";
         http->intercept = idLogFile.get();
@@ -158,7 +157,7 @@ std::string Skript::get(const std::string& firstUrl, bool post, const std::strin
         http->intercept = idLogDebug.get();
     }
 
-    if (vars->GetValue("cookies") == "1") {
+    if (variable("cookies") == "1") {
         http->cookieJar = cookieManager.get();
         cookieManager->FixPaths();
     } else {
@@ -201,7 +200,7 @@ std::string Skript::get(const std::string& firstUrl, bool post, const std::strin
         lastCode = reply.code;
 
         if (reply.ok) {
-            vars->SetValue("base", WithoutQuery(url));
+            setVariable("base", WithoutQuery(url));
             status = std::to_string(reply.code);
             answered = true;
             SystemStore& store = SystemStore::Instance();
@@ -257,13 +256,13 @@ std::string Skript::get(const std::string& firstUrl, bool post, const std::strin
                     AppendOutput("Redirect: %s fqURL=%s", reply.location.c_str(), next.c_str());
                 url = std::move(next);
                 post = false;
-                vars->SetValue("_url", url);
+                setVariable("_url", url);
             }
         }
 
         if (target && std::fclose(target) != 0 && status == "200")
             status = "Datei-Schreibfehler: " + std::string(std::strerror(errno));
-    } while (!stop && answered && haveLocation);
+    } while (!stopFlag() && answered && haveLocation);
 
     if (debug)
         AppendOutput("http-%s: Response-Code=%d", post ? "post" : "get", lastCode);
@@ -277,7 +276,7 @@ std::string Skript::get(const std::string& firstUrl, bool post, const std::strin
                 for (const auto& [key, f] : forms->items) {
                     AppendOutput("Formular %d: URL=%s, Action=%s, Method=%s", f->number + 1, f->url.c_str(),
                                  f->action.c_str(), f->method.c_str());
-                    f->fields->dump();
+                    f->fields->dump(*this);
                 }
                 for (const auto& [key, l] : links.items)
                     AppendOutput("Link %d (%s): '%s' [%s]", l->number + 1, LinkKindName(l->kind), l->text.c_str(),
@@ -290,11 +289,11 @@ std::string Skript::get(const std::string& firstUrl, bool post, const std::strin
     // Read after the analysis: a charset of a META element counts.
     // (toAnsi without the copy of an unconverted page.)
     if (IsUtf8(pageCharset))
-        vars->SetValue("data", "")->value = FromUtf8(data);
+        setVariable("data", FromUtf8(data));
     else
-        vars->SetValue("data", "")->value = std::move(data);
+        setVariable("data", std::move(data));
     data = std::string();
-    vars->SetValue("rawdata", "")->value = std::move(raw);
-    pageText = vars->Value("rawdata");
+    pageText = raw;
+    setVariable("rawdata", std::move(raw));
     return status;
 }

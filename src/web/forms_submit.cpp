@@ -3,11 +3,10 @@
 #include <cctype>
 #include <string>
 
-#include "interpreter/output.h"
-#include "interpreter/skript.h"
+#include "web/web_access.h"
 #include "web/page_model.h"
 
-std::string Skript::encodeValue(const std::string& text)
+std::string WebAccess::encodeValue(const std::string& text)
 {
     static const char hex[] = "0123456789ABCDEF";
     std::string out;
@@ -27,7 +26,7 @@ std::string Skript::encodeValue(const std::string& text)
     return out;
 }
 
-std::string Skript::submit(Formular& form, const std::string& file, int button, int line)
+std::string WebAccess::submit(Formular& form, const std::string& file, int button, int line)
 {
     // Everything is taken from the form before the request: the fetch
     // replaces the form list, and the form with it.
@@ -62,13 +61,13 @@ std::string Skript::submit(Formular& form, const std::string& file, int button, 
     }
 
     frames = std::make_unique<Frames>();
-    if (settings().debugLevel != 0)
+    if (debugOn())
         AppendOutput("Sendedaten: %s", query.c_str());
     if (method == "post") {
-        vars->SetValue("_url", target);
+        setVariable("_url", target);
         return get(target, true, query, file, line);
     }
     std::string url = query.empty() ? target : target + "?" + query;
-    vars->SetValue("_url", url);
+    setVariable("_url", url);
     return get(url, false, std::string(), file, line);
 }

@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "interpreter/skript.h"
+#include "web/web_access.h"
 #include "platform/cp1252.h"
 #include "web/entities.h"
 #include "web/html_analysis.h"
@@ -78,7 +78,7 @@ struct Walk {
 // stands whole in memory.
 class Walker {
 public:
-    explicit Walker(Skript& run, xmlParserCtxt* parser = nullptr) : run_(run), parser_(parser) {}
+    explicit Walker(WebAccess& run, xmlParserCtxt* parser = nullptr) : run_(run), parser_(parser) {}
 
     void walk(xmlNode* first, int level, Kind kind, const char* container, const char* attribute)
     {
@@ -290,8 +290,8 @@ private:
         } else if (Is(name, "form")) {
             run_.lastElement = name;
             ++run_.formNo;
-            const Variable* url = run_.vars->Find("_url");
-            run_.curForm = run_.forms->Add(url ? url->value : std::string(), run_.formNo);
+            const std::string* url = run_.findVariable("_url");
+            run_.curForm = run_.forms->Add(url ? *url : std::string(), run_.formNo);
         } else if (Is(name, "frame") || Is(name, "base") || Is(name, "body")) {
             run_.lastElement = name;
         } else if (kind == Kind::Node) {
@@ -350,7 +350,7 @@ private:
             if (run_.curForm)
                 run_.curForm->method = value;
         } else if (Is(attribute, "href")) {
-            run_.vars->SetValue("base", std::string(value));
+            run_.setVariable("base", value);
         }
     }
 
@@ -448,7 +448,7 @@ private:
         text = text.substr(begin, end - begin);
     }
 
-    Skript& run_;
+    WebAccess& run_;
     xmlParserCtxt* parser_;
     xmlDoc* doc_ = nullptr;
     std::vector<Walk> stack_;
@@ -456,7 +456,7 @@ private:
 
 }  // namespace
 
-void Skript::resetAnalysis()
+void WebAccess::resetAnalysis()
 {
     curForm = nullptr;
     curField = nullptr;
@@ -466,7 +466,7 @@ void Skript::resetAnalysis()
     openLinkLevel = -1;
 }
 
-void Skript::WalkNode(xmlNode* node, int level, const std::string& kind, const std::string& container,
+void WebAccess::WalkNode(xmlNode* node, int level, const std::string& kind, const std::string& container,
                       const std::string& attribute)
 {
     if (!forms)
@@ -481,7 +481,7 @@ namespace {
 // with its own handlers as always, and after each handler that adds a node
 // the walk goes on as far as the tree is final.
 struct PageParse {
-    Skript& run;
+    WebAccess& run;
     xmlSAXHandler tree;  // libxml2's handlers, which build the tree
     Walker walker;
     std::exception_ptr failure;  // thrown by the walk; it must not cross libxml2
@@ -567,7 +567,7 @@ namespace {
 constexpr int kParseOptions = HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | XML_PARSE_HUGE;
 
 // Parses the page and walks its tree once it is whole.
-bool AnalyseWholeTree(Skript& run, const std::string& body, const std::string& url)
+bool AnalyseWholeTree(WebAccess& run, const std::string& body, const std::string& url)
 {
     htmlDocPtr doc = htmlReadMemory(body.data(), int(body.size()), url.c_str(), nullptr, kParseOptions);
     if (!doc)
@@ -583,7 +583,7 @@ bool AnalyseWholeTree(Skript& run, const std::string& body, const std::string& u
 
 }  // namespace
 
-bool Skript::analysePage(const std::string& body, const std::string& url)
+bool WebAccess::analysePage(const std::string& body, const std::string& url)
 {
     if (body.size() > size_t(INT_MAX))
         return false;

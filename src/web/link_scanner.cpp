@@ -2,9 +2,7 @@
 
 #include <string_view>
 
-#include "interpreter/host.h"
-#include "interpreter/output.h"
-#include "interpreter/skript.h"
+#include "web/web_access.h"
 #include "platform/cp1252.h"
 #include "web/html_analysis.h"
 
@@ -79,11 +77,11 @@ std::string getAttr(const std::string& tag, const std::string& name)
 // The text is lower-cased once, and the next "<a " and "</a>" are searched
 // again only once the scan has passed them, so that the scan stays linear in
 // the length of the text however many links it holds.
-std::string Skript::linkget(const std::string& text, const std::string& linkText, long n)
+std::string WebAccess::linkget(const std::string& text, const std::string& linkText, long n)
 {
     const std::string lower = LowerCp1252(text);
     const std::string wanted = LowerCp1252(linkText);
-    const bool debug = settings().debugLevel != 0;
+    const bool debug = debugOn();
     std::string result;
     size_t start = 0;
     size_t open = 0, close = 0;
@@ -109,8 +107,8 @@ std::string Skript::linkget(const std::string& text, const std::string& linkText
             }
             if (linkName.compare(0, wanted.size(), wanted) == 0 && linkName.size() >= wanted.size()) {
                 if (n == 1) {
-                    const Variable* base = vars->Find("base");
-                    result = resolveUrl(base ? base->value : std::string(), href);
+                    const std::string* base = findVariable("base");
+                    result = resolveUrl(base ? *base : std::string(), href);
                 }
                 if (n > 0)
                     --n;

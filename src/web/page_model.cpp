@@ -2,16 +2,10 @@
 
 #include <climits>
 
-#include "interpreter/host.h"
-#include "interpreter/output.h"
+#include "web/page_run.h"
+
 
 namespace {
-
-bool DebugOn()
-{
-    RunHost* host = OutputHost();
-    return host && host->settings().debugLevel != 0;
-}
 
 bool IsToggle(const FormVar& f)
 {
@@ -51,7 +45,7 @@ FormVar* FormVariablen::add()
     return items.back().get();
 }
 
-void FormVariablen::set(const std::string& name, const std::string& value)
+void FormVariablen::set(const std::string& name, const std::string& value, PageRun* run)
 {
     const std::string wanted = "," + value + ",";
     bool found = false;
@@ -74,8 +68,8 @@ void FormVariablen::set(const std::string& name, const std::string& value)
     }
     if (found)
         return;
-    if (DebugOn())
-        AppendOutput("FormVar %s nicht gefunden, wurde jetzt angelegt.", name.c_str());
+    if (run && run->debugOn())
+        run->AppendOutput("FormVar %s nicht gefunden, wurde jetzt angelegt.", name.c_str());
     FormVar* f = add();
     f->type = "hidden";
     f->name = name;
@@ -114,7 +108,7 @@ void FormVariablen::del(const std::string& name)
     }
 }
 
-void FormVariablen::dump() const
+void FormVariablen::dump(PageRun& run) const
 {
     const int formNumber = owner ? owner->number + 1 : 0;
     for (const auto& f : items) {
@@ -125,7 +119,7 @@ void FormVariablen::dump() const
             shown = f->checked ? f->value : std::string();
         else
             shown = f->value;
-        AppendOutput("Variable Form %d: %s=%s", formNumber, f->name.c_str(), shown.c_str());
+        run.AppendOutput("Variable Form %d: %s=%s", formNumber, f->name.c_str(), shown.c_str());
     }
 }
 
@@ -221,7 +215,7 @@ Frame* Frames::Find(int number) const
 
 void Frames::Clear()
 {
-    if (items.size() > 10)
-        ShowNote("FrameList.size() > 10!");
+    if (items.size() > 10 && note)
+        note("FrameList.size() > 10!");
     items.clear();
 }

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -15,6 +16,7 @@
 #include <vector>
 
 class Formular;
+class PageRun;
 
 // One option of a selection field.
 class VarOption {
@@ -79,16 +81,17 @@ public:
     FormVar* add();
     // formset: checkboxes and radio buttons of that name become checked when
     // their value is in the comma list `value`; any other field of that name
-    // takes the value. A name no field has becomes a new hidden field.
-    void set(const std::string& name, const std::string& value);
+    // takes the value. A name no field has becomes a new hidden field, which
+    // the run's debug output reports (no run: nowhere).
+    void set(const std::string& name, const std::string& value, PageRun* run = nullptr);
     // formget: the values of all fields of that name joined by ","; a
     // checkbox or radio button counts only while checked.
     std::string get(const std::string& name) const;
     bool exists(const std::string& name) const;
     // formdel: removes the first field of that name; none, nothing happens.
     void del(const std::string& name);
-    // One output line "Variable Form %d: %s=%s" per field.
-    void dump() const;
+    // One output line "Variable Form %d: %s=%s" per field, to the run's pane.
+    void dump(PageRun& run) const;
 
     size_t Count() const { return items.size(); }
 
@@ -272,8 +275,10 @@ public:
     Frame* Find(int number) const;
     int Count() const { return int(items.size()); }
     // Destroys every frame; with more than 10 the note "FrameList.size() > 10!"
-    // is shown first.
+    // goes to `note` first.
     void Clear();
 
     FrameList items;
+    // Where the note goes: the owner's "Notiz" box; none, it is dropped.
+    std::function<void(const std::string&)> note;
 };

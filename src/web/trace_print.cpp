@@ -4,8 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "interpreter/output.h"
-#include "interpreter/skript.h"
+#include "web/web_access.h"
 
 namespace {
 
@@ -19,7 +18,7 @@ std::string_view HeadPart(std::string_view chunk)
 
 }  // namespace
 
-void Skript::traceReceive(std::string_view chunk)
+void WebAccess::traceReceive(std::string_view chunk)
 {
     sendCount = 0;
     if (recvCount != 0) {
@@ -31,7 +30,7 @@ void Skript::traceReceive(std::string_view chunk)
     AppendOutput("%s", "");
 }
 
-void Skript::traceSend(std::string_view chunk)
+void WebAccess::traceSend(std::string_view chunk)
 {
     recvCount = 0;
     if (sendCount++ != 0)
@@ -41,7 +40,7 @@ void Skript::traceSend(std::string_view chunk)
 }
 
 // Every CR and every LF separates; empty parts vanish.
-void Skript::printLines(std::string_view text, const char* prefix)
+void WebAccess::printLines(std::string_view text, const char* prefix)
 {
     size_t i = 0;
     while (i < text.size()) {

@@ -1,4 +1,4 @@
-#include "interpreter/skript.h"
+#include "web/web_access.h"
 
 namespace {
 
@@ -11,7 +11,7 @@ bool StartsWith(const std::string& s, const char* prefix)
 
 // Positions below are 0-based; the rule for an absolute href counts the
 // colon from 1, as people read it: "mailto:" has its colon at 7.
-std::string Skript::resolveUrl(const std::string& base, const std::string& href)
+std::string WebAccess::resolveUrl(const std::string& base, const std::string& href)
 {
     // Split the base into scheme (with its colon), host (with its port) and
     // directory (after the host's "/", up to and including the last "/").

@@ -251,16 +251,16 @@ private slots:
         TForm1& f = **w;
         f.settings().maxOutputLines = 3;
         for (const char* l : {"a", "b", "c", "d"})
-            AppendOutput("%s", l);
+            AppendOutput(f, "%s", l);
         QCOMPARE(f.OutputLines(), (std::vector<std::string>{"b", "c", "d"}));
         // A text with its own break is one write: the trim before it makes room
         // for one line only, and later trims count both of its lines.
-        AppendOutput("e\r\nf");
+        AppendOutput(f, "e\r\nf");
         QCOMPARE(f.OutputLines(), (std::vector<std::string>{"c", "d", "e", "f"}));
-        AppendOutput("g");
+        AppendOutput(f, "g");
         QCOMPARE(f.OutputLines(), (std::vector<std::string>{"e", "f", "g"}));
         f.settings().maxOutputLines = 0;
-        AppendOutput("g");
+        AppendOutput(f, "g");
         QCOMPARE(f.OutputLines(), std::vector<std::string>{"g"});
         f.ClearOutput();
         QVERIFY(f.OutputLines().empty());

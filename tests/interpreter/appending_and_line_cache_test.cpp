@@ -9,7 +9,6 @@
 #include <fstream>
 #include <random>
 
-#include "interpreter/output.h"
 #include "interpreter/skript.h"
 #include "platform/numbers.h"
 #include "platform/texts.h"
@@ -117,14 +116,12 @@ TEST(Appending, DoublingEndsAtTheLimitWithTheRunError)
 TEST(LineCache, ALineChangedBetweenTwoRunsIsRunAsItIsNow)
 {
     TestHost host;
-    SetOutputHost(&host);
     std::vector<std::string> lines = Lines({"for i = 1 to 2", "x = i + 1", "print(x)", "next"});
     Skript run(true, host, &lines);
     EXPECT_EQ(run.runLines(&lines), 0);
     lines[1] = "x = i * 7";  // same length
     lines[2] = "print(x, \"!\")";
     EXPECT_EQ(run.runLines(&lines), 0);
-    SetOutputHost(nullptr);
     EXPECT_EQ(Joined(host.output()), "2\n3\n7!\n14!");
 }
 
@@ -142,11 +139,9 @@ TEST(LineCache, LinesInsertedWhileTheRunWaitsAreRunWhereTheyNowStand)
         run->inputResult = "antwort";
         run->wake();
     };
-    SetOutputHost(&host);
     Skript run(true, host, &lines);
     run.Resume();
     run.WaitFor();
-    SetOutputHost(nullptr);
     EXPECT_EQ(run.errLine, 0) << run.errMsg;
     EXPECT_EQ(Joined(host.output()), "1\nneu 1\n2\nEnde");
     EXPECT_EQ(run.vars->Value("b"), "antwort1");

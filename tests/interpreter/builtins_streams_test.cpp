@@ -7,7 +7,6 @@
 #include <fstream>
 #include <sstream>
 
-#include "interpreter/output.h"
 #include "platform/error_text.h"
 #include "support/test_host.h"
 

@@ -235,10 +235,8 @@ TEST(OutputPane, LineLimitDropsTheOldestLines)
     for (const auto& c : cases) {
         TestHost host;
         host.s.maxOutputLines = c.limit;
-        SetOutputHost(&host);
         for (const char* l : {"a", "b", "c", "d"})
-            AppendOutput("%s", l);
-        SetOutputHost(nullptr);
+            AppendOutput(host, "%s", l);
         EXPECT_EQ(host.output(), c.want) << "limit " << c.limit;
     }
 }
@@ -257,11 +255,9 @@ TEST(OutputPane, PrintIgnoresTheLimitAndTheFormat)
 TEST(OutputPane, NotesAndErrorTexts)
 {
     TestHost host;
-    SetOutputHost(&host);
-    ShowNote("%s", "50% fertig");
+    ShowNote(host, "%s", "50% fertig");
     std::string longText(5000, 'n');
-    AppendOutput("%s", longText.c_str());
-    SetOutputHost(nullptr);
+    AppendOutput(host, "%s", longText.c_str());
     EXPECT_EQ(host.notes(), std::vector<std::string>{"50% fertig"});
     EXPECT_EQ(host.output().at(0).size(), 5000u);
     EXPECT_EQ(SystemErrorText(123456), "???");

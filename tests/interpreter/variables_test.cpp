@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "interpreter/output.h"
 #include "interpreter/skript.h"
 #include "support/test_host.h"
 
@@ -49,12 +48,10 @@ TEST(Variables, SizeOfPlainAndMissingArrays)
 TEST(Variables, DumpShowsNamesWholeAndValuesCut)
 {
     TestHost host;
-    SetOutputHost(&host);
     Variablen v;
     std::string name(300, 'n');
     v.SetValue(name, std::string(150, 'v'));
-    v.Dump();
-    SetOutputHost(nullptr);
+    v.Dump(host);
     ASSERT_EQ(host.output().size(), 1u);
     EXPECT_EQ(host.output()[0], "Variable: " + name + "=" + std::string(100, 'v'));
 }

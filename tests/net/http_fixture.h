@@ -23,7 +23,6 @@
 #include <unistd.h>
 #include <vector>
 
-#include "interpreter/output.h"
 #include "interpreter/skript.h"
 #include "platform/http_client.h"
 #include "platform/texts.h"
@@ -276,7 +275,6 @@ public:
         host.s.dataDir = data_.path();
         host.s.httpTimeout = 5;
     }
-    ~ScriptRun() { SetOutputHost(nullptr); }
 
     TestHost host;
     std::function<void(Skript&)> prepare;
@@ -286,7 +284,6 @@ public:
 
     WebResult Go()
     {
-        SetOutputHost(&host);
         run_ = std::make_unique<Skript>(true, host, &lines_);
         if (prepare)
             prepare(*run_);

@@ -15,7 +15,6 @@
 #include <thread>
 #include <unistd.h>
 
-#include "interpreter/output.h"
 #include "interpreter/skript.h"
 #include "interpreter/variables.h"
 #include "platform/error_text.h"
@@ -165,7 +164,6 @@ TEST_F(SystemBuiltins, StopDuringTheWaitGives259)
     std::string slow = Program("slow", "echo $$ > '" + pidFile + "'.tmp; mv '" + pidFile + "'.tmp '" + pidFile +
                                            "'; exec sleep 30");
     TestHost host;
-    SetOutputHost(&host);
     std::vector<std::string> lines = {"r = shellexec(\"" + slow + "\", 1)", "print(\"nicht erreicht\")"};
     Skript run(true, host, &lines);
     run.Resume();
@@ -187,7 +185,6 @@ TEST_F(SystemBuiltins, StopDuringTheWaitGives259)
     // Still running after the wait ended.
     EXPECT_EQ(kill(child, 0), 0);
     kill(child, SIGKILL);
-    SetOutputHost(nullptr);
 }
 
 }  // namespace

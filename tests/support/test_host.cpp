@@ -2,7 +2,6 @@
 
 #include <sstream>
 
-#include "interpreter/output.h"
 #include "interpreter/skript.h"
 
 TestHost::TestHost()
@@ -26,11 +25,7 @@ TestHost::TestHost()
     };
 }
 
-TestHost::~TestHost()
-{
-    if (OutputHost() == this)
-        SetOutputHost(nullptr);
-}
+TestHost::~TestHost() = default;
 
 std::vector<std::string> TestHost::output() const
 {
@@ -147,7 +142,6 @@ RunResult RunScript(const std::string& script, TestHost* host)
 {
     TestHost local;
     TestHost& h = host ? *host : local;
-    SetOutputHost(&h);
     std::vector<std::string> lines;
     std::string line;
     std::istringstream in(script);
@@ -164,7 +158,6 @@ RunResult RunScript(const std::string& script, TestHost* host)
     }
     r.output = h.output();
     r.notes = h.notes();
-    SetOutputHost(nullptr);
     return r;
 }
 

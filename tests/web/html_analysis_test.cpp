@@ -98,9 +98,9 @@ TEST(HtmlAnalysis, DumpOfTheAnalysedForm)
 {
     WebRun w;
     ASSERT_TRUE(w.analyseFixture("forms.html"));
-    w.run.forms->Find(1)->fields->dump();
+    w.run.forms->Find(1)->fields->dump(w.run);
     w.run.forms->Find(0)->fields->items.resize(16);
-    w.run.forms->Find(0)->fields->dump();
+    w.run.forms->Find(0)->fields->dump(w.run);
     const auto out = w.host.output();
     ASSERT_EQ(out.size(), 17u);
     EXPECT_EQ(out[0], "Variable Form 2: q=");
@@ -123,7 +123,7 @@ TEST(HtmlAnalysis, LinksFramesBaseAndRefresh)
               "3 1 [caf\xE9.html] 'Caf\xE9'\n"
               "4 2 [frame.html] ''\n"
               "5 1 [http://other.test/x?a=1&b=2] 'Drei'\n");
-    EXPECT_EQ(w.run.vars->GetValue("base"), "http://example.test/docs/");
+    EXPECT_EQ(w.run.variable("base"), "http://example.test/docs/");
     EXPECT_EQ(w.run.forms->Count(), 0);
 }
 

@@ -60,7 +60,7 @@ const char* const kPage =
 
 TEST_F(LinkScanner, CountsTheLinksWhoseTextBeginsWithTheSearch)
 {
-    w.run.vars->SetValue("base", "http://h.test/dir/page.html");
+    w.run.setVariable("base", "http://h.test/dir/page.html");
     struct Case {
         const char* linkText;
         long n;

@@ -89,7 +89,7 @@ TEST(FormVariablen, SetOfAnUnknownNameAppendsAHiddenField)
     w.host.s.debugLevel = 1;
     Formular form;
     AddField(*form.fields, "text", "a", "1");
-    form.fields->set("neu", "wert");
+    form.fields->set("neu", "wert", &w.run);
     ASSERT_EQ(form.fields->Count(), 2u);
     const FormVar& f = *form.fields->items[1];
     EXPECT_EQ(f.type, "hidden");
@@ -98,7 +98,7 @@ TEST(FormVariablen, SetOfAnUnknownNameAppendsAHiddenField)
     EXPECT_EQ(w.host.output(), std::vector<std::string>{"FormVar neu nicht gefunden, wurde jetzt angelegt."});
 
     w.host.s.debugLevel = 0;
-    form.fields->set("noch", "x");
+    form.fields->set("noch", "x", &w.run);
     EXPECT_EQ(form.fields->Count(), 3u);
     EXPECT_EQ(w.host.output().size(), 1u);
 }
@@ -154,9 +154,9 @@ TEST(FormVariablen, DumpShowsWhatWouldBeSent)
     VarOption* second = sel->options->add();
     second->hasValue = true;
     second->value = "2";
-    fields.dump();
+    fields.dump(w.run);
     second->selected = true;
-    fields.dump();
+    fields.dump(w.run);
     EXPECT_EQ(w.host.output(), (std::vector<std::string>{
         "Variable Form 3: t=wert", "Variable Form 3: on=1", "Variable Form 3: off=",
         "Variable Form 3: s=x",
@@ -230,6 +230,7 @@ TEST(Frames, ClearReleasesTheReferencesAndWarnsAboveTen)
         std::weak_ptr<int> watch = window;
         {
             Frames frames;
+            frames.note = [&w](const std::string& text) { w.run.showNote(text); };
             for (int i = 0; i < count; ++i) {
                 Frame* f = frames.Add("u" + std::to_string(i), 100 + i, window, "f");
                 f->doc = std::make_shared<int>(2);

@@ -12,7 +12,7 @@
 namespace {
 
 // Everything the analysis leaves in a run, as one text.
-std::string Found(Skript& run)
+std::string Found(WebAccess& run)
 {
     std::string out = "formNo " + std::to_string(run.formNo) + "\n";
     for (const auto& [key, form] : run.forms->items) {
@@ -28,7 +28,7 @@ std::string Found(Skript& run)
     for (const auto& [key, l] : run.links.items)
         out += "link " + std::to_string(key) + " #" + std::to_string(l->number) + " " + std::to_string(l->kind) +
                " [" + l->href + "] '" + l->text + "'\n";
-    out += "base [" + run.vars->GetValue("base") + "] charset [" + run.pageCharset + "]\n";
+    out += "base [" + run.variable("base") + "] charset [" + run.pageCharset + "]\n";
     return out;
 }
 
@@ -36,7 +36,7 @@ std::string Found(Skript& run)
 std::string ByTree(const std::string& page)
 {
     WebRun w;
-    w.run.vars->SetValue("_url", "http://h.test/a/b.html");
+    w.run.setVariable("_url", "http://h.test/a/b.html");
     const int options = HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | XML_PARSE_HUGE;
     htmlDocPtr doc = htmlReadMemory(page.data(), int(page.size()), "http://h.test/a/b.html", nullptr, options);
     if (!doc)

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "interpreter/skript.h"
+#include "web/web_access.h"
 
 namespace {
 
@@ -15,7 +15,7 @@ class ResolveUrl : public ::testing::TestWithParam<UrlCase> {};
 TEST_P(ResolveUrl, GivesTheFullUrl)
 {
     const UrlCase& c = GetParam();
-    EXPECT_EQ(Skript::resolveUrl(c.base, c.href), c.expected) << "base " << c.base << ", href " << c.href;
+    EXPECT_EQ(WebAccess::resolveUrl(c.base, c.href), c.expected) << "base " << c.base << ", href " << c.href;
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ResolveUrl, ::testing::Values(
