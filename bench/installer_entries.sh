@@ -9,6 +9,8 @@
 #   bench/installer_entries.sh build/bench/bench_installer_entries [ENTRIES...]
 #
 # ENTRIES default to 25000 50000 100000. Needs unzip, python3 and GNU time.
+# The files go below TMPDIR; a tmpfs there keeps the disk's journal (and
+# whoever else writes to the disk) out of the figures.
 set -euo pipefail
 export LC_ALL=C.UTF-8
 bin="${1:?usage: installer_entries.sh BENCH_INSTALLER_ENTRIES [ENTRIES...]}"
