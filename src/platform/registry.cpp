@@ -343,7 +343,7 @@ bool IsAtOrBelow(const std::string& key, const std::string& path)
 
 std::string ReadError(const std::string& file, int err)
 {
-    return "Die Registrierungsdatei " + file + " kann nicht gelesen werden: " + SystemErrorText(err);
+    return "Die Registrierungsdatei " + file + " kann nicht gelesen werden: " + SystemErrorTextUtf8(err);
 }
 
 // Holds the hive's lock file while a write reloads and replaces the file.
@@ -378,7 +378,7 @@ void WriteAndClose(int fd, const std::string& name, const std::string& text)
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            std::string why = SystemErrorText(errno);
+            std::string why = SystemErrorTextUtf8(errno);
             ::close(fd);
             ::unlink(name.c_str());
             throw RegistryError("Fehler beim Schreiben von " + name + ": " + why);
@@ -386,7 +386,7 @@ void WriteAndClose(int fd, const std::string& name, const std::string& text)
         done += size_t(n);
     }
     if (::fsync(fd) != 0 || ::close(fd) != 0) {
-        std::string why = SystemErrorText(errno);
+        std::string why = SystemErrorTextUtf8(errno);
         ::unlink(name.c_str());
         throw RegistryError("Fehler beim Schreiben von " + name + ": " + why);
     }
@@ -397,10 +397,10 @@ void SaveAtomically(const std::string& file, const std::string& text)
     std::string tmp = file + ".tmp." + std::to_string(::getpid());
     int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     if (fd < 0)
-        throw RegistryError("Die Registrierungsdatei " + tmp + " kann nicht angelegt werden: " + SystemErrorText(errno));
+        throw RegistryError("Die Registrierungsdatei " + tmp + " kann nicht angelegt werden: " + SystemErrorTextUtf8(errno));
     WriteAndClose(fd, tmp, text);
     if (::rename(tmp.c_str(), file.c_str()) != 0) {
-        std::string why = SystemErrorText(errno);
+        std::string why = SystemErrorTextUtf8(errno);
         ::unlink(tmp.c_str());
         throw RegistryError("Die Registrierungsdatei " + file + " kann nicht ersetzt werden: " + why);
     }
@@ -416,7 +416,7 @@ std::string KeepAside(const std::string& file, const std::string& text)
         if (fd < 0 && errno == EEXIST)
             continue;
         if (fd < 0)
-            throw RegistryError("Die Sicherung " + name + " kann nicht angelegt werden: " + SystemErrorText(errno));
+            throw RegistryError("Die Sicherung " + name + " kann nicht angelegt werden: " + SystemErrorTextUtf8(errno));
         WriteAndClose(fd, name, text);
         return name;
     }
@@ -738,7 +738,7 @@ void TRegistry::Modify(F&& change)
         throw RegistryError("Der Schlüssel ist nur zum Lesen geöffnet");
     std::string dir = RegistryDir();
     if (!MakeDirs(dir))
-        throw RegistryError("Der Ordner " + dir + " kann nicht angelegt werden: " + SystemErrorText(errno));
+        throw RegistryError("Der Ordner " + dir + " kann nicht angelegt werden: " + SystemErrorTextUtf8(errno));
     std::string file = HiveFile(root_);
     HiveLock lock(file);
     auto fresh = std::make_unique<RegHive>(root_);

@@ -267,6 +267,7 @@ TEST(OutputPane, NotesAndErrorTexts)
     EXPECT_EQ(SystemErrorText(ENOSPC), W("Kein freier Platz auf dem Datenträger"));
     EXPECT_EQ(SystemErrorText(ECONNRESET), W("Verbindung von der Gegenseite zurückgesetzt"));
     EXPECT_EQ(SystemErrorText(EXDEV), std::strerror(EXDEV));
+    EXPECT_EQ(SystemErrorTextUtf8(ENOSPC), "Kein freier Platz auf dem Datenträger");
 }
 
 }  // namespace
