@@ -176,7 +176,7 @@ std::string WebAccess::get(const std::string& firstUrl, bool post, const std::st
         if (!file.empty()) {
             target = std::fopen(file.c_str(), "wb");
             if (!target) {
-                status = "Datei-Schreibfehler: " + std::string(std::strerror(errno));
+                status = "Datei-Schreibfehler: " + SystemErrorText(errno);
                 setError(status, line);
                 answered = false;
                 break;
@@ -261,7 +261,7 @@ std::string WebAccess::get(const std::string& firstUrl, bool post, const std::st
         }
 
         if (target && std::fclose(target) != 0 && status == "200")
-            status = "Datei-Schreibfehler: " + std::string(std::strerror(errno));
+            status = "Datei-Schreibfehler: " + SystemErrorText(errno);
     } while (!stopFlag() && answered && haveLocation);
 
     if (debug)

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <ctime>
 
+#include "platform/error_text.h"
+
 bool TraceLog::Open(std::string& error)
 {
     Close();
@@ -12,7 +14,7 @@ bool TraceLog::Open(std::string& error)
         // programs may read it meanwhile.
         file_ = std::fopen(fileName.c_str(), "ab");
         if (!file_) {
-            error = std::strerror(errno);
+            error = SystemErrorText(errno);
             return false;
         }
     }

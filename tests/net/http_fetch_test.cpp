@@ -269,8 +269,12 @@ TEST(Fetch, ATargetFileTakesTheBody)
     r = RunWeb("print(\"vorher\")\ns = htget(\"" + env.Url("/echo") + "\", \"" + dir.path() +
             "/fehlt/x.html\")\nprint(\"nie\")");
     EXPECT_EQ(r.errLine, 2);
-    EXPECT_EQ(r.errMsg, "Datei-Schreibfehler: No such file or directory");
+    EXPECT_EQ(r.errMsg, "Datei-Schreibfehler: Datei oder Ordner nicht gefunden");
     EXPECT_TRUE(env.TakeRequests().empty());
+
+    // A full disk is named as such.
+    r = RunWeb("s = htget(\"" + env.Url("/big?mb=1") + "\", \"/dev/full\")");
+    EXPECT_EQ(r.var("s"), W("Datei-Schreibfehler: Kein freier Platz auf dem Datenträger"));
 }
 
 TEST(Fetch, HttpsWithAnyCertificate)

@@ -123,7 +123,7 @@ TEST(Trace, AMissingDataFolderEndsTheRunBeforeTheRequest)
     WebResult r = run.Go();
     EXPECT_EQ(r.errLine, 2);
     EXPECT_EQ(r.errMsg, W("Trace-Datei kann nicht geöffnet werden: ") + run.dataDir() +
-                            "/fehlt/skimlark.trc (No such file or directory)");
+                            "/fehlt/skimlark.trc (Datei oder Ordner nicht gefunden)");
     EXPECT_TRUE(r.output.empty());
     EXPECT_TRUE(env.TakeRequests().empty());
 }
