@@ -22,6 +22,7 @@ const char* GermanText(int code)
     case ENOTDIR: return "Ist kein Ordner";
     case EEXIST: return "Die Datei existiert bereits";
     case ENAMETOOLONG: return "Der Dateiname ist zu lang";
+    case EFBIG: return "Die Datei ist zu groß";
     case EMFILE:
     case ENFILE: return "Zu viele offene Dateien";
     case EIO: return "Ein-/Ausgabefehler";

@@ -83,11 +83,6 @@ size_t OnReply(char* data, size_t size, size_t count, void* user)
     return n;
 }
 
-size_t OnWrite(char* data, size_t size, size_t count, void* file)
-{
-    return std::fwrite(data, size, count, static_cast<std::FILE*>(file)) * size;
-}
-
 size_t OnRead(char* data, size_t size, size_t count, void* file)
 {
     std::FILE* f = static_cast<std::FILE*>(file);
@@ -175,7 +170,21 @@ struct FtpClient::Transfer {
     std::FILE* file = nullptr;
     bool upload = false;
     curl_off_t size = 0;
+    int writeErrno = 0;  // why the local file took no more, 0 while it does
 };
+
+namespace {
+
+size_t OnWrite(char* data, size_t size, size_t count, void* transfer)
+{
+    auto* t = static_cast<FtpClient::Transfer*>(transfer);
+    size_t n = std::fwrite(data, size, count, t->file);
+    if (n < count)
+        t->writeErrno = errno;
+    return n * size;
+}
+
+}  // namespace
 
 FtpClient::FtpClient()
 {
@@ -257,7 +266,7 @@ std::string FtpClient::Perform(const std::string& remoteFile, Transfer* t)
     } else if (t) {
         curl_easy_setopt(c, CURLOPT_UPLOAD, 0L);
         curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, OnWrite);
-        curl_easy_setopt(c, CURLOPT_WRITEDATA, t->file);
+        curl_easy_setopt(c, CURLOPT_WRITEDATA, t);
     }
     lastReply_.clear();
     errorBuffer_[0] = '\0';
@@ -344,10 +353,12 @@ std::string FtpClient::ReceiveInto(std::FILE* f, const std::string& remoteFile, 
     t.file = f;
     std::string error = Perform(remoteFile, &t);
     bool written = std::fflush(f) == 0 && !std::ferror(f);
-    int writeErrno = errno;
+    int writeErrno = t.writeErrno ? t.writeErrno : errno;
     written = std::fclose(f) == 0 && written;
-    if (error.empty() && !written)
-        error = "Die Datei \"" + localFile + "\" kann nicht geschrieben werden: " + SystemErrorTextUtf8(writeErrno);
+    // A local write that failed (a full disk) is what ended the transfer.
+    if (!written)
+        error = "Die Datei \"" + localFile + "\" kann nicht geschrieben werden: " +
+                SystemErrorTextUtf8(writeErrno ? writeErrno : EIO);
     return error;
 }
 

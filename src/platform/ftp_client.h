@@ -32,8 +32,10 @@ public:
     void Disconnect();
     bool Connected() const { return handle_ != nullptr; }
 
-private:
+    // One transfer's file and state, for the libcurl callbacks.
     struct Transfer;
+
+private:
     std::string Perform(const std::string& remoteFile, Transfer* transfer);
     std::string ReceiveInto(std::FILE* f, const std::string& remoteFile, const std::string& localFile);
     std::string GetInPlace(const std::string& remoteFile, const std::string& localFile,

@@ -12,6 +12,7 @@
 #include <poll.h>
 #include <spawn.h>
 #include <sstream>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -179,6 +180,26 @@ TEST_F(Ftp, FailuresComeBackAsMessages)
     // No failed download touched the local file.
     EXPECT_EQ(Read(dir + "local/keep.txt"), "local copy");
     EXPECT_FALSE(fs::exists(dir + "remote/x.txt"));
+}
+
+// A local file that cannot take the download (here: past the process's file
+// size limit, as a full disk would be) is named as the cause.
+TEST_F(Ftp, ALocalWriteThatFailsIsTheMessage)
+{
+    Write(dir + "remote/big.bin", std::string(200000, 'b'));
+    struct sigaction ignore {}, old {};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGXFSZ, &ignore, &old);
+    rlimit limit{}, saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    limit.rlim_cur = 1000;
+    limit.rlim_max = saved.rlim_max;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+    RunResult r = Call(server->host(), "anna", "geheim", "get", dir + "local/big.bin", "big.bin");
+    setrlimit(RLIMIT_FSIZE, &saved);
+    sigaction(SIGXFSZ, &old, nullptr);
+    EXPECT_EQ(Result(r), W("Die Datei \"") + dir + W("local/big.bin\" kann nicht geschrieben werden: Die Datei ist zu groß"));
+    EXPECT_FALSE(fs::exists(dir + "local/big.bin"));
 }
 
 TEST_F(Ftp, ServerThatNeverGreetsTimesOut)
