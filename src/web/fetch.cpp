@@ -115,13 +115,63 @@ std::string WebAccess::toAnsi(const std::string& charset, const std::string& tex
 }
 
 std::string WebAccess::get(const std::string& firstUrl, bool post, const std::string& postData,
-                        const std::string& file, int line)
+                           const std::string& file, int line)
 {
-    WebSettings& s = webSettings();
-    const bool debug = s.debugLevel != 0;
+    setUpClient();
+    startPage();
+    std::string status;
+    if (!startTrace(line, status))
+        return status;
+    chooseCookies();
 
+    std::string url = firstUrl;
+    std::string data, raw;
+    int redirects = 0, lastCode = 0;
+    bool followOn = false;
+    do {
+        std::FILE* target = nullptr;
+        if (!file.empty()) {
+            target = std::fopen(file.c_str(), "wb");
+            if (!target) {
+                status = "Datei-Schreibfehler: " + SystemErrorText(errno);
+                setError(status, line);
+                break;
+            }
+        }
+        std::string body;
+        HttpReply reply = sendRequest(url, post, postData, target, body);
+        lastCode = reply.code;
+        if (reply.ok) {
+            status = acceptReply(reply, url);
+        } else {
+            body.clear();
+            status = failureStatus(reply);
+        }
+        listCookies();
+        const bool redirect = !reply.location.empty();
+        if (!redirect && TakesBody(status))
+            takePageTexts(std::move(body), reply.contentType, data, raw);
+        followOn = redirect && followRedirect(url, post, reply.location, redirects);
+        if (target && std::fclose(target) != 0 && status == "200")
+            status = "Datei-Schreibfehler: " + SystemErrorText(errno);
+    } while (followOn && !stopFlag());
+
+    if (debugOn())
+        AppendOutput("http-%s: Response-Code=%d", post ? "post" : "get", lastCode);
+    idLogFile->Close();
+
+    if (!TakesBody(status))
+        return status;
+    if (file.empty())
+        analyseAndList(data, url);
+    storePageTexts(std::move(data), std::move(raw));
+    return status;
+}
+
+void WebAccess::setUpClient()
+{
     // The client's time-outs; a request in progress also ends with the stop.
-    long long timeoutMs = (long long)s.httpTimeout * 1000;
+    long long timeoutMs = (long long)webSettings().httpTimeout * 1000;
     timeoutMs = std::min<long long>(timeoutMs, 24LL * 3600 * 1000);
     http->connectTimeoutMs = long(timeoutMs);
     http->readTimeoutMs = long(timeoutMs);
@@ -130,24 +180,29 @@ std::string WebAccess::get(const std::string& firstUrl, bool post, const std::st
         http->onVerifyPeer = [this] { return sslVerifyPeer(); };
         http->onGetPassword = [this] { return sslGetPassword(); };
     }
+}
 
+void WebAccess::startPage()
+{
     forms = std::make_unique<Formulare>();
     pageCharset = "ISO-8859-1";
     headerCharset = false;
     pageText.clear();
+}
 
-    // Trace: "1" writes the traffic of this fetch into the trace file, "2"
-    // prints the headers of this and every later fetch.
-    std::string status;
+// Trace: "1" writes the traffic of this fetch into the trace file, "2"
+// prints the headers of this and every later fetch.
+bool WebAccess::startTrace(int line, std::string& status)
+{
     const std::string trace = variable("trace");
     if (trace == "1") {
-        idLogFile->fileName = s.dataDir + "/skimlark.trc";
+        idLogFile->fileName = webSettings().dataDir + "/skimlark.trc";
         http->intercept = idLogFile.get();
         std::string why;
         if (!idLogFile->Open(why)) {
             status = W("Trace-Datei kann nicht geöffnet werden: ") + idLogFile->fileName + " (" + why + ")";
             setError(status, line);
-            return status;
+            return false;
         }
     } else if (trace == "2") {
         std::string unused;
@@ -156,7 +211,11 @@ std::string WebAccess::get(const std::string& firstUrl, bool post, const std::st
         idLogDebug->onSend = [this](std::string_view c) { traceSend(c); };
         http->intercept = idLogDebug.get();
     }
+    return true;
+}
 
+void WebAccess::chooseCookies()
+{
     if (variable("cookies") == "1") {
         http->cookieJar = cookieManager.get();
         cookieManager->FixPaths();
@@ -164,136 +223,121 @@ std::string WebAccess::get(const std::string& firstUrl, bool post, const std::st
         http->cookieJar = nullptr;
         cookieManager->Clear();
     }
+}
 
-    std::string url = firstUrl;
-    int redirects = 0;
-    bool answered = false;
-    bool haveLocation = false;
-    int lastCode = 0;
-    std::string body, data, raw;
-    do {
-        std::FILE* target = nullptr;
-        if (!file.empty()) {
-            target = std::fopen(file.c_str(), "wb");
-            if (!target) {
-                status = "Datei-Schreibfehler: " + SystemErrorText(errno);
-                setError(status, line);
-                answered = false;
-                break;
-            }
-        }
-        if (debug)
-            AppendOutput("%s(%s)...", post ? "post" : "get", url.c_str());
-        haveLocation = false;
-        ClrCache(url);
+HttpReply WebAccess::sendRequest(const std::string& url, bool post, const std::string& postData, std::FILE* target,
+                                 std::string& body)
+{
+    if (debugOn())
+        AppendOutput("%s(%s)...", post ? "post" : "get", url.c_str());
+    ClrCache(url);
+    HttpRequest request;
+    request.url = url;
+    request.post = post;
+    if (post)
+        request.body = postData;
+    request.userAgent = webSettings().userAgent;
+    request.bodyFile = target;
+    request.bodyBuffer = target ? nullptr : &body;
+    return http->Perform(request);
+}
 
-        body.clear();
-        HttpRequest request;
-        request.url = url;
-        request.post = post;
-        if (post)
-            request.body = postData;
-        request.userAgent = s.userAgent;
-        request.bodyFile = target;
-        request.bodyBuffer = target ? nullptr : &body;
-        HttpReply reply = http->Perform(request);
-        lastCode = reply.code;
+std::string WebAccess::acceptReply(const HttpReply& reply, const std::string& url)
+{
+    setVariable("base", WithoutQuery(url));
+    SystemStore& store = SystemStore::Instance();
+    for (const Cookie& c : cookieManager->Items())
+        store.SetCookie(url, "", c.name + " = " + c.value);
+    return std::to_string(reply.code);
+}
 
-        if (reply.ok) {
-            setVariable("base", WithoutQuery(url));
-            status = std::to_string(reply.code);
-            answered = true;
-            SystemStore& store = SystemStore::Instance();
-            for (const Cookie& c : cookieManager->Items())
-                store.SetCookie(url, "", c.name + " = " + c.value);
-            haveLocation = !reply.location.empty();
-        } else {
-            body.clear();
-            std::string msg = StatusFromError(reply.error);
-            status = msg;
-            if (debug)
-                AppendOutput("Status-Alert: msg=%s, status=%s, Location=%s", msg.c_str(), status.c_str(),
-                             reply.location.c_str());
-            haveLocation = !reply.location.empty();
-            if (!haveLocation || debug) {
-                // A socket error names its number after "# ": the status is
-                // the system's own text for it.
-                size_t hash = msg.find('#');
-                if (hash != std::string::npos && hash + 2 <= msg.size()) {
-                    long code = TextToLong(msg.substr(hash + 2, 10));
-                    if (code != 0)
-                        status = SystemErrorText(int(code));
-                }
-            }
-            answered = true;
-        }
-
-        if (debug) {
-            int n = 0;
-            for (const Cookie& c : cookieManager->Items())
-                AppendOutput("Cookie %d: Domain=%s, Name=%s, Value=%s", ++n, c.domain.c_str(), c.name.c_str(),
-                             c.value.c_str());
-        }
-
-        if (answered && !haveLocation && TakesBody(status)) {
-            PageTexts(std::move(body), data, raw);
-            body = std::string();
-            size_t cs = reply.contentType.find("charset=");
-            if (cs != std::string::npos) {
-                pageCharset = reply.contentType.substr(cs + 8);
-                headerCharset = true;
-            }
-        } else if (answered && haveLocation) {
-            ++redirects;
-            if (s.maxRedirects != 0 && redirects > s.maxRedirects) {
-                ShowNote("%s", W("Abbruch nach " + std::to_string(s.maxRedirects) +
-                                 " Redirects. (Vergrößern Sie den Wert bei Bedarf in den Einstellungen)")
-                                   .c_str());
-                answered = false;
-            } else {
-                std::string next = WithoutDefaultPort(resolveUrl(url, reply.location));
-                if (debug)
-                    AppendOutput("Redirect: %s fqURL=%s", reply.location.c_str(), next.c_str());
-                url = std::move(next);
-                post = false;
-                setVariable("_url", url);
-            }
-        }
-
-        if (target && std::fclose(target) != 0 && status == "200")
-            status = "Datei-Schreibfehler: " + SystemErrorText(errno);
-    } while (!stopFlag() && answered && haveLocation);
-
+std::string WebAccess::failureStatus(const HttpReply& reply)
+{
+    const bool debug = debugOn();
+    std::string msg = StatusFromError(reply.error);
+    std::string status = msg;
     if (debug)
-        AppendOutput("http-%s: Response-Code=%d", post ? "post" : "get", lastCode);
-    idLogFile->Close();
-
-    if (!TakesBody(status))
-        return status;
-    if (file.empty()) {
-        if (analysePage(data, url)) {
-            if (debug) {
-                for (const auto& [key, f] : forms->items) {
-                    AppendOutput("Formular %d: URL=%s, Action=%s, Method=%s", f->number + 1, f->url.c_str(),
-                                 f->action.c_str(), f->method.c_str());
-                    f->fields->dump(*this);
-                }
-                for (const auto& [key, l] : links.items)
-                    AppendOutput("Link %d (%s): '%s' [%s]", l->number + 1, LinkKindName(l->kind), l->text.c_str(),
-                                 l->href.c_str());
-            }
-        } else {
-            AppendOutput("Fehler htmlReadMemory (doc ist NULL)\n");
+        AppendOutput("Status-Alert: msg=%s, status=%s, Location=%s", msg.c_str(), status.c_str(),
+                     reply.location.c_str());
+    if (reply.location.empty() || debug) {
+        // A socket error names its number after "# ": the status is the
+        // system's own text for it.
+        size_t hash = msg.find('#');
+        if (hash != std::string::npos && hash + 2 <= msg.size()) {
+            long code = TextToLong(msg.substr(hash + 2, 10));
+            if (code != 0)
+                status = SystemErrorText(int(code));
         }
     }
-    // Read after the analysis: a charset of a META element counts.
-    // (toAnsi without the copy of an unconverted page.)
+    return status;
+}
+
+void WebAccess::listCookies()
+{
+    if (!debugOn())
+        return;
+    int n = 0;
+    for (const Cookie& c : cookieManager->Items())
+        AppendOutput("Cookie %d: Domain=%s, Name=%s, Value=%s", ++n, c.domain.c_str(), c.name.c_str(),
+                     c.value.c_str());
+}
+
+void WebAccess::takePageTexts(std::string&& body, const std::string& contentType, std::string& data,
+                              std::string& raw)
+{
+    PageTexts(std::move(body), data, raw);
+    size_t cs = contentType.find("charset=");
+    if (cs != std::string::npos) {
+        pageCharset = contentType.substr(cs + 8);
+        headerCharset = true;
+    }
+}
+
+bool WebAccess::followRedirect(std::string& url, bool& post, const std::string& location, int& redirects)
+{
+    const int limit = webSettings().maxRedirects;
+    ++redirects;
+    if (limit != 0 && redirects > limit) {
+        ShowNote("%s", W("Abbruch nach " + std::to_string(limit) +
+                         " Redirects. (Vergrößern Sie den Wert bei Bedarf in den Einstellungen)")
+                           .c_str());
+        return false;
+    }
+    std::string next = WithoutDefaultPort(resolveUrl(url, location));
+    if (debugOn())
+        AppendOutput("Redirect: %s fqURL=%s", location.c_str(), next.c_str());
+    url = std::move(next);
+    post = false;
+    setVariable("_url", url);
+    return true;
+}
+
+void WebAccess::analyseAndList(const std::string& data, const std::string& url)
+{
+    if (!analysePage(data, url)) {
+        AppendOutput("Fehler htmlReadMemory (doc ist NULL)\n");
+        return;
+    }
+    if (!debugOn())
+        return;
+    for (const auto& [key, f] : forms->items) {
+        AppendOutput("Formular %d: URL=%s, Action=%s, Method=%s", f->number + 1, f->url.c_str(), f->action.c_str(),
+                     f->method.c_str());
+        f->fields->dump(*this);
+    }
+    for (const auto& [key, l] : links.items)
+        AppendOutput("Link %d (%s): '%s' [%s]", l->number + 1, LinkKindName(l->kind), l->text.c_str(),
+                     l->href.c_str());
+}
+
+// Read after the analysis: a charset of a META element counts. (toAnsi
+// without the copy of an unconverted page.)
+void WebAccess::storePageTexts(std::string&& data, std::string&& raw)
+{
     if (IsUtf8(pageCharset))
         setVariable("data", FromUtf8(data));
     else
         setVariable("data", std::move(data));
-    data = std::string();
     pageText = raw;
     setVariable("rawdata", std::move(raw));
-    return status;
 }

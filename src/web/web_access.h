@@ -3,6 +3,7 @@
 // object derives from it and answers its questions about the run (PageRun).
 #pragma once
 
+#include <cstdio>
 #include <memory>
 #include <set>
 #include <string>
@@ -12,6 +13,7 @@
 #include "web/page_run.h"
 
 class HttpClient;
+struct HttpReply;
 class CookieStore;
 class TraceLog;
 
@@ -101,4 +103,24 @@ public:
     // The resolved href of the n-th link in text whose text begins with
     // linkText (case-insensitive; "" counts every link), or "".
     std::string linkget(const std::string& text, const std::string& linkText, long n);
+
+private:
+    // The steps of get, in their order.
+    void setUpClient();  // time-outs, the stop, the TLS hooks
+    void startPage();    // no forms, the default charset, no page text
+    // false, with the status and the run error, when the trace file cannot be
+    // opened.
+    bool startTrace(int line, std::string& status);
+    void chooseCookies();
+    HttpReply sendRequest(const std::string& url, bool post, const std::string& postData, std::FILE* target,
+                          std::string& body);
+    // The status text of a reply, and of a failed request.
+    std::string acceptReply(const HttpReply& reply, const std::string& url);
+    std::string failureStatus(const HttpReply& reply);
+    void listCookies();
+    void takePageTexts(std::string&& body, const std::string& contentType, std::string& data, std::string& raw);
+    // false when the redirect limit ends the fetch.
+    bool followRedirect(std::string& url, bool& post, const std::string& location, int& redirects);
+    void analyseAndList(const std::string& data, const std::string& url);
+    void storePageTexts(std::string&& data, std::string&& raw);
 };
