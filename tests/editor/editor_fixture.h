@@ -17,6 +17,7 @@
 #include "editor/main_window.h"
 #include "editor/zp_rich_edit.h"
 #include "interpreter/skript.h"
+#include "support/files.h"
 
 // Points the registry at a fresh folder for the life of the object.
 class TempRegistry {
@@ -132,6 +133,5 @@ inline void WriteFile(const QString& path, const std::string& bytes)
 
 inline std::string ReadFile(const QString& path)
 {
-    std::ifstream in(path.toStdString(), std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return ReadFile(std::filesystem::path(path.toStdString()));
 }

@@ -17,8 +17,7 @@ namespace {
 
 std::string HiveText()
 {
-    std::ifstream in(HiveFile(Hive::CurrentUser), std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return ReadFile(HiveFile(Hive::CurrentUser));
 }
 
 void WriteHive(const std::string& text)
@@ -56,12 +55,6 @@ AppSettings StartAndClose()
     if (reg.OpenKey(kSettingsKey, false))
         WriteAppSettings(reg, s);
     return s;
-}
-
-std::string ReadBytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
 std::string Utf16Le(const std::string& ascii)
@@ -327,8 +320,8 @@ private slots:
         }
         QVERIFY2(note.find("Die Registrierungsdatei " + file) == 0, note.c_str());
         QVERIFY2(note.find(file + ".bak2 aufbewahrt") != std::string::npos, note.c_str());
-        QCOMPARE(ReadBytes(file + ".bak2"), bytes);
-        QCOMPARE(ReadBytes(file + ".bak"), std::string("frueher"));
+        QCOMPARE(ReadFile(file + ".bak2"), bytes);
+        QCOMPARE(ReadFile(file + ".bak"), std::string("frueher"));
         QCOMPARE(LoadAppSettingsReadOnly().userAgent, std::string("Skimlark"));
         // The new file is read as it should be: no second copy, no note.
         TRegistry again;

@@ -10,7 +10,7 @@
 
 #include "editor/input_dialog.h"
 #include "editor/zp_rich_edit.h"
-#include "editor_fixture.h"
+#include "window_test.h"
 #include "interpreter/output.h"
 
 namespace {
@@ -35,10 +35,8 @@ struct States {
 
 }  // namespace
 
-class RunControlTest : public QObject {
+class RunControlTest : public WindowTest {
     Q_OBJECT
-    std::unique_ptr<TempRegistry> reg;
-    std::unique_ptr<QTemporaryDir> files;
 
     std::unique_ptr<Window> withScript(const std::string& text)
     {
@@ -66,17 +64,6 @@ class RunControlTest : public QObject {
     }
 
 private slots:
-    void init()
-    {
-        reg = std::make_unique<TempRegistry>();
-        files = std::make_unique<QTemporaryDir>();
-    }
-    void cleanup()
-    {
-        files.reset();
-        reg.reset();
-    }
-
     void controlsFollowTheRun()
     {
         auto w = withScript("n = 0\r\nwhile 1 eq 1 do\r\nn = n + 1\r\ndone");
@@ -313,4 +300,5 @@ private slots:
 };
 
 QTEST_MAIN(RunControlTest)
+#include "moc_window_test.cpp"
 #include "test_run_control.moc"

@@ -6,14 +6,12 @@
 #include "editor/history.h"
 #include "editor/script_file.h"
 #include "editor/zp_rich_edit.h"
-#include "editor_fixture.h"
+#include "window_test.h"
 #include "platform/app_settings.h"
 #include "platform/registry.h"
 
-class ScriptFilesTest : public QObject {
+class ScriptFilesTest : public WindowTest {
     Q_OBJECT
-    std::unique_ptr<TempRegistry> reg;
-    std::unique_ptr<QTemporaryDir> files;
 
     QString file(const char* name) const { return files->filePath(QString::fromUtf8(name)); }
     std::string nfile(const char* name) const { return file(name).toStdString(); }
@@ -31,17 +29,6 @@ class ScriptFilesTest : public QObject {
     }
 
 private slots:
-    void init()
-    {
-        reg = std::make_unique<TempRegistry>();
-        files = std::make_unique<QTemporaryDir>();
-    }
-    void cleanup()
-    {
-        files.reset();
-        reg.reset();
-    }
-
     void extensionRule_data()
     {
         QTest::addColumn<QString>("typed");
@@ -313,4 +300,5 @@ private slots:
 };
 
 QTEST_MAIN(ScriptFilesTest)
+#include "moc_window_test.cpp"
 #include "test_script_files.moc"

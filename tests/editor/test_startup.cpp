@@ -5,27 +5,14 @@
 
 #include "editor/zp_rich_edit.h"
 #include "editor/zv_splitter.h"
-#include "editor_fixture.h"
+#include "window_test.h"
 #include "platform/app_settings.h"
 #include "platform/registry.h"
 
-class StartupTest : public QObject {
+class StartupTest : public WindowTest {
     Q_OBJECT
-    std::unique_ptr<TempRegistry> reg;
-    std::unique_ptr<QTemporaryDir> files;
 
 private slots:
-    void init()
-    {
-        reg = std::make_unique<TempRegistry>();
-        files = std::make_unique<QTemporaryDir>();
-    }
-    void cleanup()
-    {
-        files.reset();
-        reg.reset();
-    }
-
     void firstStart()
     {
         Window w;
@@ -155,4 +142,5 @@ private slots:
 };
 
 QTEST_MAIN(StartupTest)
+#include "moc_window_test.cpp"
 #include "test_startup.moc"

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "platform/error_text.h"
+#include "support/files.h"
 #include "support/test_host.h"
 
 namespace {
@@ -30,10 +31,7 @@ protected:
     }
     std::string ReadFile(const std::string& name) const
     {
-        std::ifstream in(Path(name), std::ios::binary);
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
+        return ::ReadFile(Path(name));
     }
 
     // A script line that reads the stream f to its end, printing "count:line".

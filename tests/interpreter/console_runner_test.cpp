@@ -15,6 +15,7 @@
 
 #include "platform/app_settings.h"
 #include "platform/registry.h"
+#include "support/files.h"
 #include "support/process.h"
 
 namespace {
@@ -65,8 +66,7 @@ TEST(ConsoleRunner, BrowseWritesItsPageAndEndsWithoutAWindow)
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "a\n");
     EXPECT_EQ(r.err, "Zeile 2: Das Browserfenster ist nicht verfügbar.\n");
-    std::ifstream in(page, std::ios::binary);
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string text = ReadFile(page);
     EXPECT_NE(text.find("seite"), std::string::npos);
 }
 
@@ -334,10 +334,7 @@ TEST(ConsoleRunner, ReadsTheDesktopSettingsAndTheFormattingLibrary)
         ASSERT_TRUE(reg.OpenKey(platform::kSettingsKey, true));
         reg.WriteString("i5", "1");
     }
-    auto hiveText = [] {
-        std::ifstream f(kRegistryDir + "/HKEY_CURRENT_USER.reg", std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(f), {});
-    };
+    auto hiveText = [] { return ReadFile(kRegistryDir + "/HKEY_CURRENT_USER.reg"); };
     const std::string before = hiveText();
     std::string path = WriteTempFile("s.skl", "y = 7\nx = format(\"%d\", 5)");
     ProcessResult r = RunProcess({dir + "/skimlark-run", path});

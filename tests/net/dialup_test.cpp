@@ -12,19 +12,12 @@
 
 #include "platform/route_table.h"
 #include "platform/texts.h"
+#include "support/files.h"
 #include "support/test_host.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ReadFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 bool Contains(const std::string& haystack, const std::string& needle)
 {

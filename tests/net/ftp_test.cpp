@@ -53,13 +53,6 @@ protected:
     {
         std::ofstream(path, std::ios::binary) << data;
     }
-    static std::string Read(const std::string& path)
-    {
-        std::ifstream in(path, std::ios::binary);
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
 
     // Runs one ftp call with the fixture's settings on a host of its own, so
     // that its output holds this call's lines only; the result comes back
@@ -102,7 +95,7 @@ TEST_F(Ftp, GetOverwritesTheLocalFileWithTheRemoteBytes)
 
     EXPECT_EQ(r.errMsg, "");
     EXPECT_EQ(Result(r), "");
-    EXPECT_EQ(Read(dir + "local/data.bin"), kBinary);
+    EXPECT_EQ(ReadFile(dir + "local/data.bin"), kBinary);
     std::string out = Joined(r.output);
     std::string connect = "FTP(get," + dir + "local/data.bin,data.bin): Connect...";
     ASSERT_NE(out.find(connect), std::string::npos) << out;
@@ -119,7 +112,7 @@ TEST_F(Ftp, PutInCapitalsReplacesTheRemoteFile)
     RunResult r = Call(server->host(), "anna", "geheim", "PUT", dir + "local/up.txt", "up.txt");
 
     EXPECT_EQ(Result(r), "");
-    EXPECT_EQ(Read(dir + "remote/up.txt"), kBinary);
+    EXPECT_EQ(ReadFile(dir + "remote/up.txt"), kBinary);
     // Without debug output only the script's own lines appear.
     EXPECT_EQ(Joined(r.output), "[]\nweiter");
 }
@@ -131,7 +124,7 @@ TEST_F(Ftp, NamesWithBlanksAndUmlautsReachTheServerAsGiven)
     RunResult r = Call(server->host(), "anna", "geheim", "Get", dir + "local/copy.txt",
                        "Gr\xfc\xdf" "e und so.txt");
     EXPECT_EQ(Result(r), "");
-    EXPECT_EQ(Read(dir + "local/copy.txt"), "hallo");
+    EXPECT_EQ(ReadFile(dir + "local/copy.txt"), "hallo");
 }
 
 // Every failure is a result text and the run goes on.
@@ -178,7 +171,7 @@ TEST_F(Ftp, FailuresComeBackAsMessages)
         EXPECT_EQ(r.output.back(), "weiter");
     }
     // No failed download touched the local file.
-    EXPECT_EQ(Read(dir + "local/keep.txt"), "local copy");
+    EXPECT_EQ(ReadFile(dir + "local/keep.txt"), "local copy");
     EXPECT_FALSE(fs::exists(dir + "remote/x.txt"));
 }
 

@@ -6,7 +6,6 @@
 namespace {
 
 using httptest::Env;
-using httptest::ReadFile;
 using httptest::ScriptRun;
 using httptest::RunWeb;
 using httptest::WebResult;

@@ -26,6 +26,7 @@
 #include "interpreter/skript.h"
 #include "platform/http_client.h"
 #include "platform/texts.h"
+#include "support/files.h"
 #include "support/test_host.h"
 
 extern char** environ;
@@ -33,14 +34,6 @@ extern char** environ;
 namespace httptest {
 
 namespace fs = std::filesystem;
-
-inline std::string ReadFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 inline void WriteFile(const std::string& path, const std::string& text)
 {

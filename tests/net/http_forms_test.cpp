@@ -5,7 +5,6 @@
 namespace {
 
 using httptest::Env;
-using httptest::ReadFile;
 using httptest::RunWeb;
 using httptest::WebResult;
 

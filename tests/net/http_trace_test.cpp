@@ -7,7 +7,6 @@
 namespace {
 
 using httptest::Env;
-using httptest::ReadFile;
 using httptest::ScriptRun;
 using httptest::WebResult;
 

@@ -18,6 +18,7 @@
 #include "interpreter/skript.h"
 #include "interpreter/variables.h"
 #include "platform/error_text.h"
+#include "support/files.h"
 #include "support/test_host.h"
 
 namespace {
@@ -25,14 +26,6 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
-
-std::string ReadFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 class SystemBuiltins : public ::testing::Test {
 protected:

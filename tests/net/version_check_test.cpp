@@ -31,14 +31,6 @@ using namespace std::chrono_literals;
 
 constexpr int kIdYes = 6, kIdNo = 7, kIdCancel = 2;
 
-std::string ReadAll(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 // tests/servers/maker_server.py.
 class MakerServer : public httptest::ScriptServer {
 public:
@@ -137,13 +129,13 @@ TEST_F(VersionCheck, YesDownloadsStartsTheInstallerAndEndsTheProgram)
     EXPECT_EQ(posted, std::vector<unsigned>{18u});
 
     std::string downloaded = dir + "SkimlarkInstaller.exe";
-    EXPECT_EQ(ReadAll(downloaded), ReadAll(installer));
+    EXPECT_EQ(ReadFile(downloaded), ReadFile(installer));
     for (int i = 0; i < 100 && !fs::exists(dir + "args.txt"); ++i)
         std::this_thread::sleep_for(50ms);
     std::this_thread::sleep_for(50ms);
-    EXPECT_EQ(ReadAll(dir + "args.txt"), downloaded + "\n-autostart\n-directory\n/opt/skimlark prog/\n");
+    EXPECT_EQ(ReadFile(dir + "args.txt"), downloaded + "\n-autostart\n-directory\n/opt/skimlark prog/\n");
     // The endpoint redirects; the client followed it itself.
-    EXPECT_EQ(ReadAll(dir + "requests.log"), "/cgi-bin/download/download.cgi?product=skimlark\n/files/installer\n");
+    EXPECT_EQ(ReadFile(dir + "requests.log"), "/cgi-bin/download/download.cgi?product=skimlark\n/files/installer\n");
 }
 
 TEST_F(VersionCheck, FailedDownloadShowsTheErrorAndStartsNothing)

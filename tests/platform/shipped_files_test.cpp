@@ -13,19 +13,12 @@
 
 #include "interpreter/dispatcher.h"
 #include "platform/cp1252.h"
+#include "support/files.h"
 #include "support/process.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ReadBytes(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
 
 fs::path Source(const std::string& relative)
 {
@@ -74,7 +67,7 @@ std::optional<std::string> EntryText(const std::string& page, const std::string&
 // Every word has an entry with its call form, a description and an example.
 void ExpectEntries(const std::string& pageName, const std::vector<std::string>& words)
 {
-    const std::string page = ReadBytes(Source("help/" + pageName));
+    const std::string page = ReadFile(Source("help/" + pageName));
     ASSERT_FALSE(page.empty()) << pageName;
     for (const std::string& word : words) {
         std::string html;
@@ -103,11 +96,11 @@ TEST(HelpPages, LinksWithinTheHelpLeadToAnAnchor)
 {
     static const std::regex link("href=\"([A-Za-z]+\\.htm)?#([^\"]+)\"");
     for (const fs::path& file : ShippedFiles("help", {".htm"})) {
-        const std::string page = ReadBytes(file);
+        const std::string page = ReadFile(file);
         for (std::sregex_iterator it(page.begin(), page.end(), link), end; it != end; ++it) {
             std::string target = (*it)[1].matched ? (*it)[1].str() : file.filename().string();
             std::string anchor = (*it)[2].str();
-            EXPECT_NE(ReadBytes(Source("help/" + target)).find("id=\"" + anchor + "\""), std::string::npos)
+            EXPECT_NE(ReadFile(Source("help/" + target)).find("id=\"" + anchor + "\""), std::string::npos)
                 << file.filename() << " links to " << target << "#" << anchor;
         }
     }
@@ -118,7 +111,7 @@ TEST(HelpPages, LinksWithinTheHelpLeadToAnAnchor)
 // gives, is quoted in the entry.
 TEST(HelpPages, ConsoleRunnerBehavesAsItsEntriesSay)
 {
-    const std::string page = ReadBytes(Source("help/helpFunktionen.htm"));
+    const std::string page = ReadFile(Source("help/helpFunktionen.htm"));
     struct Case {
         const char* word;
         const char* script;
@@ -188,7 +181,7 @@ TEST(ShippedFiles, ScriptsAndHelpAreWindows1252)
     ASSERT_GE(files.size(), 4u);
     bool umlauts = false;
     for (const fs::path& file : files) {
-        const std::string bytes = ReadBytes(file);
+        const std::string bytes = ReadFile(file);
         EXPECT_FALSE(LooksLikeUtf8(bytes)) << file << " is stored as UTF-8";
         umlauts = umlauts || bytes.find('\xFC') != std::string::npos;
         if (file.extension() == ".htm") {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "support/files.h"
 #include "web/web_access.h"
 
 // The settings and the output pane and "Notiz" box of the fake run.
@@ -67,9 +68,6 @@ struct WebRun {
 
     static std::string Fixture(const std::string& name)
     {
-        std::ifstream in(std::string(SKIMLARK_FIXTURES) + "/html/" + name, std::ios::binary);
-        std::ostringstream text;
-        text << in.rdbuf();
-        return text.str();
+        return ReadFile(std::string(SKIMLARK_FIXTURES) + "/html/" + name);
     }
 };
