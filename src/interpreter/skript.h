@@ -216,15 +216,16 @@ public:
     int runLines(std::vector<std::string>* lines);
     std::vector<int> loopSt;
 
+    // False, with the run error recorded, when a text of that size would
+    // pass the text limit.
+    bool withinTextLimit(size_t size, int line);
+    RunSettings& settings() { return host.settings(); }
+
     // What the web access asks of its run (PageRun). Output goes through the
     // host: a line with the pane's limit, a note box.
     void setError(const std::string& message, int line) override;
     void appendOutput(const std::string& line) override { host.appendOutput(line, true); }
     void showNote(const std::string& text) override { host.showNote(text); }
-    // False, with the run error recorded, when a text of that size would
-    // pass the text limit.
-    bool withinTextLimit(size_t size, int line);
-    RunSettings& settings() { return host.settings(); }
     WebSettings& webSettings() override { return host.settings(); }
     std::string variable(const std::string& name) override { return vars->GetValue(name); }
     const std::string* findVariable(const std::string& name) override;
