@@ -5,12 +5,20 @@
 # at two sizes, so that a cost that is not linear shows as a ratio that grows.
 #
 #   loop      N additions in a for loop (2N script lines)
+#   nested    N steps of two nested loops with an if and a comparison per step
 #   concat    a text of 10 N bytes from N concatenations
-#   array     N array elements filled, then all read back
+#   array     N elements with numeric keys filled, then read back in reverse
+#   keys      N elements with text keys filled, then read back
 #   textfn    N/3 rounds of instr, substr and replace on a 1 KB text
 #   page      a page of the given size read line by line into one text, then
 #             every value between <b> and </b> taken out of it (the script
 #             writes e - (pos + 3): + and - group from the right)
+#   extract   extract by number of every cell of a table of N rows, the
+#             loop the help shows (the peers take the cells one after another)
+#   formget   N fields of one form set, then each read with formget (the
+#             peers keep the fields in a hash)
+#   script    a script of the given size whose lines each run once: max RSS
+#             is shown beside the time
 #   doubling  a text doubled to the given size; "cap" doubles until the
 #             1 GiB limit ends the run with its error (peers stop there too);
 #             max RSS is shown beside the time
@@ -20,7 +28,7 @@
 #   ninja -C build-rel skimlark-run
 #   bench/interpreter_vs_peers.sh build-rel/skimlark-run
 # REPEAT (default 3) sets the runs per program; the doubling to the cap runs
-# min(REPEAT, 2) times.
+# min(REPEAT, 2) times. ONLY="nested array" runs just those workloads.
 set -euo pipefail
 export LC_ALL=C
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -40,6 +48,16 @@ trap 'rm -rf "$work"' EXIT
 
 # --- the workloads, one file per language ----------------------------------
 
+# read_page LANG FILE: the lines that read FILE line by line into the text p.
+read_page() {
+  case "$1" in
+  skl) printf 'open(f, "%s")\nwhile read(f, l) gt 0 do\np = p . l . "\\n"\ndone\nclose(f)\n' "$2" ;;
+  pl) printf 'open(my $f, "<", "%s") or die; my $p = "";\nwhile (my $l = <$f>) { chomp $l; $p = $p . $l . "\\n"; } close $f;\n' "$2" ;;
+  tcl) printf 'set f [open "%s"]; set p ""\nwhile {[gets $f l] >= 0} { append p $l "\\n" }\nclose $f\n' "$2" ;;
+  py) printf 'p = ""\nwith open("%s") as f:\n    for l in f:\n        p += l.rstrip("\\n") + "\\n"\n' "$2" ;;
+  esac
+}
+
 # write_scripts NAME SIZE: writes $work/NAME.{skl,pl,tcl,py}
 write_scripts() {
   local name="$1" n="$2" d="$work/$1"
@@ -56,11 +74,86 @@ write_scripts() {
     printf 'set s ""; for {set i 1} {$i <= %s} {incr i} { append s "abcdefghij" }; puts [string length $s]\n' "$n" >"$d.tcl"
     printf 's = ""\nfor i in range(1, %s + 1):\n    s += "abcdefghij"\nprint(len(s))\n' "$n" >"$d.py"
     ;;
+  nested)
+    local outer=1000 inner=$(( n / 1000 ))
+    printf 'for i = 1 to %s\nfor j = 1 to %s\nif j gt i then\nc = c + 1\nfi\nnext\nnext\nprint(c)\n' "$outer" "$inner" >"$d.skl"
+    printf 'my $c = 0; for my $i (1..%s) { for my $j (1..%s) { if ($j > $i) { $c = $c + 1 } } } print "$c\\n";\n' "$outer" "$inner" >"$d.pl"
+    printf 'set c 0; for {set i 1} {$i <= %s} {incr i} { for {set j 1} {$j <= %s} {incr j} { if {$j > $i} { set c [expr {$c + 1}] } } }; puts $c\n' "$outer" "$inner" >"$d.tcl"
+    printf 'c = 0\nfor i in range(1, %s + 1):\n    for j in range(1, %s + 1):\n        if j > i:\n            c = c + 1\nprint(c)\n' "$outer" "$inner" >"$d.py"
+    ;;
   array)
-    printf 'for i = 1 to %s\na[i] = i\nnext\nfor i = 1 to %s\ns = s + a[i]\nnext\nprint(s)\n' "$n" "$n" >"$d.skl"
-    printf 'my %%a; for my $i (1..%s) { $a{$i} = $i } my $s = 0; for my $i (1..%s) { $s = $s + $a{$i} } print "$s\\n";\n' "$n" "$n" >"$d.pl"
-    printf 'for {set i 1} {$i <= %s} {incr i} { set a($i) $i }; set s 0; for {set i 1} {$i <= %s} {incr i} { set s [expr {$s + $a($i)}] }; puts $s\n' "$n" "$n" >"$d.tcl"
-    printf 'a = {}\nfor i in range(1, %s + 1):\n    a[i] = i\ns = 0\nfor i in range(1, %s + 1):\n    s = s + a[i]\nprint(s)\n' "$n" "$n" >"$d.py"
+    printf 'for i = 1 to %s\na[i] = i\nnext\ni = %s\nwhile i gt 0 do\ns = s + a[i]\ni = i - 1\ndone\nprint(s)\n' "$n" "$n" >"$d.skl"
+    printf 'my %%a; for my $i (1..%s) { $a{$i} = $i } my $s = 0; my $i = %s; while ($i > 0) { $s = $s + $a{$i}; $i = $i - 1 } print "$s\\n";\n' "$n" "$n" >"$d.pl"
+    printf 'for {set i 1} {$i <= %s} {incr i} { set a($i) $i }; set s 0; set i %s; while {$i > 0} { set s [expr {$s + $a($i)}]; incr i -1 }; puts $s\n' "$n" "$n" >"$d.tcl"
+    printf 'a = {}\nfor i in range(1, %s + 1):\n    a[i] = i\ns = 0\ni = %s\nwhile i > 0:\n    s = s + a[i]\n    i = i - 1\nprint(s)\n' "$n" "$n" >"$d.py"
+    ;;
+  keys)
+    printf 'for i = 1 to %s\na["k" . i] = i\nnext\nfor i = 1 to %s\ns = s + a["k" . i]\nnext\nprint(s)\n' "$n" "$n" >"$d.skl"
+    printf 'my %%a; for my $i (1..%s) { $a{"k" . $i} = $i } my $s = 0; for my $i (1..%s) { $s = $s + $a{"k" . $i} } print "$s\\n";\n' "$n" "$n" >"$d.pl"
+    printf 'for {set i 1} {$i <= %s} {incr i} { set a(k$i) $i }; set s 0; for {set i 1} {$i <= %s} {incr i} { set s [expr {$s + $a(k$i)}] }; puts $s\n' "$n" "$n" >"$d.tcl"
+    printf 'a = {}\nfor i in range(1, %s + 1):\n    a["k" + str(i)] = i\ns = 0\nfor i in range(1, %s + 1):\n    s = s + a["k" + str(i)]\nprint(s)\n' "$n" "$n" >"$d.py"
+    ;;
+  extract)
+    # A table of n rows, one cell each, as the page of a fetch would hold it.
+    perl -e 'my $n = shift; print "<html><body><p>Kopf</p><table>\n";
+      printf("<tr><td>wert-%07d</td></tr>\n", $_) for 1..$n; print "</table></body></html>\n"' "$n" >"$d.html"
+    cat >"$d.skl" <<EOF
+$(read_page skl "$d.html")
+for k = 1 to $n
+v = extract(p, "<table>", "<td>", "</td>", k)
+c = c + length(v)
+next
+print(c, " ", v)
+EOF
+    cat >"$d.pl" <<EOF
+$(read_page pl "$d.html")
+my \$c = 0; my \$v = ""; my \$s = index(\$p, "<table>") + 7;
+for my \$k (1..$n) { my \$a = index(\$p, "<td>", \$s) + 4; my \$e = index(\$p, "</td>", \$a); \$v = substr(\$p, \$a, \$e - \$a); \$c = \$c + length(\$v); \$s = \$e + 4; }
+print \$c, " ", \$v, "\n";
+EOF
+    cat >"$d.tcl" <<EOF
+$(read_page tcl "$d.html")
+set c 0; set v ""; set s [expr {[string first "<table>" \$p] + 7}]
+for {set k 1} {\$k <= $n} {incr k} { set a [expr {[string first "<td>" \$p \$s] + 4}]; set e [string first "</td>" \$p \$a]; set v [string range \$p \$a [expr {\$e - 1}]]; set c [expr {\$c + [string length \$v]}]; set s [expr {\$e + 4}] }
+puts "\$c \$v"
+EOF
+    cat >"$d.py" <<EOF
+$(read_page py "$d.html")
+c = 0
+v = ""
+s = p.find("<table>") + 7
+for k in range(1, $n + 1):
+    a = p.find("<td>", s) + 4
+    e = p.find("</td>", a)
+    v = p[a:e]
+    c = c + len(v)
+    s = e + 4
+print(c, v)
+EOF
+    ;;
+  formget)
+    printf 'formcreate(1, "get", "/suche")\nfor i = 1 to %s\nformset(1, "feld" . i, "wert" . i)\nnext\nfor i = 1 to %s\nc = c + length(formget(1, "feld" . i))\nnext\nprint(c)\n' "$n" "$n" >"$d.skl"
+    printf 'my %%f; for my $i (1..%s) { $f{"feld" . $i} = "wert" . $i } my $c = 0; for my $i (1..%s) { $c = $c + length($f{"feld" . $i}) } print "$c\\n";\n' "$n" "$n" >"$d.pl"
+    printf 'for {set i 1} {$i <= %s} {incr i} { set f(feld$i) wert$i }; set c 0; for {set i 1} {$i <= %s} {incr i} { set c [expr {$c + [string length $f(feld$i)]}] }; puts $c\n' "$n" "$n" >"$d.tcl"
+    printf 'f = {}\nfor i in range(1, %s + 1):\n    f["feld" + str(i)] = "wert" + str(i)\nc = 0\nfor i in range(1, %s + 1):\n    c = c + len(f["feld" + str(i)])\nprint(c)\n' "$n" "$n" >"$d.py"
+    ;;
+  script)
+    # As many statements as fill about n bytes of the script, the same count
+    # in each language.
+    local m
+    m=$(perl -e 'my ($n, $size, $i) = (shift, 0, 0);
+      while ($size < $n) { $size += length(sprintf("x%d = %d + y\nif x%d gt 5 then\ns = s . \"ab\"\nfi\n", $i % 1000, $i, $i % 1000)); $i++ } print $i' "$n")
+    perl -e 'my $m = shift; for my $i (0 .. $m - 1) { printf("x%d = %d + y\nif x%d gt 5 then\ns = s . \"ab\"\nfi\n", $i % 1000, $i, $i % 1000) }
+      print "print(length(s))\n"' "$m" >"$d.skl"
+    perl -e 'my $m = shift; print "my (\$y, \$s) = (0, \"\"); my \@x;\n";
+      for my $i (0 .. $m - 1) { printf("\$x[%d] = %d + \$y;\nif (\$x[%d] > 5) {\n\$s = \$s . \"ab\";\n}\n", $i % 1000, $i, $i % 1000) }
+      print "print length(\$s), \"\\n\";\n"' "$m" >"$d.pl"
+    perl -e 'my $m = shift; print "set y 0; set s {}\n";
+      for my $i (0 .. $m - 1) { printf("set x%d [expr {%d + \$y}]\nif {\$x%d > 5} {\nappend s ab\n}\n", $i % 1000, $i, $i % 1000) }
+      print "puts [string length \$s]\n"' "$m" >"$d.tcl"
+    perl -e 'my $m = shift; print "y = 0\ns = \"\"\nx = {}\n";
+      for my $i (0 .. $m - 1) { printf("x[%d] = %d + y\nif x[%d] > 5:\n    s = s + \"ab\"\n", $i % 1000, $i, $i % 1000) }
+      print "print(len(s))\n"' "$m" >"$d.py"
     ;;
   textfn)
     local rounds=$(( n / 3 ))
@@ -101,11 +194,7 @@ EOF
       while ($size < $n) { my $l = sprintf("<tr><td class=\"n\">Zeile %07d</td><td><b>wert-%07d</b></td></tr>\n", $i, $i); print $l; $size += length($l); $i++ }' \
       "$n" >"$d.html"
     cat >"$d.skl" <<EOF
-open(f, "$d.html")
-while read(f, l) gt 0 do
-p = p . l . "\n"
-done
-close(f)
+$(read_page skl "$d.html")
 n = 0
 pos = instr(p, "<b>")
 while pos gt 0 do
@@ -117,25 +206,19 @@ done
 print(length(p), " ", n, " ", v)
 EOF
     cat >"$d.pl" <<EOF
-open(my \$f, "<", "$d.html") or die; my \$p = "";
-while (my \$l = <\$f>) { chomp \$l; \$p = \$p . \$l . "\n"; } close \$f;
+$(read_page pl "$d.html")
 my \$n = 0; my \$v = ""; my \$pos = index(\$p, "<b>");
 while (\$pos >= 0) { my \$e = index(\$p, "</b>", \$pos); \$v = substr(\$p, \$pos + 3, \$e - \$pos - 3); \$n = \$n + 1; \$pos = index(\$p, "<b>", \$e); }
 print length(\$p), " ", \$n, " ", \$v, "\n";
 EOF
     cat >"$d.tcl" <<EOF
-set f [open "$d.html"]; set p ""
-while {[gets \$f l] >= 0} { append p \$l "\n" }
-close \$f
+$(read_page tcl "$d.html")
 set n 0; set v ""; set pos [string first "<b>" \$p]
 while {\$pos >= 0} { set e [string first "</b>" \$p \$pos]; set v [string range \$p [expr {\$pos + 3}] [expr {\$e - 1}]]; incr n; set pos [string first "<b>" \$p \$e] }
 puts "[string length \$p] \$n \$v"
 EOF
     cat >"$d.py" <<EOF
-p = ""
-with open("$d.html") as f:
-    for l in f:
-        p += l.rstrip("\n") + "\n"
+$(read_page py "$d.html")
 n = 0
 v = ""
 pos = p.find("<b>")
@@ -163,8 +246,11 @@ EOF
   esac
   # Python keeps in-place appends and fast variables for a function's locals
   # only: the work runs in main().
-  { echo "def main():"; sed 's/^/    /' "$d.py"; echo "main()"; } >"$d.py.tmp"
-  mv "$d.py.tmp" "$d.py"
+  # The script workload is about the size of the program, not its speed.
+  if [ "$name" != script ]; then
+    { echo "def main():"; sed 's/^/    /' "$d.py"; echo "main()"; } >"$d.py.tmp"
+    mv "$d.py.tmp" "$d.py"
+  fi
 }
 
 # --- timing -----------------------------------------------------------------
@@ -201,6 +287,7 @@ printf '\n'
 # bench NAME SIZE [LABEL]
 bench() {
   local name="$1" size="$2" label="${3:-$2}" p r runs="$repeat"
+  if [ -n "${ONLY:-}" ] && [[ " $ONLY " != *" $name "* ]]; then return; fi
   write_scripts "$name" "$size"
   [ "$size" = cap ] && [ "$runs" -gt 2 ] && runs=2
   declare -A best bestRss output
@@ -222,7 +309,7 @@ bench() {
   if [ "$name" = loop ]; then
     awk -v n="$size" -v us="${best[skimlark]}" 'BEGIN { printf "  %.1f M script lines/s", 2 * n / us }'
   fi
-  if [ "$name" = doubling ]; then
+  if [ "$name" = doubling ] || [ "$name" = script ]; then
     printf '  max RSS skimlark %s KB' "${bestRss[skimlark]}"
     for p in "${peers[@]}"; do printf ', %s %s KB' "$p" "${bestRss[$p]}"; done
   fi
@@ -236,11 +323,21 @@ bench loop 5000000
 bench loop 10000000
 bench concat 100000 "1 MB"
 bench concat 200000 "2 MB"
-bench array 50000
+bench nested 1500000 "1.5 M"
+bench nested 3000000 "3 M"
 bench array 100000
+bench array 200000
+bench keys 100000
+bench keys 200000
 bench textfn 50000 "50k calls"
 bench textfn 100000 "100k calls"
 bench page 2500000 "2.5 MB"
 bench page 5000000 "5 MB"
+bench extract 4000 "4 k rows"
+bench extract 16000 "16 k rows"
+bench formget 4000 "4 k"
+bench formget 16000 "16 k"
+bench script 2500000 "2.5 MB"
+bench script 10000000 "10 MB"
 bench doubling 28 "256 MiB"
 bench doubling cap "1 GiB cap"

@@ -18,6 +18,13 @@ static_assert(std::is_same_v<VsPrintfFn, platform::PrintFormatFn>, "the print li
 std::string ExtractText(const std::string& source, const std::string& beginn, const std::string& pre,
                         const std::string& post, long num)
 {
+    ExtractPlace place;
+    return ExtractText(source, beginn, pre, post, num, place);
+}
+
+std::string ExtractText(const std::string& source, const std::string& beginn, const std::string& pre,
+                        const std::string& post, long num, ExtractPlace& place)
+{
     // A num below 1 never equals the count of a stretch, so the search could
     // only end with the empty text; with an empty pre it would never end.
     if (num < 1)
@@ -26,38 +33,70 @@ std::string ExtractText(const std::string& source, const std::string& beginn, co
     const long long preLen = static_cast<long long>(pre.size());
     const long long postLen = static_cast<long long>(post.size());
 
+    const bool resume = place.valid && place.n <= num && place.beginn == beginn && place.pre == pre &&
+                        place.post == post;
     long long S = 1;
-    if (!beginn.empty()) {
-        long long at = TextPos(source, beginn);
-        if (at == 0)
-            return std::string();
-        S = at + static_cast<long long>(beginn.size());
+    long n = 1;
+    if (resume) {
+        S = place.S;
+        n = place.final ? num : place.n;
+    } else {
+        place.valid = false;
+        if (!beginn.empty()) {
+            long long at = TextPos(source, beginn);
+            if (at == 0)
+                return std::string();
+            S = at + static_cast<long long>(beginn.size());
+        }
+        place.beginn = beginn;
+        place.pre = pre;
+        place.post = post;
+        place.final = false;
     }
-    for (long n = 1;; ++n) {
+    // The stretch of count n starts its search at S; so does every later one
+    // when final is set.
+    auto stop = [&](bool final) {
+        place.valid = true;
+        place.n = n;
+        place.S = S;
+        place.final = final;
+    };
+    for (;; ++n) {
         // With an empty pre a stretch starts where the search stands; past
         // the end, this one and every later one is empty.
-        if (pre.empty() && S > len)
+        if (pre.empty() && S > len) {
+            stop(true);
             return std::string();
+        }
         long long F = pre.empty() ? 1 : TextPos(TextFrom(source, S), pre);
-        if (F == 0)
+        if (F == 0) {
+            stop(true);
             return std::string();
+        }
         long long V = S + F - 1 + preLen;
         long long L;
         if (!post.empty())
             L = TextPos(TextFrom(source, V), post) - 1;
         else
             L = pre.empty() ? len : len - S - F + 1;
-        if (n == num)
+        if (n == num) {
+            stop(false);
             return DecodeEntities(std::string(TextPart(source, V, L)));
+        }
         // A post that does not occur from here on does not occur after any
         // later stretch either: all of them are empty.
-        if (L < 0)
+        if (L < 0) {
+            ++n;
+            stop(true);
             return std::string();
+        }
         // The next search starts at the last character of the post found.
         long long next = V + L + postLen - 1;
         // A search that stands still finds this same stretch every time.
-        if (next == S)
+        if (next == S) {
+            stop(true);
             return DecodeEntities(std::string(TextPart(source, V, L)));
+        }
         S = next;
     }
 }
@@ -190,12 +229,22 @@ std::optional<std::string> FormatTexts(const std::string& format, std::span<cons
 namespace {
 
 // extract(source [, beginn [, pre [, post [, num]]]])
-BuiltinResult Extract(Skript&, funcContext& args, const BuiltinCall&)
+BuiltinResult Extract(Skript& run, funcContext& args, const BuiltinCall&)
 {
     static const std::string kNone;
     auto arg = [&](size_t i) -> const std::string& { return i < args.values.size() ? args.values[i] : kNone; };
     long num = args.values.size() > 4 ? TextToLong(args.values[4]) : 1;
-    return ExtractText(arg(0), arg(1), arg(2), arg(3), num);
+    // Only a variable's value read in place can be known unchanged: its
+    // stamp moves with every write.
+    const Variable* source = args.values.empty() ? nullptr : args.values[0].lentFrom();
+    ExtractPlace& place = run.extractPlace;
+    if (!source || place.source != source || place.stamp != source->stamp)
+        place.valid = false;
+    if (!source)
+        return ExtractText(arg(0), arg(1), arg(2), arg(3), num);
+    place.source = source;
+    place.stamp = source->stamp;
+    return ExtractText(arg(0), arg(1), arg(2), arg(3), num, place);
 }
 
 // The print library's output for a format our own formatting accepted; none

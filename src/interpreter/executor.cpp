@@ -1,7 +1,7 @@
 // The statement executor: runs the lines of a script, tracks if, while, do
 // and for, obeys the run mode and the stop flag, and reports the end.
 #include <chrono>
-#include <deque>
+#include <climits>
 #include <new>
 #include <thread>
 
@@ -13,7 +13,8 @@ namespace {
 
 enum ConstructType { kIf = 1, kWhile = 2, kForTo = 3, kDo = 4, kForIn = 5 };
 
-// One open control structure.
+// One open control structure. Opening one allocates nothing unless it is a
+// for loop over a list.
 struct ifs {
     int cond = 0;
     int skip = 1;
@@ -21,41 +22,10 @@ struct ifs {
     int type = 0;
     std::string var;
     long limit = 0;
-    std::deque<std::string> values;
+    std::vector<std::string> values;  // of a for..in loop, from nextValue on
+    size_t nextValue = 0;
     Variable* loopVar = nullptr;  // the variable of a for..to loop that runs
 };
-
-enum ControlWord { kNone, kWordIf, kWordElse, kWordFi, kWordWhile, kWordDone, kWordFor, kWordNext, kWordDo };
-
-// The control keyword a word is, or kNone; runs once per statement, so it
-// compares characters rather than texts.
-ControlWord ControlCode(const std::string& w)
-{
-    switch (w.size()) {
-    case 2:
-        if (w[0] == 'i' && w[1] == 'f')
-            return kWordIf;
-        if (w[0] == 'f' && w[1] == 'i')
-            return kWordFi;
-        if (w[0] == 'd' && w[1] == 'o')
-            return kWordDo;
-        return kNone;
-    case 3:
-        return w == "for" ? kWordFor : kNone;
-    case 4:
-        if (w == "else")
-            return kWordElse;
-        if (w == "done")
-            return kWordDone;
-        if (w == "next")
-            return kWordNext;
-        return kNone;
-    case 5:
-        return w == "while" ? kWordWhile : kNone;
-    default:
-        return kNone;
-    }
-}
 
 }  // namespace
 
@@ -66,200 +36,256 @@ struct ExecState {
 
 namespace {
 
+bool Fail(Skript& run, const std::string& msg, int line)
+{
+    run.setError(msg, line);
+    return false;
+}
+
 // next of the for..to loop on top of the stacks, whose variable is v: the
 // variable goes one up and the body runs again, or the loop is over.
 void StepForTo(Skript& run, ExecState& st, Variable& v)
 {
-    long long n = (long long)TextToLong(v.value) + 1;
+    long long now;
+    if (IntegerOf(v, now))
+        now = now > INT_MAX ? INT_MAX : now < INT_MIN ? INT_MIN : now;  // as TextToLong reads it
+    else
+        now = TextToLong(v.value);
+    const long long n = now + 1;
     if (n <= st.ifSt.back().limit) {
         // Only this thread writes the line while it runs, so no fence is needed.
         run.curLine.store(run.loopSt.back(), std::memory_order_release);
-        IntToTextInto(run.vars->Modify(v), n);
+        run.vars->AssignInteger(v, n);
     } else {
         run.loopSt.pop_back();
         st.ifSt.pop_back();
     }
 }
 
-// Runs one control statement; false ends the line (an error was recorded).
-bool RunControl(Skript& run, ExecState& st, ControlWord word)
+// Opens an if whose condition gave r (0 or 1; not read while skipping).
+void OpenIf(ExecState& st, int r)
+{
+    ifs rec;
+    rec.outerSkip = st.skip();
+    rec.type = kIf;
+    if (rec.outerSkip == 0) {
+        rec.cond = r;
+        rec.skip = r == 1 ? 0 : 1;
+    }
+    st.ifSt.push_back(std::move(rec));
+}
+
+// if condition [then]
+bool RunIf(Skript& run, ExecState& st)
+{
+    const int line = run.curLine;
+    int r = 0;
+    if (st.skip() == 0) {
+        r = run.lexpr(line);
+        if (r != 0 && r != 1) {
+            run.errLine = -1;
+            return Fail(run, "Interner Fehler: logischer Ausdruck ergibt " + std::to_string(r), line);
+        }
+    }
+    // A skipped condition's tokens are read and ignored by the token loop.
+    OpenIf(st, r);
+    return true;
+}
+
+// else
+bool RunElse(Skript& run, ExecState& st)
+{
+    if (st.ifSt.empty())
+        return Fail(run, "'else' ohne 'if'", run.curLine);
+    ifs& top = st.ifSt.back();
+    if (top.outerSkip)
+        top.skip = 1;
+    else if (top.cond == 1)
+        top.skip = 1;
+    else if (top.cond == 0)
+        top.skip = 0;
+    return true;
+}
+
+// fi
+bool RunFi(Skript& run, ExecState& st)
+{
+    if (st.ifSt.empty())
+        return Fail(run, "'fi' ohne 'if'", run.curLine);
+    if (st.ifSt.back().type == kIf)
+        st.ifSt.pop_back();
+    return true;
+}
+
+// The while of the line that began as line, whose condition gave r: without
+// a do at its end it may close a do loop.
+bool WhileWith(Skript& run, ExecState& st, int r, int line)
+{
+    auto& ifSt = st.ifSt;
+    auto& loopSt = run.loopSt;
+    if (!ifSt.empty() && ifSt.back().type == kDo && run.lastToken != "do") {
+        if (loopSt.empty())
+            return Fail(run, "'while' ohne 'do'", line);
+        if (r == 1 && ifSt.back().skip == 0) {
+            run.curLine = loopSt.back();
+        } else if (r == 0 || ifSt.back().skip == 1) {
+            loopSt.pop_back();
+            ifSt.pop_back();
+        }
+        return true;
+    }
+    ifs rec;
+    rec.outerSkip = st.skip();
+    rec.type = kWhile;
+    rec.cond = r;
+    if (rec.outerSkip == 0 && r == 1) {
+        rec.skip = 0;
+        loopSt.push_back(line);
+    }
+    ifSt.push_back(std::move(rec));
+    return true;
+}
+
+// while condition [do]
+bool RunWhile(Skript& run, ExecState& st)
+{
+    const int line = run.curLine;
+    int r = run.lexpr(line);
+    if (r < 0 && run.errLine >= 0)
+        return false;
+    return WhileWith(run, st, r, line);
+}
+
+// done
+bool RunDone(Skript& run, ExecState& st)
+{
+    auto& ifSt = st.ifSt;
+    if (ifSt.empty() || ifSt.back().type != kWhile)
+        return Fail(run, "'done' ohne 'while'", run.curLine);
+    if (ifSt.back().skip == 0) {
+        if (run.loopSt.empty())
+            return Fail(run, "'done' ohne 'while'", run.curLine);
+        run.curLine = run.loopSt.back() - 1;
+        run.loopSt.pop_back();
+    }
+    ifSt.pop_back();
+    return true;
+}
+
+// for var = start to end | for var in (list)
+bool RunFor(Skript& run, ExecState& st)
 {
     const int line = run.curLine;
     const int curSkip = st.skip();
-    auto& ifSt = st.ifSt;
-    auto& loopSt = run.loopSt;
-    auto fail = [&](const std::string& msg) {
-        run.setError(msg, line);
+    ifs rec;
+    rec.outerSkip = curSkip;
+    std::string name = run.nextToken(line);
+    if (run.tokenType != TOK_IDENT || run.atEnd)
+        return Fail(run, "Variable nach 'for' erwartet", line);
+    if (!run.parseVarRef(line, name))
         return false;
-    };
-
-    if (word == kWordIf) {
-        // if condition [then]
-        ifs rec;
-        rec.outerSkip = curSkip;
-        rec.type = kIf;
-        if (curSkip == 0) {
-            int r = run.lexpr(line);
-            rec.cond = r;
-            if (r == 1) {
-                rec.skip = 0;
-            } else if (r != 0) {
-                run.errLine = -1;
-                return fail("Interner Fehler: logischer Ausdruck ergibt " + std::to_string(r));
-            }
-        }
-        // A skipped condition's tokens are read and ignored by the token loop.
-        ifSt.push_back(std::move(rec));
-        return true;
-    }
-    if (word == kWordElse) {
-        if (ifSt.empty())
-            return fail("'else' ohne 'if'");
-        ifs& top = ifSt.back();
-        if (top.outerSkip)
-            top.skip = 1;
-        else if (top.cond == 1)
-            top.skip = 1;
-        else if (top.cond == 0)
-            top.skip = 0;
-        return true;
-    }
-    if (word == kWordFi) {
-        if (ifSt.empty())
-            return fail("'fi' ohne 'if'");
-        if (ifSt.back().type == kIf)
-            ifSt.pop_back();
-        return true;
-    }
-    if (word == kWordWhile) {
-        // while condition [do]; without do it may close a do loop
-        int r = run.lexpr(line);
-        if (r < 0 && run.errLine >= 0)
-            return false;
-        if (!ifSt.empty() && ifSt.back().type == kDo && run.lastToken != "do") {
-            if (loopSt.empty())
-                return fail("'while' ohne 'do'");
-            if (r == 1 && ifSt.back().skip == 0) {
-                run.curLine = loopSt.back();
-            } else if (r == 0 || ifSt.back().skip == 1) {
-                loopSt.pop_back();
-                ifSt.pop_back();
-            }
-            return true;
-        }
-        ifs rec;
-        rec.outerSkip = curSkip;
-        rec.type = kWhile;
-        rec.cond = r;
-        if (curSkip == 0 && r == 1) {
+    rec.var = name;
+    if (curSkip == 0)
+        run.vars->Value(name);
+    std::string t = run.nextToken(line);
+    if (run.tokenType == TOK_CHAR && t == "=") {
+        rec.type = kForTo;
+        auto start = run.expr(line);
+        if (!start)
+            return Fail(run, "Fehlender Ausdruck nach '='", line);
+        if (curSkip == 0)
+            run.vars->SetValue(name, *start);
+        t = run.nextToken(line);
+        if (!(run.tokenType == TOK_KEYWORD && t == "to"))
+            return Fail(run, "Fehlendes 'to' nach for", line);
+        auto end = run.expr(line);
+        if (!end)
+            return Fail(run, "Fehlender Ausdruck nach 'to'", line);
+        rec.limit = TextToLong(*end);
+        if (curSkip == 0)
+            rec.loopVar = &run.vars->Get(name);
+        if (curSkip == 0 && TextToLong(*start) <= rec.limit) {
             rec.skip = 0;
-            loopSt.push_back(line);
+            run.loopSt.push_back(line);
         }
-        ifSt.push_back(std::move(rec));
-        return true;
+    } else if (run.tokenType == TOK_KEYWORD && t == "in") {
+        rec.type = kForIn;
+        run.exprList(rec.values, line);
+        if (run.errLine >= 0)
+            return false;
+        if (curSkip == 0 && !rec.values.empty()) {
+            run.loopSt.push_back(line);
+            run.vars->SetValue(name, std::move(rec.values[0]));
+            rec.nextValue = 1;
+            rec.skip = 0;
+        }
+    } else {
+        return Fail(run, "Fehlendes '=' oder 'IN' nach for", line);
     }
-    if (word == kWordDone) {
-        if (ifSt.empty() || ifSt.back().type != kWhile)
-            return fail("'done' ohne 'while'");
-        if (ifSt.back().skip == 0) {
-            if (loopSt.empty())
-                return fail("'done' ohne 'while'");
-            run.curLine = loopSt.back() - 1;
-            loopSt.pop_back();
-        }
+    st.ifSt.push_back(std::move(rec));
+    return true;
+}
+
+// next
+bool RunNext(Skript& run, ExecState& st)
+{
+    const int line = run.curLine;
+    auto& ifSt = st.ifSt;
+    if (ifSt.empty())
+        return Fail(run, "'next' ohne 'for'", line);
+    ifs& top = ifSt.back();
+    if (top.skip == 1) {
         ifSt.pop_back();
         return true;
     }
-    if (word == kWordFor) {
-        // for var = start to end | for var in (list)
-        ifs rec;
-        rec.outerSkip = curSkip;
-        std::string name = run.nextToken(line);
-        if (run.tokenType != TOK_IDENT || run.atEnd)
-            return fail("Variable nach 'for' erwartet");
+    if (run.loopSt.empty())
+        return Fail(run, "'next' ohne 'for'", line);
+    if (top.type == kForTo) {
+        std::string name = top.var;
         if (!run.parseVarRef(line, name))
             return false;
-        rec.var = name;
-        if (curSkip == 0)
-            run.vars->Value(name);
-        std::string t = run.nextToken(line);
-        if (run.tokenType == TOK_CHAR && t == "=") {
-            rec.type = kForTo;
-            auto start = run.expr(line);
-            if (!start)
-                return fail("Fehlender Ausdruck nach '='");
-            if (curSkip == 0)
-                run.vars->SetValue(name, *start);
-            t = run.nextToken(line);
-            if (!(run.tokenType == TOK_KEYWORD && t == "to"))
-                return fail("Fehlendes 'to' nach for");
-            auto end = run.expr(line);
-            if (!end)
-                return fail("Fehlender Ausdruck nach 'to'");
-            rec.limit = TextToLong(*end);
-            if (curSkip == 0)
-                rec.loopVar = &run.vars->Get(name);
-            if (curSkip == 0 && TextToLong(*start) <= rec.limit) {
-                rec.skip = 0;
-                loopSt.push_back(line);
-            }
-        } else if (run.tokenType == TOK_KEYWORD && t == "in") {
-            rec.type = kForIn;
-            std::vector<std::string> list;
-            run.exprList(list, line);
-            if (run.errLine >= 0)
-                return false;
-            rec.values.assign(std::make_move_iterator(list.begin()), std::make_move_iterator(list.end()));
-            if (curSkip == 0 && !rec.values.empty()) {
-                loopSt.push_back(line);
-                run.vars->SetValue(name, rec.values.front());
-                rec.values.pop_front();
-                rec.skip = 0;
-            }
-        } else {
-            return fail("Fehlendes '=' oder 'IN' nach for");
-        }
-        ifSt.push_back(std::move(rec));
+        StepForTo(run, st, top.loopVar && name.size() == top.var.size() ? *top.loopVar : run.vars->Get(name));
         return true;
     }
-    if (word == kWordNext) {
-        if (ifSt.empty())
-            return fail("'next' ohne 'for'");
-        ifs& top = ifSt.back();
-        if (top.skip == 1) {
+    if (top.type == kForIn) {
+        if (top.nextValue >= top.values.size()) {
+            run.loopSt.pop_back();
             ifSt.pop_back();
-            return true;
+        } else {
+            run.vars->SetValue(top.var, std::move(top.values[top.nextValue++]));
+            run.curLine = run.loopSt.back();
         }
-        if (loopSt.empty())
-            return fail("'next' ohne 'for'");
-        if (top.type == kForTo) {
-            std::string name = top.var;
-            if (!run.parseVarRef(line, name))
-                return false;
-            StepForTo(run, st, top.loopVar && name.size() == top.var.size() ? *top.loopVar : run.vars->Get(name));
-            return true;
-        }
-        if (top.type == kForIn) {
-            if (top.values.empty()) {
-                loopSt.pop_back();
-                ifSt.pop_back();
-            } else {
-                run.vars->SetValue(top.var, top.values.front());
-                top.values.pop_front();
-                run.curLine = loopSt.back();
-            }
-            return true;
-        }
-        return fail("Falsche 'if/while/for'-Verschachtelung");
+        return true;
     }
-    // do: the loop's end is a while line without a closing do
+    return Fail(run, "Falsche 'if/while/for'-Verschachtelung", line);
+}
+
+// do: the loop's end is a while line without a closing do
+bool RunDo(Skript& run, ExecState& st)
+{
     ifs rec;
     rec.type = kDo;
-    rec.skip = curSkip;
-    rec.outerSkip = curSkip;
-    loopSt.push_back(line);
-    ifSt.push_back(std::move(rec));
+    rec.skip = st.skip();
+    rec.outerSkip = rec.skip;
+    run.loopSt.push_back(run.curLine);
+    st.ifSt.push_back(std::move(rec));
     return true;
+}
+
+// Runs one statement keyword's statement; false ends the line (an error was
+// recorded).
+bool RunControl(Skript& run, ExecState& st, WordCode word)
+{
+    switch (word) {
+    case kWordIf: return RunIf(run, st);
+    case kWordElse: return RunElse(run, st);
+    case kWordFi: return RunFi(run, st);
+    case kWordWhile: return RunWhile(run, st);
+    case kWordDone: return RunDone(run, st);
+    case kWordFor: return RunFor(run, st);
+    case kWordNext: return RunNext(run, st);
+    default: return RunDo(run, st);
+    }
 }
 
 // Stores an assignment's value.
@@ -276,31 +302,93 @@ void FinishAssignment(Skript& run, Variable& target, const std::string& name, Ex
         run.settings().debugLevel = int(TextToLong(target.value));
 }
 
-// A line that holds only "next" and steps a running for..to loop: the
-// statement without reading its tokens one by one; false for any other line.
-bool RunLoneNext(Skript& run, ExecState& st)
+// --- lines of a known shape --------------------------------------------------
+// Each runs as the token loop would run it, with the same reads in the same
+// order, and leaves the scanner as after its last token.
+
+// operand comparison operand, as the condition parser compares.
+int Compare(Skript& run, WordCode op, const CachedToken& a, const CachedToken& b)
 {
-    const LineTokens* cached = run.cachedLine;
-    if (!cached || cached->tokens.size() != 1 || st.ifSt.empty())
-        return false;
-    const CachedToken& word = cached->tokens[0];
-    ifs& top = st.ifSt.back();
-    if (word.type != TOK_KEYWORD || word.text != "next" || top.type != kForTo || top.skip != 0 ||
-        !top.loopVar || run.loopSt.empty())
-        return false;
-    StepForTo(run, st, *top.loopVar);
-    // The scanner ends as after reading "next" and the end of the line.
-    run.lastToken = word.text;
-    run.lastIdent = word.text;
-    run.tokenType = TOK_KEYWORD;
-    run.atEnd = true;
-    run.lastCached = nullptr;
-    run.cachedNext = 1;
-    run.linePos = cached->text.size() + 1;
-    return true;
+    const std::string& left = run.cachedOperand(a);
+    const std::string& right = run.cachedOperand(b);
+    if (op == kWordEq)
+        return left == right;
+    if (op == kWordNe)
+        return left != right;
+    long long x, y;
+    double l, r;
+    if (run.cachedInteger(a, x) && run.cachedInteger(b, y)) {
+        l = double(x);
+        r = double(y);
+    } else {
+        l = TextToDouble(left);
+        r = TextToDouble(right);
+    }
+    switch (op) {
+    case kWordLt: return l < r;
+    case kWordGt: return l > r;
+    case kWordLe: return l <= r;
+    default: return l >= r;
+    }
 }
 
-// Runs the statements of the current line.
+// if|while operand comparison operand [then|do]
+void RunConditionLine(Skript& run, ExecState& st)
+{
+    const auto& tk = run.cachedLine->tokens;
+    const int line = run.curLine;
+    if (tk[0].code == kWordIf && st.skip() != 0) {
+        // A skipped if reads nothing of its condition.
+        OpenIf(st, 0);
+        run.endLine();
+        return;
+    }
+    const int r = Compare(run, tk[2].code, tk[1], tk[3]);
+    run.endLine();
+    if (tk[0].code == kWordIf)
+        OpenIf(st, r);
+    else
+        WhileWith(run, st, r, line);
+}
+
+// One statement keyword alone on its line.
+void RunWordLine(Skript& run, ExecState& st)
+{
+    const WordCode word = run.cachedLine->tokens[0].code;
+    if (word == kWordNext && !st.ifSt.empty()) {
+        // The step of a running for..to loop, its variable known.
+        ifs& top = st.ifSt.back();
+        if (top.type == kForTo && top.skip == 0 && top.loopVar && !run.loopSt.empty()) {
+            StepForTo(run, st, *top.loopVar);
+            run.endLine();
+            return;
+        }
+    }
+    if (RunControl(run, st, word))
+        run.endLine();
+}
+
+// Runs the current line when its shape is known from the token cache; false
+// for any other line, which the token loop then reads.
+bool RunShapedLine(Skript& run, ExecState& st)
+{
+    if (!run.cachedLine)
+        return false;
+    switch (run.cachedLine->shape) {
+    case kShapeAssignment:
+        // A skipped assignment reads nothing.
+        if (st.skip() != 0)
+            run.endLine();
+        else
+            run.runSimpleAssignment();
+        return true;
+    case kShapeCondition: RunConditionLine(run, st); return true;
+    case kShapeWord: RunWordLine(run, st); return true;
+    default: return false;
+    }
+}
+
+// Runs the statements of the current line, token by token.
 void RunStatements(Skript& run, ExecState& st)
 {
     bool control = false;  // after a control keyword or a built-in call
@@ -315,12 +403,14 @@ void RunStatements(Skript& run, ExecState& st)
             control = true;
             continue;
         }
-        const ControlWord word = type == TOK_KEYWORD ? ControlCode(tok) : kNone;
-        if (word != kNone) {
-            control = true;
-            if (!RunControl(run, st, word))
-                break;
-            continue;
+        if (type == TOK_KEYWORD) {
+            const WordCode word = run.lastCached ? run.lastCached->code : KeywordCode(tok);
+            if (IsStatementWord(word)) {
+                control = true;
+                if (!RunControl(run, st, word))
+                    break;
+                continue;
+            }
         }
         if (skip == 1)
             continue;
@@ -364,26 +454,36 @@ const std::string& Skript::cachedOperand(const CachedToken& t)
     return t.type == TOK_IDENT ? varOf(&t, t.text).value : t.text;
 }
 
-bool Skript::runSimpleAssignment()
+bool Skript::cachedInteger(const CachedToken& t, long long& out)
 {
-    if (!cachedLine || !cachedLine->simpleAssignment)
-        return false;
+    if (t.type == TOK_IDENT)
+        return IntegerOf(varOf(&t, t.text), out);
+    out = t.integer;
+    return t.isInteger;
+}
+
+void Skript::runSimpleAssignment()
+{
     const auto& tk = cachedLine->tokens;
     // The same reads, in the same order, as the token loop and expr make.
     Variable& target = varOf(&tk[0], tk[0].text);
     const char op = tk.size() == 5 ? tk[3].text[0] : 0;
     if (op == '+' || op == '-' || op == '*' || op == '/') {
-        // One arithmetic operator: no text to keep apart, nothing deferred.
-        const std::string& a = cachedOperand(tk[2]);
-        const std::string& b = cachedOperand(tk[4]);
-        ArithmeticInto(vars->Modify(target), op, a, b);
+        // One arithmetic operator: no text to keep apart, nothing deferred;
+        // integers known beside their texts are not read again.
+        long long x, y, r;
+        const bool ix = cachedInteger(tk[2], x);
+        const bool iy = cachedInteger(tk[4], y);
+        if (ix && iy && IntegerArithmetic(op, x, y, r))
+            vars->AssignInteger(target, r);
+        else
+            ArithmeticInto(vars->Modify(target), op, cachedOperand(tk[2]), cachedOperand(tk[4]));
         if (tk[0].text == "debug")
             settings().debugLevel = int(TextToLong(target.value));
     } else if (!runOperators(target)) {
-        return true;
+        return;
     }
     endLine();
-    return true;
 }
 
 // Evaluates the simple assignment's expression of the cached line and
@@ -420,13 +520,16 @@ bool Skript::runOperators(Variable& target)
 void Skript::endLine()
 {
     const auto& tk = cachedLine->tokens;
-    // A simple assignment holds an identifier first, so both exist.
+    // Lines without an identifier leave lastIdent to their first token; it
+    // is read only after a built-in's argument, which sets it.
     lastToken = tk[cachedLine->lastText].text;
     lastIdent = tk[cachedLine->lastIdent].text;
     tokenType = tk.back().type;
     atEnd = true;
     lastCached = nullptr;
     cachedNext = tk.size();
+    cachedPushedBack = size_t(-1);
+    endPushedBack = false;
     linePos = cachedLine->text.size() + 1;
 }
 
@@ -436,6 +539,7 @@ int Skript::runLines(std::vector<std::string>* lineList)
     rng.seed(unsigned(std::chrono::steady_clock::now().time_since_epoch().count()) ^
              unsigned(std::chrono::system_clock::now().time_since_epoch().count()));
     vars->Clear();
+    extractPlace = ExtractPlace();
     vars->SetValue("cookies", "1");
     vars->SetValue("trace", "0");
     exitRequested = false;
@@ -460,6 +564,7 @@ int Skript::runLines(std::vector<std::string>* lineList)
                 // ends the pause at once.
                 while (runMode == 1 && !stop)
                     std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                ++linesStamp;
             }
             if (runMode == 2) {
                 host.selectText(lineOffset(curLine), 1, true);
@@ -471,7 +576,7 @@ int Skript::runLines(std::vector<std::string>* lineList)
             host.lineStatus(index + 1, int(lines->size()), (*lines)[index]);
             useLine(index);
             tokenStack.clear();
-            if (st.skip() != 0 || (!runSimpleAssignment() && !RunLoneNext(*this, st)))
+            if (!RunShapedLine(*this, st))
                 RunStatements(*this, st);
             if (runMode == 1)
                 host.appendStatus("  ...Ok.");

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "interpreter/dispatcher.h"
+#include "platform/numbers.h"
 #include "interpreter/skript.h"
 
 namespace {
@@ -50,6 +51,23 @@ int EscapeValue(const std::string& two, int base)
 }
 
 }  // namespace
+
+WordCode KeywordCode(std::string_view w)
+{
+    static const struct {
+        const char* word;
+        WordCode code;
+    } kCodes[] = {
+        {"if", kWordIf},     {"else", kWordElse}, {"fi", kWordFi},     {"while", kWordWhile}, {"done", kWordDone},
+        {"for", kWordFor},   {"next", kWordNext}, {"do", kWordDo},     {"then", kWordThen},   {"to", kWordTo},
+        {"in", kWordIn},     {"and", kWordAnd},   {"or", kWordOr},     {"eq", kWordEq},       {"ne", kWordNe},
+        {"lt", kWordLt},     {"gt", kWordGt},     {"le", kWordLe},     {"ge", kWordGe},
+    };
+    for (const auto& c : kCodes)
+        if (w == c.word)
+            return c.code;
+    return kNoWord;
+}
 
 void Skript::buildWordTypes()
 {
@@ -230,7 +248,8 @@ void Skript::scanLineTokens(LineTokens& entry) const
 {
     entry.tokens.clear();
     entry.live = false;
-    entry.simpleAssignment = false;
+    entry.shape = kShapeOther;
+    entry.lastText = entry.lastIdent = 0;
     const std::string& text = entry.text;
     const size_t n = text.size();
     size_t i = 0;
@@ -251,6 +270,10 @@ void Skript::scanLineTokens(LineTokens& entry) const
         } else {
             t.type = scanWord(text, i, t.text);
         }
+        if (t.type == TOK_KEYWORD)
+            t.code = KeywordCode(t.text);
+        else if (t.type == TOK_LITERAL)
+            t.isInteger = ExactInteger(t.text, t.integer);
         t.endPos = i + 1;
         entry.tokens.push_back(std::move(t));
         if (entry.tokens.back().type == TOK_COMMENT)
@@ -266,7 +289,17 @@ void Skript::scanLineTokens(LineTokens& entry) const
         simple = tk[k].type == TOK_CHAR && std::strchr(".*/+-", tk[k].text[0]) && tk[k].text[0] != 0 &&
                  isOperand(k + 1);
     }
-    entry.simpleAssignment = simple;
+    auto isComparison = [&](size_t k) { return tk[k].code >= kWordEq && tk[k].code <= kWordGe; };
+    if (simple) {
+        entry.shape = kShapeAssignment;
+    } else if ((tk.size() == 4 || tk.size() == 5) && (tk[0].code == kWordIf || tk[0].code == kWordWhile) &&
+               isOperand(1) && isComparison(2) && isOperand(3) &&
+               (tk.size() == 4 || tk[4].code == kWordThen || tk[4].code == kWordDo)) {
+        entry.shape = kShapeCondition;
+    } else if (tk.size() == 1 && (tk[0].code == kWordFi || tk[0].code == kWordElse || tk[0].code == kWordNext ||
+                                  tk[0].code == kWordDone || tk[0].code == kWordDo)) {
+        entry.shape = kShapeWord;
+    }
     for (size_t k = tk.size(); k-- > 0;)
         if (!tk[k].text.empty()) {
             entry.lastText = k;
@@ -289,12 +322,21 @@ void Skript::useLine(int index)
     if (size_t(index) >= tokenCache.size())
         tokenCache.resize(size_t(index) + 1);
     LineTokens& entry = tokenCache[index];
+    if (lines->size() != linesCount) {
+        linesCount = lines->size();
+        ++linesStamp;
+    }
     // The cache is keyed on the line's text: a line that was edited, or that
-    // moved because lines were inserted before it, is scanned anew.
-    if (!entry.valid || entry.text != text) {
-        entry.text = text;
-        entry.valid = true;
-        scanLineTokens(entry);
+    // moved because lines were inserted before it, is scanned anew. The lines
+    // change only while the run waits, so the text is compared only after a
+    // wait.
+    if (entry.stamp != linesStamp) {
+        if (!entry.valid || entry.text != text) {
+            entry.text = text;
+            entry.valid = true;
+            scanLineTokens(entry);
+        }
+        entry.stamp = linesStamp;
     }
     cachedLine = entry.live ? nullptr : &entry;
     cachedNext = 0;

@@ -57,6 +57,8 @@ void Skript::waitForGui(unsigned message, const std::string* url)
     wakeUp.Reset();
     host.postMessage(message, this, url);
     wakeUp.Wait();
+    // The window may have changed the lines meanwhile.
+    ++linesStamp;
 }
 
 void Skript::setError(const std::string& message, int line)

@@ -15,6 +15,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "interpreter/builtins_extract.h"
 #include "interpreter/host.h"
 #include "interpreter/variables.h"
 #include "platform/event.h"
@@ -42,10 +43,28 @@ enum : int {
     TOK_COMMENT = 6,
 };
 
+// The keywords as codes: the statements first, through kWordDo.
+enum WordCode : unsigned char {
+    kNoWord,
+    kWordIf, kWordElse, kWordFi, kWordWhile, kWordDone, kWordFor, kWordNext, kWordDo,
+    kWordThen, kWordTo, kWordIn, kWordAnd, kWordOr,
+    kWordEq, kWordNe, kWordLt, kWordGt, kWordLe, kWordGe,
+};
+// The code of a keyword's text; kNoWord for any other text.
+WordCode KeywordCode(std::string_view word);
+inline bool IsStatementWord(WordCode c)
+{
+    return c != kNoWord && c <= kWordDo;
+}
+
 // A scanned token of a line in the token cache, with the scanner position
 // after it.
 struct CachedToken {
     int type = TOK_IDENT;
+    WordCode code = kNoWord;  // a keyword's code
+    // A literal that reads as an exact integer (see ExactInteger), read once.
+    bool isInteger = false;
+    long long integer = 0;
     std::string text;
     size_t endPos = 1;
     // An identifier's variable, found once per run (variables are removed
@@ -54,17 +73,27 @@ struct CachedToken {
     mutable unsigned varGeneration = 0;
 };
 
+// The shapes of lines that run without reading their tokens one by one. An
+// operand is a plain identifier (no index) or a literal.
+enum LineShape : unsigned char {
+    kShapeOther,
+    kShapeAssignment,  // identifier = operand { operator operand }
+    kShapeCondition,   // if|while operand comparison operand [then|do]
+    kShapeWord,        // one statement keyword alone: fi, else, next, done, do
+};
+
 // The tokens of one script line, scanned once and used while the line's text
 // stays the same. A live line (a string literal that goes on with the next
 // line) is scanned as it runs.
 struct LineTokens {
     std::string text;
     std::vector<CachedToken> tokens;
+    // The script's lines as they stood when the entry was checked last; the
+    // text is compared again only once they may have changed.
+    unsigned stamp = 0;
     bool valid = false;
     bool live = false;
-    // identifier = operand { operator operand }, each operand a plain
-    // identifier or a literal, and nothing else on the line.
-    bool simpleAssignment = false;
+    LineShape shape = kShapeOther;
     // Indexes of the last token with a text and of the last identifier.
     size_t lastText = 0, lastIdent = 0;
 };
@@ -148,6 +177,7 @@ public:
     std::string inputResult, inputPrompt, inputDefault;
     std::FILE* logStream = nullptr;
     std::mt19937 rng;  // the random built-in's generator, seeded at every run start
+    ExtractPlace extractPlace;  // where the last extract by count stopped
 
     // Streams of the open/read/write/close built-ins, by nonzero handle.
     long openStream(std::FILE* f);
@@ -175,6 +205,10 @@ public:
     // Token cache by line index; an entry is used only while its text equals
     // the line's.
     std::vector<LineTokens> tokenCache;
+    // Changes whenever the lines may have changed: after each wait for the
+    // window and a pause, and when their count changed.
+    unsigned linesStamp = 1;
+    size_t linesCount = 0;
     const LineTokens* cachedLine = nullptr;  // null: the line is scanned live
     size_t cachedNext = 0;
     // The cached token last read, while it is the last token read; null
@@ -198,13 +232,13 @@ public:
     bool applyOperator(int line, ExprValue& first, ExprSums& sums, char o, const std::string& right, Variable* target);
     // Folds the deferred sums into first.
     void foldSums(ExprValue& first, ExprSums& sums);
-    // Runs the current line when it is a plain assignment of variables and
-    // literals joined by operators (its tokens are known from the cache);
-    // false when it is another kind of line, which nextToken then reads.
-    bool runSimpleAssignment();
+    // Runs the current line, a cached line of the assignment shape.
+    void runSimpleAssignment();
     bool runOperators(Variable& target);
     // The value of a cached operand token: a literal's text or a variable's value.
     const std::string& cachedOperand(const CachedToken& t);
+    // The exact integer of a cached operand token, when its text holds one.
+    bool cachedInteger(const CachedToken& t, long long& out);
     void endLine();
     int lexpr(int line);
     bool parseVarRef(int line, std::string& name);

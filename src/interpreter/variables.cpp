@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <set>
 
+#include "platform/numbers.h"
 #include "interpreter/output.h"
 #include "interpreter/skript.h"
 
@@ -116,6 +117,7 @@ Variable* Variablen::Append(const std::string& name, std::string&& value)
 {
     items.push_back(std::make_unique<Variable>(name, std::move(value)));
     Variable* v = items.back().get();
+    v->stamp = ++writes;
     index.emplace(name, v);
     return v;
 }
@@ -133,6 +135,22 @@ void Variablen::Assign(Variable& v, std::string&& value)
 {
     beforeWrite(v);
     v.value = std::move(value);
+}
+
+void Variablen::AssignInteger(Variable& v, long long value)
+{
+    beforeWrite(v);
+    IntToTextInto(v.value, value);
+    v.num = value;
+    v.numState = 1;
+}
+
+bool IntegerOf(Variable& v, long long& out)
+{
+    if (v.numState == 0)
+        v.numState = ExactInteger(v.value, v.num) ? 1 : -1;
+    out = v.num;
+    return v.numState > 0;
 }
 
 void Variablen::Append(Variable& v, const std::string& tail, size_t limit)

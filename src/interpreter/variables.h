@@ -19,7 +19,17 @@ public:
     std::string value;
     // Number of TextRefs that read this value in place (see TextRef).
     int lent = 0;
+    // Set anew by every write, from a counter of the whole store: a value
+    // with the stamp it had is the same text.
+    unsigned long long stamp = 0;
+    // The value read as an exact integer (see ExactInteger), kept beside the
+    // text until the next write: 0 not read yet, 1 an integer, -1 none.
+    signed char numState = 0;
+    long long num = 0;
 };
+
+// The exact integer of a variable's text, read once per write.
+bool IntegerOf(Variable& v, long long& out);
 
 // A text that is either owned or the value of a variable read in place. An
 // operand or argument that names a variable needs no copy of a long value;
@@ -85,6 +95,8 @@ public:
         beforeWrite(v);
         return v.value;
     }
+    // Writes the decimal text of an integer below 1E15 and keeps the number.
+    void AssignInteger(Variable& v, long long value);
     // Appends in place; tail may be the value itself. The value's room grows
     // ahead of need, but never beyond limit.
     void Append(Variable& v, const std::string& tail, size_t limit);
@@ -109,6 +121,8 @@ private:
     // Called before a variable's value changes.
     void beforeWrite(Variable& v)
     {
+        v.stamp = ++writes;
+        v.numState = 0;
         if (v.lent)
             unlend(v);
     }
@@ -121,6 +135,7 @@ private:
     // The TextRefs that read a value in place.
     std::vector<TextRef*> lends;
     unsigned generation = 1;
+    unsigned long long writes = 0;
 };
 
 // Element count for the size built-in.

@@ -23,9 +23,8 @@ bool IsBlank(char c)
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-// Reads a text that strtod reads as an integer of at most 15 digits (so that
-// a double holds it exactly): sign, digits, then the end or a character that
-// strtod does not read on with.
+}  // namespace
+
 bool ExactInteger(const std::string& text, long long& out)
 {
     const char* p = text.c_str();
@@ -46,6 +45,8 @@ bool ExactInteger(const std::string& text, long long& out)
     out = neg ? -v : v;
     return true;
 }
+
+namespace {
 
 bool IsDigit(char c)
 {
@@ -239,28 +240,35 @@ std::string Arithmetic(char op, const std::string& a, const std::string& b)
     return out;
 }
 
-void ArithmeticInto(std::string& out, char op, const std::string& a, const std::string& b)
+bool IntegerArithmetic(char op, long long x, long long y, long long& out)
 {
     // Below 1E15 a double shows an integer exactly and FormatNumber writes it
     // in plain digits, so the integer result gives the same text.
     constexpr long long kExact = 1000000000000000LL;
+    long long r;
+    bool exact = true;
+    switch (op) {
+    case '+': r = x + y; break;
+    case '-': r = x - y; break;
+    case '*': exact = !__builtin_mul_overflow(x, y, &r); break;
+    default:
+        exact = y != 0 && x % y == 0;
+        if (exact)
+            r = x / y;
+        break;
+    }
+    if (!exact || r >= kExact || r <= -kExact)
+        return false;
+    out = r;
+    return true;
+}
+
+void ArithmeticInto(std::string& out, char op, const std::string& a, const std::string& b)
+{
     long long x, y, r;
-    if (ExactInteger(a, x) && ExactInteger(b, y)) {
-        bool exact = true;
-        switch (op) {
-        case '+': r = x + y; break;
-        case '-': r = x - y; break;
-        case '*': exact = !__builtin_mul_overflow(x, y, &r); break;
-        default:
-            exact = y != 0 && x % y == 0;
-            if (exact)
-                r = x / y;
-            break;
-        }
-        if (exact && r < kExact && r > -kExact) {
-            IntToTextInto(out, r);
-            return;
-        }
+    if (ExactInteger(a, x) && ExactInteger(b, y) && IntegerArithmetic(op, x, y, r)) {
+        IntToTextInto(out, r);
+        return;
     }
     double l = TextToDouble(a), rr = TextToDouble(b);
     switch (op) {

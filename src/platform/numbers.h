@@ -18,6 +18,14 @@ long TextToLong(const std::string& text);
 std::string FormatNumber(double value);
 // Decimal text of an integer.
 std::string IntToText(long long value);
+// Reads a text that strtod reads as an integer of at most 15 digits (so that
+// a double holds it exactly): sign, digits, then the end or a character that
+// strtod does not read on with. Such a text reads as the same number through
+// TextToDouble, and through TextToLong within the 32-bit range.
+bool ExactInteger(const std::string& text, long long& out);
+// x op y for op one of + - * /, when the result is an integer below 1E15,
+// which FormatNumber writes as IntToText does.
+bool IntegerArithmetic(char op, long long x, long long y, long long& out);
 // The formatted result of a + b, a - b, a * b or a / b (op is the operator
 // character), the same text as FormatNumber of the double arithmetic; texts
 // that hold integers are computed as integers while the result is exact.

@@ -45,29 +45,39 @@ FormVar* FormVariablen::add()
     return items.back().get();
 }
 
+const std::vector<size_t>* FormVariablen::positions(const std::string& name) const
+{
+    if (indexed > items.size()) {
+        byName.clear();
+        indexed = 0;
+    }
+    for (; indexed < items.size(); ++indexed)
+        byName[items[indexed]->name].push_back(indexed);
+    auto it = byName.find(name);
+    return it == byName.end() ? nullptr : &it->second;
+}
+
 void FormVariablen::set(const std::string& name, const std::string& value, PageRun* run)
 {
-    const std::string wanted = "," + value + ",";
-    bool found = false;
-    for (size_t i = 0; i < items.size(); ++i) {
-        FormVar& f = *items[i];
-        if (f.name != name)
-            continue;
-        found = true;
-        if (!IsToggle(f)) {
-            f.value = value;
-            continue;
-        }
-        f.checked = wanted.find("," + f.value + ",") != std::string::npos;
-        if (f.checked && f.type == "radio") {
-            for (auto& other : items) {
-                if (other.get() != &f && other->name == f.name && other->type == f.type)
-                    other->checked = false;
+    if (const std::vector<size_t>* same = positions(name)) {
+        const std::string wanted = "," + value + ",";
+        for (size_t i : *same) {
+            FormVar& f = *items[i];
+            if (!IsToggle(f)) {
+                f.value = value;
+                continue;
+            }
+            f.checked = wanted.find("," + f.value + ",") != std::string::npos;
+            if (f.checked && f.type == "radio") {
+                for (size_t k : *same) {
+                    FormVar& other = *items[k];
+                    if (&other != &f && other.type == f.type)
+                        other.checked = false;
+                }
             }
         }
-    }
-    if (found)
         return;
+    }
     if (run && run->debugOn())
         run->AppendOutput("FormVar %s nicht gefunden, wurde jetzt angelegt.", name.c_str());
     FormVar* f = add();
@@ -79,33 +89,34 @@ void FormVariablen::set(const std::string& name, const std::string& value, PageR
 std::string FormVariablen::get(const std::string& name) const
 {
     std::string result;
-    for (const auto& f : items) {
-        if (f->name != name || (IsToggle(*f) && !f->checked))
+    const std::vector<size_t>* same = positions(name);
+    if (!same)
+        return result;
+    for (size_t i : *same) {
+        const FormVar& f = *items[i];
+        if (IsToggle(f) && !f.checked)
             continue;
         if (!result.empty())
             result += ',';
-        result += f->value;
+        result += f.value;
     }
     return result;
 }
 
 bool FormVariablen::exists(const std::string& name) const
 {
-    for (const auto& f : items) {
-        if (f->name == name)
-            return true;
-    }
-    return false;
+    return positions(name) != nullptr;
 }
 
 void FormVariablen::del(const std::string& name)
 {
-    for (auto it = items.begin(); it != items.end(); ++it) {
-        if ((*it)->name == name) {
-            items.erase(it);
-            return;
-        }
-    }
+    const std::vector<size_t>* same = positions(name);
+    if (!same)
+        return;
+    items.erase(items.begin() + long(same->front()));
+    // Every later field moves down one place.
+    byName.clear();
+    indexed = 0;
 }
 
 void FormVariablen::dump(PageRun& run) const

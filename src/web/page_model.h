@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -97,6 +98,15 @@ public:
 
     FormVarList items;
     Formular* owner;  // borrowed
+
+private:
+    // The positions of the fields of that name, rising; null for none. Fields
+    // are named when they are added, so the index catches up with the fields
+    // added since the last look-up; a removal makes it start anew.
+    const std::vector<size_t>* positions(const std::string& name) const;
+
+    mutable std::unordered_map<std::string, std::vector<size_t>> byName;
+    mutable size_t indexed = 0;  // items[0..indexed) are in byName
 };
 
 // One form.

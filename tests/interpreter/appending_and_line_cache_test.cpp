@@ -125,6 +125,19 @@ TEST(LineCache, ALineChangedBetweenTwoRunsIsRunAsItIsNow)
     EXPECT_EQ(Joined(host.output()), "2\n3\n7!\n14!");
 }
 
+// Runs the lines on the run's own thread, as the window does, so that the
+// host's answers to posted messages may change the lines while the run waits.
+struct WaitingRun {
+    TestHost& host;
+    std::vector<std::string>& lines;
+    Skript run{true, host, &lines};
+    WaitingRun(TestHost& h, std::vector<std::string>& l) : host(h), lines(l)
+    {
+        run.Resume();
+        run.WaitFor();
+    }
+};
+
 TEST(LineCache, LinesInsertedWhileTheRunWaitsAreRunWhereTheyNowStand)
 {
     // The first pass caches every line; the lines inserted during the input
@@ -139,9 +152,8 @@ TEST(LineCache, LinesInsertedWhileTheRunWaitsAreRunWhereTheyNowStand)
         run->inputResult = "antwort";
         run->wake();
     };
-    Skript run(true, host, &lines);
-    run.Resume();
-    run.WaitFor();
+    WaitingRun waiting(host, lines);
+    Skript& run = waiting.run;
     EXPECT_EQ(run.errLine, 0) << run.errMsg;
     EXPECT_EQ(Joined(host.output()), "1\nneu 1\n2\nEnde");
     EXPECT_EQ(run.vars->Value("b"), "antwort1");
@@ -210,6 +222,151 @@ TEST(Numbers, IntegerArithmeticGivesTheTextsOfDoubleArithmetic)
             EXPECT_EQ(Arithmetic('*', a, b), FormatNumber(x * y)) << a << " * " << b;
             EXPECT_EQ(Arithmetic('/', a, b), FormatNumber(x / y)) << a << " / " << b;
         }
+}
+
+TEST(LineCache, ConditionLinesEditedBetweenRuns)
+{
+    // Each edit keeps the script and changes only the condition line; a
+    // line of the same length must not run as it stood.
+    const struct {
+        const char* condition;
+        const char* output;
+    } edits[] = {
+        {"if i gt 2 then", "3:ja"},
+        {"if i lt 2 then", "1:ja"},  // same length
+        {"if i eq 2 then", "2:ja"},  // same length
+        {"if i ne 2", "1:ja\n3:ja"},
+        {"while i eq 5 do", ""},
+        {"if \"2\" eq i then", "2:ja"},
+    };
+    TestHost host;
+    std::vector<std::string> lines = Lines({"for i = 1 to 3", "", "print(i, \":ja\")", "fi", "next"});
+    Skript run(true, host, &lines);
+    size_t seen = 0;
+    for (const auto& e : edits) {
+        lines[1] = e.condition;
+        // The while variant closes with done instead of fi.
+        lines[3] = std::string(e.condition).rfind("while", 0) == 0 ? "done" : "fi";
+        EXPECT_EQ(run.runLines(&lines), 0) << e.condition << ": " << run.errMsg;
+        std::vector<std::string> out = host.output();
+        std::vector<std::string> mine(out.begin() + long(seen), out.end());
+        seen = out.size();
+        EXPECT_EQ(Joined(mine), e.output) << e.condition;
+    }
+}
+
+TEST(LineCache, LinesInsertedBeforeARunningWhileWhileTheRunWaitsInBrowse)
+{
+    TestHost host;
+    std::vector<std::string> lines = Lines({"i = 0", "while i lt 3 do", "i = i + 1", "if i eq 2 then", "browse",
+                                            "fi", "print(i)", "done"});
+    bool inserted = false;
+    host.onPost = [&](unsigned message, Skript* run, const std::string*) {
+        if (message == WM_SCRIPT_BROWSE && !inserted) {
+            // The line before the loop: every cached line moves one down, and
+            // the loop's start now holds the new line.
+            lines.insert(lines.begin() + 1, "print(\"neu\")");
+            inserted = true;
+        }
+        run->wake();
+    };
+    WaitingRun waiting(host, lines);
+    Skript& run = waiting.run;
+    EXPECT_EQ(run.errLine, 0) << run.errMsg;
+    // After the insertion the browse line runs once more from its new place.
+    EXPECT_EQ(Joined(host.output()), "1\n2\nneu\n3");
+}
+
+TEST(LineCache, ALineEditedToTheSameLengthWhileTheRunWaits)
+{
+    TestHost host;
+    std::vector<std::string> lines = Lines({"for i = 1 to 3", "if i eq 2 then", "x = input(\"?\")", "fi",
+                                            "if i gt 1 then", "print(i)", "fi", "next", "print(\"Ende\")"});
+    host.onPost = [&](unsigned message, Skript* run, const std::string*) {
+        if (message == WM_SCRIPT_INPUT)
+            lines[4] = "if i eq 1 then";  // the count of lines stays
+        run->wake();
+    };
+    WaitingRun waiting(host, lines);
+    Skript& run = waiting.run;
+    EXPECT_EQ(run.errLine, 0) << run.errMsg;
+    EXPECT_EQ(Joined(host.output()), "Ende");
+}
+
+// Texts that read as numbers in one way or another but are kept as they are.
+const char* const kNumberTexts[] = {"5", "007", "1e3", " 12", "12abc", "-0", "+5", "12.0", "-3",
+                                    "999999999999999", "9999999999999999", "0x10", "", "abc"};
+
+// What the lines after the write must give for a text t in x: the text
+// itself, then the text arithmetic's sum and product and the comparison.
+std::string Expected(const std::string& t)
+{
+    return t + "|" + Arithmetic('+', t, "1") + "|" + Arithmetic('*', t, "2") + "|" +
+           (TextToDouble(t) > 11 ? "ja" : "nein") + "|" + Arithmetic('-', "1", t);
+}
+
+const char* kAfterTheWrite =
+    "y = x + 1\n"
+    "z = x * 2\n"
+    "g = \"nein\"\n"
+    "if x gt 11 then\n"
+    "g = \"ja\"\n"
+    "fi\n"
+    "m = 1 - x\n"
+    "print(x, \"|\", y, \"|\", z, \"|\", g, \"|\", m)\n";
+
+TEST(Numbers, NumberAndTextAgreeAfterEveryKindOfWrite)
+{
+    for (const char* text : kNumberTexts) {
+        const std::string t = text;
+        LineFile file(t + "\n");
+        // x held 5 and was read as a number before each write.
+        const std::string before = "x = 5\nw = x + 1\nif x gt 1 then\nfi\n";
+        const struct {
+            const char* kind;
+            std::string write;
+        } writes[] = {
+            {"assignment", "x = \"" + t + "\""},
+            {"assignment of an expression", "x = \"" + t + "\" . \"\""},
+            {"append", "x = \"\"\nx = x . \"" + t + "\""},
+            {"read", "open(h, \"" + file.path() + "\")\nread(h, x)\nclose(h)"},
+            {"formget", "formcreate(1, \"get\", \"/a\")\nformset(1, \"f\", \"" + t + "\")\nx = formget(1, \"f\")"},
+            {"for", "for x = \"" + t + "\" to 0 - 999999\nnext"},
+        };
+        for (const auto& w : writes) {
+            RunResult r = RunScript(before + w.write + "\n" + kAfterTheWrite);
+            EXPECT_EQ(r.result, 0) << w.kind << " of '" << t << "': " << r.errMsg;
+            EXPECT_EQ(Joined(r.output), Expected(t)) << w.kind << " of '" << t << "'";
+        }
+        // A preset of the command line.
+        TestHost host;
+        host.s.initVars["x"] = t;
+        RunResult r = RunScript(kAfterTheWrite, &host);
+        EXPECT_EQ(Joined(r.output), Expected(t)) << "preset '" << t << "'";
+    }
+}
+
+TEST(Numbers, CountersAndArrayElementsWrittenWhileALoopReadsThem)
+{
+    const struct {
+        const char* script;
+        const char* output;
+    } cases[] = {
+        // Each step overwrites the element the next step reads.
+        {"for i = 1 to 3\na[i] = i\nnext\nfor i = 1 to 3\ns = s . a[i] . \",\"\na[i + 1] = a[i] * 10\nnext\n"
+         "print(s, a[4])",
+         "1,10,100,1000"},
+        // The loop's variable written as a text inside the body.
+        {"for i = 1 to 5\nprint(i)\ni = i . \"0\"\nnext", "1"},
+        {"for i = 1 to 12\nprint(i)\nif i eq 2 then\ni = \"07\"\nfi\nnext", "1\n2\n8\n9\n10\n11\n12"},
+        // A while over an element that the body changes.
+        {"a[1] = 3\nwhile a[1] gt 0 do\nprint(a[1])\nk = a[1]\nk = k - 1\na[1] = k\ndone", "3\n2\n1"},
+    };
+    for (const auto& c : cases) {
+        RunResult r = RunScript(c.script);
+        EXPECT_EQ(r.result, 0) << c.script << ": " << r.errMsg;
+        EXPECT_EQ(Joined(r.output), c.output) << c.script;
+    }
 }
 
 }  // namespace

@@ -74,6 +74,57 @@ TEST(Extract, EndsForEveryNum)
             << c.source << " | " << c.beginn << " | " << c.pre << " | " << c.post << " | " << c.num;
 }
 
+TEST(Extract, GoingOnFromTheLastPlaceGivesWhatAFreshSearchGives)
+{
+    struct Case {
+        std::string source, beginn, pre, post;
+    };
+    const Case cases[] = {
+        {kRow, "", "<td>", "</td>"},
+        {kRow, "</td>", "<td>", "</td>"},
+        {kRow, "<table>", "<td>", "</td>"},
+        {"a.b.c", "", "", "."},
+        {"abc", "", "", ""},
+        {"ax", "", "x", ""},
+        {"xa", "", "a", "b"},
+        {"xaaaa", "x", "", "a"},
+        {"<b>1</b><b>2</b><b>3", "", "<b>", "</b>"},
+    };
+    // In order, repeated, backwards, past the end and back again.
+    const long counts[] = {1, 2, 3, 3, 5, 2, 1, 4, 7, 0, 6, -1, 2, 9, 8};
+    for (const Case& c : cases) {
+        ExtractPlace place;
+        for (long num : counts)
+            EXPECT_EQ(ExtractText(c.source, c.beginn, c.pre, c.post, num, place),
+                      ExtractText(c.source, c.beginn, c.pre, c.post, num))
+                << c.source << " | " << c.beginn << " | " << c.pre << " | " << c.post << " | " << num;
+    }
+}
+
+TEST(Extract, ByCountInAScriptWhoseTextChanges)
+{
+    const char* td = "\"\", \"<td>\", \"</td>\"";
+    auto call = [&](const char* text, const char* k) { return std::string("extract(") + text + ", " + td + ", " + k + ")"; };
+    RunResult r = RunScript(
+        "p = \"<td>a</td><td>b</td><td>c</td>\"\n"
+        "print(" + call("p", "1") + ", " + call("p", "2") + ")\n"
+        // The same length, another text.
+        "p = \"<td>x</td><td>y</td><td>z</td>\"\n"
+        "print(" + call("p", "3") + ", " + call("p", "2") + ", " + call("p", "1") + ")\n"
+        // Another variable with the text the search stood in.
+        "q = \"<td>1</td><td>2</td><td>3</td>\"\n"
+        "print(" + call("q", "3") + ", " + call("p", "3") + ")\n"
+        // Appended in place between two counts.
+        "for k = 1 to 3\n"
+        "print(" + call("p", "4") + ", " + call("p", "k") + ")\n"
+        "p = p . \"<td>\" . k . \"</td>\"\n"
+        "next\n"
+        "p = replace(p, \"y\", \"Y\")\n"
+        "print(" + call("p", "2") + ")");
+    ASSERT_EQ(r.result, 0) << r.errMsg;
+    EXPECT_EQ(Joined(r.output), "ab\nzyx\n3z\nx\n1y\n1z\nY");
+}
+
 TEST(Extract, ThroughAScript)
 {
     RunResult r = RunScript(

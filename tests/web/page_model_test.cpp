@@ -138,6 +138,32 @@ TEST(FormVariablen, DelRemovesOnlyTheFirstOfTheName)
     EXPECT_EQ(fields.Count(), 2u);
 }
 
+TEST(FormVariablen, LookUpsFollowFieldsAddedAndRemovedBetweenThem)
+{
+    Formular form;
+    FormVariablen& fields = *form.fields;
+    AddField(fields, "text", "a", "1");
+    AddField(fields, "text", "b", "2");
+    EXPECT_EQ(fields.get("a"), "1");
+    // Fields added after a look-up, by the page and by set.
+    AddField(fields, "text", "a", "3");
+    fields.set("c", "4");
+    EXPECT_EQ(fields.get("a"), "1,3");
+    EXPECT_EQ(fields.get("c"), "4");
+    // A removal moves the later fields down.
+    fields.del("a");
+    EXPECT_EQ(fields.get("a"), "3");
+    EXPECT_EQ(fields.get("b"), "2");
+    fields.set("a", "5");
+    fields.del("b");
+    EXPECT_EQ(fields.get("a"), "5");
+    EXPECT_EQ(fields.get("c"), "4");
+    EXPECT_FALSE(fields.exists("b"));
+    ASSERT_EQ(fields.Count(), 2u);
+    EXPECT_EQ(fields.items[0]->value, "5");
+    EXPECT_EQ(fields.items[1]->value, "4");
+}
+
 TEST(FormVariablen, DumpShowsWhatWouldBeSent)
 {
     WebRun w;
