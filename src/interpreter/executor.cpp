@@ -549,6 +549,7 @@ int Skript::runLines(std::vector<std::string>* lineList)
     buildWordTypes();
     // The word sets may differ from the last run's: every line is scanned anew.
     tokenCache.clear();
+    ranOnce.clear();
     tokenStack.clear();
     loopSt.clear();
     ExecState st;

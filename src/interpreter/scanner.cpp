@@ -319,9 +319,21 @@ void Skript::useLine(int index)
     lastCached = nullptr;
     cachedPushedBack = size_t(-1);
     endPushedBack = false;
-    if (size_t(index) >= tokenCache.size())
+    if (size_t(index) >= tokenCache.size()) {
         tokenCache.resize(size_t(index) + 1);
-    LineTokens& entry = tokenCache[index];
+        ranOnce.resize(size_t(index) + 1);
+    }
+    // A line keeps its tokens from its second run on: most lines of a long
+    // script run once, and their tokens cost many times their text.
+    std::unique_ptr<LineTokens>& slot = tokenCache[index];
+    if (!slot && ranOnce[index]) {
+        slot = std::make_unique<LineTokens>();
+    } else if (!slot) {
+        ranOnce[index] = true;
+        onceLine.valid = false;
+        onceLine.stamp = 0;
+    }
+    LineTokens& entry = slot ? *slot : onceLine;
     if (lines->size() != linesCount) {
         linesCount = lines->size();
         ++linesStamp;

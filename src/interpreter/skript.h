@@ -204,7 +204,9 @@ public:
     void pushBackLast(const std::string& text);
     // Token cache by line index; an entry is used only while its text equals
     // the line's.
-    std::vector<LineTokens> tokenCache;
+    std::vector<std::unique_ptr<LineTokens>> tokenCache;
+    std::vector<bool> ranOnce;  // by line index: ran before, keeps its tokens
+    LineTokens onceLine;        // the tokens of a line on its first run
     // Changes whenever the lines may have changed: after each wait for the
     // window and a pause, and when their count changed.
     unsigned linesStamp = 1;
