@@ -1,6 +1,8 @@
 // The page analysis of a page of many links, for bench/page_memory.sh, which
 // measures its memory and time beside libxml2's own parse of the page:
 //   bench_page_memory make FILE LINKS   writes the page
+//   bench_page_memory nest FILE BYTES   writes a page of that size that is
+//                                       nothing but nested opening tags
 //   bench_page_memory analyse FILE      reads it and analyses it as the fetch
 //                                       does, printing the links found
 
@@ -39,12 +41,26 @@ bool MakePage(const char* path, long links)
     return std::fclose(f) == 0;
 }
 
+// The shape that costs the most per byte: every tag opens one level more.
+bool MakeNestedPage(const char* path, long bytes)
+{
+    std::FILE* f = std::fopen(path, "wb");
+    if (!f)
+        return false;
+    std::fputs("<html><body>", f);
+    for (long i = 0; i < bytes / 3; ++i)
+        std::fputs(i % 2 ? "<b>" : "<i>", f);
+    return std::fclose(f) == 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
     if (argc == 4 && std::strcmp(argv[1], "make") == 0)
         return MakePage(argv[2], std::atol(argv[3])) ? 0 : 1;
+    if (argc == 4 && std::strcmp(argv[1], "nest") == 0)
+        return MakeNestedPage(argv[2], std::atol(argv[3])) ? 0 : 1;
     if (argc != 3 || std::strcmp(argv[1], "analyse") != 0)
         return 2;
     const std::string page = ReadAll(argv[2]);

@@ -541,6 +541,31 @@ struct PageParse {
         p.guarded(ctx, [&] { p.walker.advance(); });
     }
 
+    // Past this depth the tree grows no deeper: a deeper element becomes the
+    // sibling of the one opened before it, as browsers flatten such pages,
+    // so that a page of nothing but opening tags costs memory by its length
+    // and not by its depth. (The parser's own stack of names still holds
+    // every open element.)
+    static constexpr int kMaxDepth = 120000;
+
+    static void StartElement(void* ctx, const xmlChar* name, const xmlChar** atts)
+    {
+        auto* parser = static_cast<xmlParserCtxt*>(ctx);
+        if (parser->nameNr > kMaxDepth)
+            while (parser->nodeNr > kMaxDepth)
+                nodePop(parser);
+        Hook<&xmlSAXHandler::startElement, const xmlChar*, const xmlChar**>(ctx, name, atts);
+    }
+
+    static void EndElement(void* ctx, const xmlChar* name)
+    {
+        auto* parser = static_cast<xmlParserCtxt*>(ctx);
+        // A flattened element that a later sibling has closed already.
+        if (parser->nameNr > kMaxDepth && parser->nodeNr <= kMaxDepth)
+            return;
+        Hook<&xmlSAXHandler::endElement, const xmlChar*>(ctx, name);
+    }
+
     void install(xmlSAXHandler& sax)
     {
         if (sax.startDocument)
@@ -548,9 +573,9 @@ struct PageParse {
         if (sax.internalSubset)
             sax.internalSubset = InternalSubset;
         if (sax.startElement)
-            sax.startElement = Hook<&xmlSAXHandler::startElement, const xmlChar*, const xmlChar**>;
+            sax.startElement = StartElement;
         if (sax.endElement)
-            sax.endElement = Hook<&xmlSAXHandler::endElement, const xmlChar*>;
+            sax.endElement = EndElement;
         if (sax.comment)
             sax.comment = Hook<&xmlSAXHandler::comment, const xmlChar*>;
         if (sax.processingInstruction)
