@@ -1,6 +1,5 @@
 #include "web/system_store.h"
 
-#include <algorithm>
 #include <string_view>
 
 #include "platform/ascii_text.h"
@@ -34,7 +33,7 @@ std::vector<std::string> SystemStore::Enumerate(const std::string& pattern) cons
     std::string want = AsciiLower(pattern);
     std::lock_guard<std::mutex> lock(mutex_);
     std::vector<std::string> found;
-    for (const auto& [source, entry] : entries_)
+    for (const auto& [source, slot] : entries_)
         if (AsciiLower(std::string_view(source).substr(0, want.size())) == want)
             found.push_back(source);
     return found;
@@ -43,7 +42,41 @@ std::vector<std::string> SystemStore::Enumerate(const std::string& pattern) cons
 bool SystemStore::Delete(const std::string& sourceUrl)
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    return entries_.erase(sourceUrl) > 0;
+    auto it = entries_.find(sourceUrl);
+    if (it == entries_.end())
+        return false;
+    if (!it->second.entry.cookies.empty()) {
+        std::string host, dir;
+        HostAndDirectory(it->second.entry.url, host, dir);
+        auto h = hosts_.find(host);
+        if (h != hosts_.end()) {
+            std::erase_if(h->second, [&sourceUrl](const auto& c) { return c.first == sourceUrl; });
+            if (h->second.empty())
+                hosts_.erase(h);
+        }
+    }
+    entries_.erase(it);
+    return true;
+}
+
+// Takes one cookie out of its entry; the caller keeps the host's list.
+void SystemStore::DropCookie(const std::string& source, const std::string& name)
+{
+    auto it = entries_.find(source);
+    if (it == entries_.end())
+        return;
+    Slot& slot = it->second;
+    auto n = slot.names.find(name);
+    if (n == slot.names.end())
+        return;
+    slot.entry.cookies.erase(slot.entry.cookies.begin() + std::ptrdiff_t(n->second));
+    if (slot.entry.cookies.empty()) {
+        entries_.erase(it);
+        return;
+    }
+    slot.names.clear();
+    for (size_t i = 0; i < slot.entry.cookies.size(); ++i)
+        slot.names[slot.entry.cookies[i].first] = i;
 }
 
 bool SystemStore::SetCookie(const std::string& url, const std::string& name, const std::string& data)
@@ -64,14 +97,23 @@ bool SystemStore::SetCookie(const std::string& url, const std::string& name, con
         return false;
     std::string source = "Cookie:" + host + dir;
     std::lock_guard<std::mutex> lock(mutex_);
-    Entry& e = entries_[source];
+    Slot& slot = entries_[source];
+    Entry& e = slot.entry;
     e.sourceUrl = source;
     e.url = url;
-    auto it = std::find_if(e.cookies.begin(), e.cookies.end(), [&](const auto& c) { return c.first == cookieName; });
-    if (it != e.cookies.end())
-        it->second = value;
-    else
-        e.cookies.emplace_back(cookieName, value);
+    auto [at, added] = slot.names.try_emplace(cookieName, e.cookies.size());
+    if (!added) {
+        e.cookies[at->second].second = value;
+        return true;
+    }
+    e.cookies.emplace_back(cookieName, value);
+    HostCookies& order = hosts_[host];
+    order.emplace_back(source, cookieName);
+    if (order.size() > kMaxPerHost) {
+        auto [oldSource, oldName] = std::move(order.front());
+        order.pop_front();
+        DropCookie(oldSource, oldName);
+    }
     return true;
 }
 
@@ -85,7 +127,7 @@ void SystemStore::AddVisited(const std::string& url)
     if (url.find_first_of("/?#", start) == std::string::npos)
         source += "/";
     std::lock_guard<std::mutex> lock(mutex_);
-    Entry& e = entries_[source];
+    Entry& e = entries_[source].entry;
     e.sourceUrl = source;
     e.url = url;
 }
@@ -96,7 +138,7 @@ bool SystemStore::Find(const std::string& sourceUrl, Entry& out) const
     auto it = entries_.find(sourceUrl);
     if (it == entries_.end())
         return false;
-    out = it->second;
+    out = it->second.entry;
     return true;
 }
 
@@ -104,9 +146,9 @@ std::vector<SystemStore::Entry> SystemStore::CookieEntries() const
 {
     std::lock_guard<std::mutex> lock(mutex_);
     std::vector<Entry> out;
-    for (const auto& [source, entry] : entries_)
-        if (!entry.cookies.empty())
-            out.push_back(entry);
+    for (const auto& [source, slot] : entries_)
+        if (!slot.entry.cookies.empty())
+            out.push_back(slot.entry);
     return out;
 }
 
@@ -114,4 +156,5 @@ void SystemStore::Clear()
 {
     std::lock_guard<std::mutex> lock(mutex_);
     entries_.clear();
+    hosts_.clear();
 }

@@ -4,9 +4,11 @@
 // it visits. Safe to use from any thread.
 #pragma once
 
+#include <deque>
 #include <map>
 #include <mutex>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 class SystemStore {
@@ -30,6 +32,10 @@ public:
     std::vector<std::string> Enumerate(const std::string& pattern) const;
     // Deletes the entry of that source URL; false when there was none.
     bool Delete(const std::string& sourceUrl);
+    // A host cannot flood the store: past this count the cookie it set first
+    // makes room, as in a run's own store.
+    static constexpr size_t kMaxPerHost = 150;
+
     // Sets a cookie under a URL. Without a name, data reads "name=value"
     // (blanks around either are dropped); with one, data is the value. False
     // when the URL has no host or the cookie no name.
@@ -44,6 +50,16 @@ public:
     void Clear();
 
 private:
+    struct Slot {
+        Entry entry;
+        std::unordered_map<std::string, size_t> names;  // place in entry.cookies
+    };
+    // A host's cookies in the order they were first set: source URL, name.
+    using HostCookies = std::deque<std::pair<std::string, std::string>>;
+
+    void DropCookie(const std::string& source, const std::string& name);
+
     mutable std::mutex mutex_;
-    std::map<std::string, Entry> entries_;  // by source URL
+    std::map<std::string, Slot> entries_;  // by source URL
+    std::unordered_map<std::string, HostCookies> hosts_;
 };
