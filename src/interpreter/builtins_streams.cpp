@@ -148,7 +148,7 @@ BuiltinResult Read(Skript& run, funcContext& args, const BuiltinCall& call)
     size_t count = line.size();
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
         line.pop_back();
-    run.vars->SetValue(args.argTexts[1], line);
+    run.vars->SetValue(args.argTexts[1], std::move(line));
     return IntToText(static_cast<long long>(count));
 }
 

@@ -1,5 +1,6 @@
 // The expression, condition, variable-reference, list and argument parsers.
 // They evaluate while they read; there is no syntax tree.
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -93,8 +94,7 @@ std::optional<std::string> Skript::parenthesised(int line)
 
 bool Skript::evalInner(int line, ExprValue& first, Variable* target)
 {
-    const std::string prev = lastToken;
-    const bool afterParen = prev.size() == 1 && prev[0] == '(';
+    const bool afterParen = lastToken.size() == 1 && lastToken[0] == '(';
     std::string tok = nextToken(line);
     int type = tokenType;
 
@@ -103,7 +103,8 @@ bool Skript::evalInner(int line, ExprValue& first, Variable* target)
         return false;  // the empty argument list "()"
     }
     if (type == TOK_KEYWORD && !atEnd) {
-        setError("Variable oder Ausdruck erwartet nach '" + prev + "'", line);
+        // A keyword has a text, so reading it moved the token before it.
+        setError("Variable oder Ausdruck erwartet nach '" + prevToken + "'", line);
         return false;
     }
     if (atEnd) {
@@ -434,6 +435,10 @@ int Skript::parseArgs(funcContext& args, int min, int line, int max)
         return true;
     };
 
+    // Room for the usual counts at once: a moved TextRef updates its lend.
+    const size_t room = size_t(std::min(max, 6));
+    args.values.reserve(room);
+    args.argTexts.reserve(room);
     int i = 0;
     if (max == 0) {
         std::string t = nextToken(line);

@@ -370,7 +370,7 @@ std::string Skript::nextToken(int line)
         if (!t.text.empty()) {
             if (t.type == TOK_IDENT)
                 lastIdent = t.text;
-            lastToken = t.text;
+            setLastToken(t.text);
         }
         return t.text;
     }
@@ -397,7 +397,7 @@ std::string Skript::nextToken(int line)
         if (t.type == TOK_IDENT || (!again && (t.type == TOK_BUILTIN || t.type == TOK_KEYWORD)))
             lastIdent = t.text;
         if (!t.text.empty())
-            lastToken = t.text;
+            setLastToken(t.text);
         return t.text;
     }
 
@@ -426,6 +426,6 @@ std::string Skript::nextToken(int line)
             lastIdent = text;
     }
     if (!text.empty())
-        lastToken = text;
+        setLastToken(text);
     return text;
 }

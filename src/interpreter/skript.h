@@ -191,6 +191,13 @@ public:
     int tokenType = TOK_IDENT;
     std::vector<token> tokenStack;
     std::string lastToken, lastIdent;
+    // The last token before lastToken, kept by swapping rather than copying.
+    std::string prevToken;
+    void setLastToken(const std::string& text)
+    {
+        prevToken.swap(lastToken);
+        lastToken = text;
+    }
     // True when the last token read was the end of the line (a comment too);
     // "" alone can't tell it from an empty string literal.
     bool atEnd = false;
