@@ -110,7 +110,7 @@ int main(int argc, char** argv)
     // First showing: the window is made as at program start, then browse.
     QElapsedTimer t;
     t.start();
-    auto* browser = new TForm11(form);
+    auto* browser = new TForm11(form.browserHost(), &form);
     browser->showBrowser("");
     WaitDone(*browser);
     const double first = double(t.nsecsElapsed()) / 1e6;

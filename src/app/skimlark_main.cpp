@@ -28,7 +28,7 @@ int main(int argc, char** argv)
     try {
         TForm1 form(QApplication::arguments().mid(1));
 #ifdef SKIMLARK_HAVE_RECORDER
-        new TForm11(form);  // a child of the main window, hidden until browse
+        new TForm11(form.browserHost(), &form);  // a child of the main window, hidden until browse
 #endif
         form.show();
         return app.exec();

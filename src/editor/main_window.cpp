@@ -21,6 +21,7 @@
 #include <ctime>
 #include <unistd.h>
 
+#include "editor/browser_host.h"
 #include "editor/browser_link.h"
 #include "editor/command_line.h"
 #include "editor/editor_behaviour.h"
@@ -81,7 +82,7 @@ TForm1::TForm1(const QStringList& args, QWidget* parent) : QMainWindow(parent)
 {
     queue_ = new GuiCallQueue(this, [this](std::vector<OutputLine>& lines) { AppendToPane(lines); });
     boxFunction = [this](const QString& text, const QString& caption, int flags) {
-        return ShowMessageBox(this, text, caption, flags);
+        return ShowMessageBox(boxOwner_ ? boxOwner_ : this, text, caption, flags);
     };
     openFileDialog = [this](const QString& caption, const QString& filter, const QString& proposed) {
         return QFileDialog::getOpenFileName(this, caption, proposed, filter);

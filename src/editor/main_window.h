@@ -19,6 +19,7 @@
 #include "interpreter/host.h"
 #include "platform/app_settings.h"
 
+class BrowserHost;
 class BrowserWindowLink;
 class TInfoForm;
 class UpdateCheck;
@@ -163,6 +164,8 @@ public:
 
     void OnScriptInput();
     void OnScriptBrowse(const std::string& url);
+    // What the browser window may use of this window.
+    BrowserHost& browserHost();
     // The run's lines follow the editor while the run waits for the browser window.
     void SyncRunLines();
     // Inserts a line before editor line index (at the end when index is the
@@ -237,6 +240,12 @@ private:
     void StopRunForTeardown();
 
     RunSettings run_;
+    class WindowBrowserHost;
+    std::unique_ptr<WindowBrowserHost> browserHost_;
+    // The run waits in browse for the browser window.
+    bool browseWaits_ = false;
+    // The window that owns the default box, when not this one.
+    QWidget* boxOwner_ = nullptr;
     std::unique_ptr<platform::TRegistry> registry;
     GuiCallQueue* queue_;
     QTimer statusTimer_;

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <thread>
 
+#include "editor/browser_host.h"
 #include "editor/browser_link.h"
 #include "editor/gui_queue.h"
 #include "editor/input_dialog.h"
@@ -59,6 +60,7 @@ void TForm1::RunScript(bool step)
     Anhalten1->setEnabled(true);
 
     ClearOutput();
+    browseWaits_ = false;
     skript.reset();
     scriptLines = EditorLines();
     {
@@ -168,12 +170,54 @@ void TForm1::OnScriptBrowse(const std::string& url)
     if (!skript)
         return;
     if (browser) {
+        browseWaits_ = true;
         browser->showBrowser(url);
         return;
     }
     // Without a browser window the run cannot go on with the page.
     skript->setError(W("Das Browserfenster ist nicht verfügbar."), skript->curLine);
     skript->wake();
+}
+
+BrowserHost& TForm1::browserHost()
+{
+    if (!browserHost_)
+        browserHost_ = std::make_unique<WindowBrowserHost>(*this);
+    return *browserHost_;
+}
+
+Skript* TForm1::WindowBrowserHost::waitingRun()
+{
+    return window_.browseWaits_ ? window_.skript.get() : nullptr;
+}
+
+void TForm1::WindowBrowserHost::wakeRun()
+{
+    Skript* run = waitingRun();
+    window_.browseWaits_ = false;
+    if (run)
+        run->wake();
+}
+
+int TForm1::WindowBrowserHost::lineCount() const
+{
+    return int(window_.skript ? window_.scriptLines.size() : window_.EditorLines().size());
+}
+
+void TForm1::WindowBrowserHost::clearSelection()
+{
+    QTextCursor c = window_.RichEdit1->textCursor();
+    c.clearSelection();
+    window_.RichEdit1->setTextCursor(c);
+}
+
+int TForm1::WindowBrowserHost::box(QWidget* owner, const QString& text, const QString& caption, int flags)
+{
+    QWidget* before = window_.boxOwner_;
+    window_.boxOwner_ = owner;
+    const int answer = window_.boxFunction(text, caption, flags);
+    window_.boxOwner_ = before;
+    return answer;
 }
 
 void TForm1::SyncRunLines()

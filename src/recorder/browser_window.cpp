@@ -28,16 +28,14 @@
 #include <csignal>
 #include <functional>
 
+#include "editor/browser_link.h"
 #include "editor/find_dialog.h"
-#include "editor/main_window.h"
 #include "editor/qt_text.h"
-#include "editor/zp_rich_edit.h"
+#include "interpreter/host.h"
 #include "interpreter/output.h"
 #include "interpreter/skript.h"
 #include "platform/texts.h"
 #include "web/page_model.h"
-
-TForm11* Form11 = nullptr;
 
 namespace {
 
@@ -73,11 +71,10 @@ QPushButton* MakeButton(QWidget* parent, const char* text, int width)
 
 }  // namespace
 
-TForm11::TForm11(TForm1& mainWindow)
-    : QWidget(&mainWindow, Qt::Window), callBack(std::make_unique<CallBack>()), frames(std::make_unique<Frames>()),
-      form1_(mainWindow)
+TForm11::TForm11(BrowserHost& host, QWidget* parent)
+    : QWidget(parent, Qt::Window), callBack(std::make_unique<CallBack>(*this)), frames(std::make_unique<Frames>()),
+      host_(host)
 {
-    Form11 = this;
     frames->note = [this](const std::string& text) { ShowNote("%s", text.c_str()); };
     // 128 random bits: the page can neither read the key nor guess it.
     key_ = QStringLiteral("\x02skl%1%2:")
@@ -87,7 +84,7 @@ TForm11::TForm11(TForm1& mainWindow)
     // ones the runs put into the program's store.
     profile_ = new QWebEngineProfile(this);
     CreateComponents();
-    mainWindow.browser = this;
+    host_.attach(this);
     // FormCreate
     browserHash.clear();
     // The web engine starts its page process now, so the first page shows
@@ -97,10 +94,7 @@ TForm11::TForm11(TForm1& mainWindow)
 
 TForm11::~TForm11()
 {
-    if (form1_.browser == this)
-        form1_.browser = nullptr;
-    if (Form11 == this)
-        Form11 = nullptr;
+    host_.attach(nullptr);
     // The view goes before its page and the page before its profile.
     delete CppWebBrowser1;
     CppWebBrowser1 = nullptr;
@@ -112,7 +106,7 @@ void TForm11::AppendOutput(const char* format, ...)
 {
     va_list ap;
     va_start(ap, format);
-    AppendOutputV(form1_, format, ap);
+    AppendOutputV(host_.output(), format, ap);
     va_end(ap);
 }
 
@@ -120,7 +114,7 @@ void TForm11::ShowNote(const char* format, ...)
 {
     va_list ap;
     va_start(ap, format);
-    ShowNoteV(form1_, format, ap);
+    ShowNoteV(host_.output(), format, ap);
     va_end(ap);
 }
 
@@ -306,6 +300,7 @@ void TForm11::FormShow()
     try {
         refreshURL.clear();
         linesInserted = false;
+        firstInserted_ = -1;
         continueScript = false;
         sourceFrame = 0;
         // The working folder stays as it is: there is no current drive here.
@@ -321,8 +316,8 @@ void TForm11::FormShow()
             Button3->hide();
             Button6->show();
         } else {
-            if (form1_.skript)
-                savedLine = form1_.skript->curLine;
+            if (Skript* run = host_.waitingRun())
+                savedLine = run->curLine;
             Button6->hide();
             Button5->show();
             Button1->show();
@@ -335,22 +330,23 @@ void TForm11::FormShow()
             EndPageProcess();
         BeginNavigate();
         PushCookies();
-        const std::string& agent = form1_.settings().userAgent;
+        const std::string& agent = host_.runSettings().userAgent;
         // Set only when changed: the engine hands every new text to all its pages.
         if (!agent.empty() && profile_->httpUserAgent() != FromCp1252(agent))
             profile_->setHttpUserAgent(FromCp1252(agent));
-        origURL = browseURL.empty() && form1_.skript ? form1_.skript->vars->GetValue("_url") : std::string();
+        Skript* run = host_.waitingRun();
+        origURL = browseURL.empty() && run ? run->vars->GetValue("_url") : std::string();
         // The hooks carry origURL into the page.
         InstallHookScript();
         if (browseURL.empty()) {
             BrowseFromTemp();
         } else {
-            if (form1_.settings().debugLevel == 2)
+            if (host_.runSettings().debugLevel == 2)
                 AppendOutput("Browse real, Navigate(%s)", browseURL.c_str());
             Navigate(FromCp1252(browseURL));
         }
 
-        move(form1_.x() + 90, form1_.y() + 70);
+        move(host_.origin() + QPoint(90, 70));
 
         Memo1->clear();
         EnableInsertControls(false);
@@ -370,7 +366,7 @@ void TForm11::closeEvent(QCloseEvent* e)
 
 void TForm11::FormClose()
 {
-    if (form1_.settings().debugLevel == 2)
+    if (host_.runSettings().debugLevel == 2)
         AppendOutput("Form11 Close");
     // The page keeps no load or refresh going while the window is hidden.
     navigateActive = false;
@@ -378,18 +374,16 @@ void TForm11::FormClose()
     AskPageProcess();
     FindDialog1->hide();
 
-    QTextCursor c = form1_.RichEdit1->textCursor();
-    c.clearSelection();
-    form1_.RichEdit1->setTextCursor(c);
+    host_.clearSelection();
 
     showing_ = false;
-    if (!userAgentMode && form1_.skript) {
-        Skript& run = *form1_.skript;
+    Skript* run = userAgentMode ? nullptr : host_.waitingRun();
+    if (run) {
         if (!continueScript)
-            run.stop = true;
-        else
-            run.curLine = linesInserted ? savedLine - 1 : savedLine;
-        run.wake();
+            run->stop = true;
+        else if (linesInserted)
+            run->curLine = firstInserted_ - 1;  // the executor steps to the first inserted line
+        host_.wakeRun();
     }
     emit closed();
 }

@@ -29,17 +29,20 @@ class QTabWidget;
 class QWebEngineProfile;
 class QWebEngineView;
 class TFindDialog;
-class TForm1;
 class TForm11;
 
-// The object every page hook calls back on; one per window.
+// The object every page hook calls back on; one per window, handed its window.
 class CallBack {
 public:
+    explicit CallBack(TForm11& window) : window_(window) {}
     virtual ~CallBack() = default;
     // What a hook reports: the event code, the frame number of the document
     // that carries the hook, the link's or form's position (0 otherwise) and
     // the event's data (a submission's fresh field values).
     void BrowserEventCallback(int eventCode, int frameNo, int index, const QJsonObject& event);
+
+private:
+    TForm11& window_;
 };
 
 // Event codes of the page hooks.
@@ -97,7 +100,9 @@ private:
 class TForm11 : public QWidget, public BrowserWindowLink {
     Q_OBJECT
 public:
-    explicit TForm11(TForm1& mainWindow);
+    // host: what the window may use of the editor; parent: the window it
+    // belongs to.
+    TForm11(BrowserHost& host, QWidget* parent);
     ~TForm11() override;
 
     // The window's own lines and notes go to the main window's output pane
@@ -227,7 +232,10 @@ private:
     // The frame number for a completed document, by its browser.
     int NumberDocument(const QString& docId, bool top, const QString& url);
 
-    TForm1& form1_;
+    BrowserHost& host_;
+    // Where the next recorded lines go in: the first line inserted during
+    // this showing, -1 before any.
+    int firstInserted_ = -1;
     QWebEngineProfile* profile_;
     QString key_;  // marks the hook reports among the page's console lines
     bool showing_ = false;
@@ -256,5 +264,3 @@ private:
 // A text as a JavaScript string literal.
 QString JsString(const QString& s);
 
-// The one window of the program (null before it exists).
-extern TForm11* Form11;

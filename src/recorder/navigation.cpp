@@ -12,8 +12,9 @@
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
 
-#include "editor/main_window.h"
+#include "editor/browser_link.h"
 #include "editor/qt_text.h"
+#include "interpreter/host.h"
 #include "platform/texts.h"
 #include "recorder/browser_window.h"
 #include "web/page_model.h"
@@ -48,8 +49,8 @@ void BrowserPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const 
 
 void TForm11::BrowseFromTemp()
 {
-    std::string path = form1_.settings().dataDir + "/_skimlark0.html";
-    if (form1_.settings().debugLevel == 2)
+    std::string path = host_.runSettings().dataDir + "/_skimlark0.html";
+    if (host_.runSettings().debugLevel == 2)
         AppendOutput("BrowseFromTemp: Navigate(%s)", path.c_str());
     QFile file(FromNative(path));
     QByteArray copy = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
@@ -86,7 +87,7 @@ bool TForm11::BeforeNavigate(const QUrl& url, QWebEnginePage::NavigationType typ
     // Hidden, the view only ever holds an empty page.
     if (!showing_)
         return url.scheme() == QLatin1String("about");
-    if (form1_.settings().debugLevel == 2)
+    if (host_.runSettings().debugLevel == 2)
         AppendOutput("beforenavigate()...");
     ShowLoadState(1);
     // A refresh from a page of the temporary file would open a local file.
@@ -143,7 +144,7 @@ int TForm11::FrameOfDocument(const QString& docId) const
 
 void TForm11::DocumentComplete(const QJsonObject& report)
 {
-    const int debug = form1_.settings().debugLevel;
+    const int debug = host_.runSettings().debugLevel;
     if (debug == 2)
         AppendOutput("DocComplete()...");
     try {

@@ -8,7 +8,8 @@
 #include <QWebEngineScriptCollection>
 #include <cstdlib>
 
-#include "editor/main_window.h"
+#include "editor/browser_link.h"
+#include "interpreter/host.h"
 #include "editor/qt_text.h"
 #include "platform/ascii_text.h"
 #include "recorder/browser_window.h"
@@ -219,7 +220,7 @@ void TForm11::HookReport(const QString& message)
 
 void TForm11::registerEvents(const QJsonObject& report, int f)
 {
-    const int debug = form1_.settings().debugLevel;
+    const int debug = host_.runSettings().debugLevel;
     Frame* frame = frames->Find(f);
     if (debug == 2) {
         AppendOutput("registerEvents: win=%llX, doc=%llX, frame=%d, url=%s",

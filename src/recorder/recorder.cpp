@@ -11,10 +11,10 @@
 #include <QTextBlock>
 #include <QTimer>
 
-#include "editor/main_window.h"
+#include "editor/browser_link.h"
 #include "editor/message_box.h"
 #include "editor/qt_text.h"
-#include "editor/zp_rich_edit.h"
+#include "interpreter/host.h"
 #include "interpreter/skript.h"
 #include "platform/cp1252.h"
 #include "platform/numbers.h"
@@ -50,9 +50,7 @@ QStringList PaneLines(const QPlainTextEdit& pane)
 
 void CallBack::BrowserEventCallback(int eventCode, int frameNo, int index, const QJsonObject& event)
 {
-    TForm11* w = Form11;
-    if (!w)
-        return;
+    TForm11* w = &window_;
     switch (eventCode) {
     case kDocumentMouseDown:
         // Replacing the page's own handler is all this hook is for.
@@ -206,7 +204,7 @@ void TForm11::FormSubmission(int f, int i, const QJsonObject& event)
     for (int key = 0; key <= last; ++key) {
         auto now = current->find(key);
         if (userAgentMode && key == 0 && now != current->end()) {
-            form1_.settings().userAgent = now->second->value;
+            host_.runSettings().userAgent = now->second->value;
             ShowNote("%s", W("Der Wert für den User-Agent-Text wurde in die Skimlark-Einstellungen übernommen.").c_str());
             closeAfter = true;
         }
@@ -284,10 +282,9 @@ void TForm11::EnableInsertControls(bool enable)
     Label2->setEnabled(enable);
     UpDown1->setEnabled(enable);
     Button4->setEnabled(enable);
-    const int lines = form1_.skript ? int(form1_.scriptLines.size()) : int(form1_.EditorLines().size());
-    UpDown1->setMaximum(qMin(lines, 32767));
-    if (form1_.skript)
-        UpDown1->setValue(form1_.skript->curLine);
+    UpDown1->setMaximum(qMin(host_.lineCount(), 32767));
+    if (Skript* run = host_.waitingRun())
+        UpDown1->setValue(run->curLine);
 }
 
 void TForm11::Memo1Change()
@@ -299,12 +296,19 @@ void TForm11::Button4Click()
 {
     int p = UpDown1->value();
     const QStringList lines = PaneLines(*Memo1);
+    Skript* run = userAgentMode ? nullptr : host_.waitingRun();
     for (const QString& line : lines) {
-        form1_.InsertScriptLine(p, line);
+        host_.insertLine(p, line);
+        // Lines at or above the browse statement, and above the first line
+        // inserted before, move them down.
+        if (run && p <= run->curLine)
+            run->curLine = run->curLine + 1;
+        if (firstInserted_ >= p)
+            ++firstInserted_;
+        if (firstInserted_ < 0 || p < firstInserted_)
+            firstInserted_ = p;
         ++p;
         UpDown1->setMaximum(qMin(UpDown1->maximum() + 1, 32767));
-        if (!userAgentMode && form1_.skript)
-            form1_.skript->curLine = form1_.skript->curLine + 1;
         linesInserted = true;
     }
     UpDown1->setValue(p);
@@ -316,7 +320,8 @@ void TForm11::Button3Click()
 {
     if (!Memo1->toPlainText().isEmpty()) {
         PageControl1->setCurrentIndex(2);
-        int answer = form1_.boxFunction(
+        int answer = host_.box(
+            this,
             QString::fromUtf8("Es sind noch ungespeicherte Befehle im Aufzeichnungsfenster. Vor der weiteren "
                               "Ausführung in das Skript einfügen?"),
             QStringLiteral("Frage"), MB_YESNOCANCEL | MB_ICONQUESTION);

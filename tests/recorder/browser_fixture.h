@@ -60,7 +60,7 @@ struct BrowserSetup {
     BrowserSetup()
     {
         win->settings().dataDir = ToNative(data.path());
-        browser = new TForm11(*win);
+        browser = new TForm11(win->browserHost(), win.w.get());
     }
     ~BrowserSetup()
     {

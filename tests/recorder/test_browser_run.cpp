@@ -124,6 +124,38 @@ private slots:
         QTRY_COMPARE(Output(*s.win), (QStringList{"a", "b", "c", "nach"}));
     }
 
+    // Wherever the lines go in, the run goes on at the first of them.
+    void insertedElsewhereTheRunGoesOnAtTheFirstInsertedLine_data()
+    {
+        QTest::addColumn<int>("at");
+        QTest::addColumn<int>("browseLine");
+        QTest::addColumn<QStringList>("output");
+        QTest::newRow("before the default") << 0 << 3 << QStringList{"a", "neu", "neu2", "a", "b", "c"};
+        QTest::newRow("after the default") << 3 << 1 << QStringList{"a", "neu", "neu2", "c"};
+    }
+    void insertedElsewhereTheRunGoesOnAtTheFirstInsertedLine()
+    {
+        QFETCH(int, at);
+        QFETCH(int, browseLine);
+        QFETCH(QStringList, output);
+        BrowserSetup s;
+        s.Run(QStringLiteral("print(\"a\")\nbrowse(\"%1\")\nprint(\"b\")\nprint(\"c\")").arg(server.page("links.html")));
+        QVERIFY(s.WaitPage("links.html"));
+        s.browser->Memo1->setPlainText("print(\"neu\")\nprint(\"neu2\")");
+        s.browser->UpDown1->setValue(at);
+        s.browser->Button4->click();
+        QCOMPARE(Lines(*s.win).mid(at, 2), (QStringList{"print(\"neu\")", "print(\"neu2\")"}));
+        QCOMPARE(Lines(*s.win).at(browseLine), "browse(\"" + server.page("links.html") + "\")");
+        QCOMPARE(int(s.win->skript->curLine), browseLine);
+        s.browser->Button3->click();
+        if (at < 1) {
+            QVERIFY(s.WaitPage("links.html"));  // browse comes again after the inserted lines
+            s.browser->Button3->click();
+        }
+        QVERIFY(s.RunEnded());
+        QTRY_COMPARE(Output(*s.win), output);
+    }
+
     void aScriptOpenedDuringBrowseIsWhatTheRunGoesOnWith()
     {
         BrowserSetup s;
