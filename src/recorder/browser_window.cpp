@@ -83,6 +83,9 @@ TForm11::TForm11(BrowserHost& host, QWidget* parent)
     // A profile of the window's own, in memory: the cookies it holds are the
     // ones the runs put into the program's store.
     profile_ = new QWebEngineProfile(this);
+    engineAgent_ = profile_->httpUserAgent();
+    agentHeader_ = new AgentHeader(this);
+    profile_->setUrlRequestInterceptor(agentHeader_);
     CreateComponents();
     host_.attach(this);
     // FormCreate
@@ -330,10 +333,15 @@ void TForm11::FormShow()
             EndPageProcess();
         BeginNavigate();
         PushCookies();
+        // The probe looks for the engine's own User-Agent; browse sends the
+        // settings' one, as the same bytes as the script's requests.
         const std::string& agent = host_.runSettings().userAgent;
+        const bool own = userAgentMode || agent.empty();
+        const QString text = own ? engineAgent_ : FromCp1252(agent);
+        agentHeader_->bytes = own ? QByteArray() : QByteArray::fromStdString(agent);
         // Set only when changed: the engine hands every new text to all its pages.
-        if (!agent.empty() && profile_->httpUserAgent() != FromCp1252(agent))
-            profile_->setHttpUserAgent(FromCp1252(agent));
+        if (profile_->httpUserAgent() != text)
+            profile_->setHttpUserAgent(text);
         Skript* run = host_.waitingRun();
         origURL = browseURL.empty() && run ? run->vars->GetValue("_url") : std::string();
         // The hooks carry origURL into the page.

@@ -10,6 +10,7 @@
 #include <QString>
 #include <QWidget>
 #include <QWebEnginePage>
+#include <QWebEngineUrlRequestInterceptor>
 #include <deque>
 #include <map>
 #include <memory>
@@ -74,6 +75,19 @@ using FormMap = std::map<int, std::unique_ptr<InputMap>>;
 struct DocRef {
     QString id;
     bool top = false;
+};
+
+// Puts the User-Agent into every request as the given bytes (none: the
+// engine's own text).
+class AgentHeader : public QWebEngineUrlRequestInterceptor {
+public:
+    using QWebEngineUrlRequestInterceptor::QWebEngineUrlRequestInterceptor;
+    void interceptRequest(QWebEngineUrlRequestInfo& info) override
+    {
+        if (!bytes.isEmpty())
+            info.setHttpHeader("User-Agent", bytes);
+    }
+    QByteArray bytes;
 };
 
 // The window's own page: it decides which navigations go ahead and receives
@@ -237,6 +251,8 @@ private:
     // this showing, -1 before any.
     int firstInserted_ = -1;
     QWebEngineProfile* profile_;
+    QString engineAgent_;
+    AgentHeader* agentHeader_;
     QString key_;  // marks the hook reports among the page's console lines
     bool showing_ = false;
     // Documents registered since the last navigation of the window's own.
