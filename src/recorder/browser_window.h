@@ -271,6 +271,8 @@ private:
     bool PageProcessAnswers();
     void EndPageProcess();
     bool processAnswered_ = true;
+    // The top level has a navigation under way.
+    bool topLoading_ = false;
     unsigned question_ = 0;
     QElapsedTimer asked_;
     unsigned sourceRequest_ = 0;

@@ -59,11 +59,13 @@ void TForm11::BrowseFromTemp()
     // to the site. A copy of no web page gets an origin of its own.
     const QUrl site(FromCp1252(origURL));
     const bool web = site.scheme() == QLatin1String("http") || site.scheme() == QLatin1String("https");
+    topLoading_ = true;
     page->setContent(copy, QStringLiteral("text/html"), web ? site : QUrl());
 }
 
 void TForm11::Navigate(const QString& url)
 {
+    topLoading_ = true;
     page->load(QUrl(url.left(1023)));
 }
 
@@ -89,15 +91,19 @@ bool TForm11::BeforeNavigate(const QUrl& url, QWebEnginePage::NavigationType typ
         return url.scheme() == QLatin1String("about");
     if (host_.runSettings().debugLevel == 2)
         AppendOutput("beforenavigate()...");
-    ShowLoadState(1);
     // A refresh from a page of the temporary file would open a local file.
     if (refreshPending && url.isLocalFile()) {
+        ShowLoadState(1);
         ShowNote("%s", W("Hinweis: Der META-Refresh konnte nicht ausgeführt werden.").c_str());
         return false;
     }
     refreshPending = false;
+    // A navigation the window cancels leaves the page, and its state, as it was.
     if (!navigateActive)
         return false;
+    ShowLoadState(1);
+    if (isMainFrame)
+        topLoading_ = true;
     const QString u = UrlKey(url);
     if (visitedURLs.count(u))
         return true;
@@ -179,6 +185,13 @@ void TForm11::DocumentComplete(const QJsonObject& report)
         for (int i = 0; FormSnapshot(i); ++i) {
         }
 
+        if (top)
+            topLoading_ = false;
+        if (!top && !topLoading_) {
+            // A frame loaded anew under a page that stays: loading has stopped.
+            navigateActive = false;
+            ShowLoadState(2);
+        }
         if (top) {
             if (debug == 2)
                 AppendOutput("Doc/s complete");

@@ -211,6 +211,9 @@ private slots:
         QCOMPARE(s.Recorded(), (QStringList{QStringLiteral("follow(\"2\")    # Frame laden"),
                                             QStringLiteral("formset(1,\"suche\",\"Haus\")"),
                                             QStringLiteral("submit(1)")}));
+        // The frame's new page completes under the page that stays: loading has stopped.
+        QVERIFY(QTest::qWaitFor(
+            [&] { return !s.browser->navigateActive && s.browser->Label1->text() == QLatin1String("Fertig."); }, 10000));
     }
 
     void metaRefreshIsFollowedAndRecorded()
