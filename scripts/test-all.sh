@@ -4,6 +4,8 @@
 # then a short run of the script fuzzer.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
+# The page fuzzer starts from the web tests' pages too.
+seeds() { [ "$1" != fuzz_html ] || echo "$root/tests/fixtures/html"; }
 jobs="$(nproc)"
 
 bash "$root/scripts/build.sh" "$root/build"
@@ -18,9 +20,23 @@ ninja -C "$root/build-asan"
 if [ -d "$root/fuzz" ] && [ -f "$root/fuzz/CMakeLists.txt" ]; then
   CC=clang CXX=clang++ cmake -S "$root" -B "$root/build-fuzz" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DSKIMLARK_GUI=OFF -DSKIMLARK_BENCH=OFF -DSKIMLARK_TESTS=OFF -DSKIMLARK_FUZZ=ON >/dev/null
-  ninja -C "$root/build-fuzz" fuzz_script
-  mkdir -p "$root/build-fuzz/corpus"
-  "$root/build-fuzz/fuzz/fuzz_script" -max_total_time=60 -timeout=10 -rss_limit_mb=4096 \
-    "$root/build-fuzz/corpus" "$root/fuzz/corpus"
-  echo "fuzz: 60 s of random scripts without a crash"
+  ninja -C "$root/build-fuzz" fuzzers
+  # Each fuzzer briefly from its seeds (FUZZ_SECONDS each, 30 by default);
+  # scripts/fuzz-long.sh runs them for as long as one likes.
+  seconds="${FUZZ_SECONDS:-30}"
+  for name in fuzz_script fuzz_html fuzz_url fuzz_cookies fuzz_registry fuzz_payload; do
+    work="$root/build-fuzz/corpus/$name"
+    mkdir -p "$work"
+    log="$root/build-fuzz/$name.log"
+    if ! (cd "$root/build-fuzz" && "$root/build-fuzz/fuzz/$name" -max_total_time="$seconds" -timeout=10 \
+          -rss_limit_mb=4096 -print_final_stats=1 -dict="$root/fuzz/$name.dict" \
+          "$work" "$root/fuzz/corpus/$name" $(seeds "$name")) >"$log" 2>&1; then
+      tail -n 60 "$log"
+      echo "fuzz: $name found a failure (input kept in build-fuzz/)"
+      exit 1
+    fi
+    runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
+    cov=$(grep -o 'cov: [0-9]* ft: [0-9]*' "$log" | tail -n 1)
+    echo "fuzz: $name ${seconds} s, $runs runs, $cov, no failure"
+  done
 fi

@@ -592,8 +592,9 @@ void RegHive::Replace(size_t first, size_t count, const std::string& text)
         out = std::string(kHeader) + NewLine();
     for (size_t i = 0; i < first; ++i)
         out += lines_[i].text;
-    if (first > 0 && LineEnd(lines_[first - 1].text).empty())
-        out += NewLine();
+    // A last line without its line end gets one before anything follows it.
+    if (first > 0 && lines_[first - 1].text.back() != '\n')
+        out += lines_[first - 1].text.back() == '\r' ? std::string("\n") : NewLine();
     out += text;
     for (size_t i = first + count; i < lines_.size(); ++i)
         out += lines_[i].text;

@@ -260,6 +260,11 @@ private slots:
             << file + "\n\n[HKEY_CURRENT_USER\\Software\\A\\Tief\\Neu]\n\"z\"=\"neu\"\n";
         QTest::newRow("key that was only a parent") << std::string("\\Software") << std::string("s") << file
                                                     << file + "\n\n[HKEY_CURRENT_USER\\Software]\n\"s\"=\"neu\"\n";
+        QTest::newRow("last line without its line feed")
+            << std::string("\\Software\\A") << std::string("y")
+            << std::string("[HKEY_CURRENT_USER\\Software\\A]\r\n\"x\"=\"1\"\r")
+            << std::string("Windows Registry Editor Version 5.00\r\n"
+                           "[HKEY_CURRENT_USER\\Software\\A]\r\n\"x\"=\"1\"\r\n\"y\"=\"neu\"\r\n");
         QTest::newRow("empty file") << std::string("\\Software\\A") << std::string("x") << std::string()
                                     << std::string("Windows Registry Editor Version 5.00\r\n\r\n"
                                                    "[HKEY_CURRENT_USER\\Software\\A]\r\n\"x\"=\"neu\"\r\n");
@@ -274,7 +279,7 @@ private slots:
         QVERIFY(reg.OpenKey(key, true));
         reg.WriteString(name, "neu");
         QTEST(HiveText(), "after");
-        QCOMPARE(TRegistry().KeyExists("\\Software\\A\\Tief"), !before.empty());
+        QCOMPARE(TRegistry().KeyExists("\\Software\\A\\Tief"), before.find("Tief") != std::string::npos);
     }
 
     void deleteKeyKeepsEverythingElse()
