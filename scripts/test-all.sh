@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs, builds and runs every test: the full build with all tests, then
 # all tests once more under the address and undefined-behaviour sanitizers,
-# then a short run of the script fuzzer.
+# then a short run of every fuzzer over libraries built for fuzzing.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 # The page fuzzer starts from the web tests' pages too.
