@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <exception>
+#include <memory>
 #include <new>
 #include <unordered_map>
 
@@ -81,21 +82,25 @@ constexpr BuiltinRow kTable[] = {
     {"disconnect", 0, 0, 0, kOpen, true, false},
 };
 
+}  // namespace
+
+struct BuiltinEntry {
+    const BuiltinRow* row;
+    BuiltinBody body;
+};
+
+namespace {
+
 BuiltinResult NotBuiltYet(Skript& run, funcContext&, const BuiltinCall& call)
 {
     run.setError("Funktion '" + call.name + W("' ist in dieser Version nicht verfügbar"), call.line);
     return std::nullopt;
 }
 
-struct Entry {
-    const BuiltinRow* row;
-    BuiltinBody body;
-};
-
-const std::unordered_map<std::string, Entry>& Entries()
+const std::unordered_map<std::string, BuiltinEntry>& Entries()
 {
-    static const std::unordered_map<std::string, Entry> entries = [] {
-        std::unordered_map<std::string, Entry> m;
+    static const std::unordered_map<std::string, BuiltinEntry> entries = [] {
+        std::unordered_map<std::string, BuiltinEntry> m;
         for (const BuiltinRow& row : kTable)
             m[row.word] = {&row, NotBuiltYet};
         const std::span<const BuiltinDef> families[] = {
@@ -112,6 +117,29 @@ const std::unordered_map<std::string, Entry>& Entries()
     }();
     return entries;
 }
+
+// The argument lists of the calls being run on this thread, by nesting
+// depth: each keeps its room from one call to the next.
+thread_local std::vector<std::unique_ptr<funcContext>> argsByDepth;
+thread_local size_t argsDepth = 0;
+
+// The argument list of one call, emptied when the call ends.
+struct ArgsLease {
+    funcContext& args;
+    ArgsLease() : args(Take()) {}
+    ~ArgsLease()
+    {
+        args.values.clear();
+        args.argTexts.clear();
+        --argsDepth;
+    }
+    static funcContext& Take()
+    {
+        if (argsByDepth.size() <= argsDepth)
+            argsByDepth.push_back(std::make_unique<funcContext>());
+        return *argsByDepth[argsDepth++];
+    }
+};
 
 }  // namespace
 
@@ -135,13 +163,19 @@ const std::vector<std::string>& KeywordWords()
     return words;
 }
 
-std::optional<std::string> Skript::sub(const std::string& name, int line)
+std::optional<std::string> Skript::sub(const std::string& name, int line, const CachedToken* cached)
 {
-    const auto& entries = Entries();
-    auto it = entries.find(name);
-    if (it == entries.end())
-        return std::string();
-    const BuiltinRow& row = *it->second.row;
+    const BuiltinEntry* entry = cached ? cached->builtin : nullptr;
+    if (!entry) {
+        const auto& entries = Entries();
+        auto it = entries.find(name);
+        if (it == entries.end())
+            return std::string();
+        entry = &it->second;
+        if (cached)
+            cached->builtin = entry;
+    }
+    const BuiltinRow& row = *entry->row;
 
     // exit reads no argument list; the executor sees the flag.
     if (row.min == 0 && row.max == 0 && name == "exit") {
@@ -150,7 +184,8 @@ std::optional<std::string> Skript::sub(const std::string& name, int line)
     }
 
     try {
-        funcContext args;
+        ArgsLease lease;
+        funcContext& args = lease.args;
         int count = parseArgs(args, row.min, line, row.max);
         if (!row.anyCount && (count < row.acceptMin || count > row.acceptMax)) {
             if (row.emptyOnBadCount)
@@ -158,7 +193,7 @@ std::optional<std::string> Skript::sub(const std::string& name, int line)
             return std::nullopt;
         }
         BuiltinCall call{name, line, count};
-        return it->second.body(*this, args, call);
+        return entry->body(*this, args, call);
     } catch (const std::bad_alloc&) {
         setError("Interner Programmfehler in Funktionsaufruf '" + name + W("': Speicher erschöpft"), line);
     } catch (const std::exception& e) {

@@ -399,7 +399,7 @@ void RunStatements(Skript& run, ExecState& st)
         const int type = run.tokenType;
         const int skip = st.skip();
         if (type == TOK_BUILTIN && skip == 0) {
-            run.sub(tok, run.curLine);
+            run.sub(tok, run.curLine, run.lastCached);
             control = true;
             continue;
         }

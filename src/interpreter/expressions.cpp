@@ -127,15 +127,16 @@ bool Skript::evalInner(int line, ExprValue& first, Variable* target)
         first.base = TextRef(std::move(*v));
     } else if (type == TOK_IDENT) {
         const CachedToken* cached = lastCached;
-        std::string name = tok;
+        const size_t plain = tok.size();
+        std::string name = std::move(tok);
         if (!parseVarRef(line, name))
             return false;
         lastIdent = name;
-        Variable& v = name.size() == tok.size() ? varOf(cached, name) : vars->Get(name);
+        Variable& v = name.size() == plain ? varOf(cached, name) : vars->Get(name);
         first.base = TextRef(*vars, v);
         first.appending = &v == target;
     } else if (type == TOK_BUILTIN) {
-        auto v = sub(tok, line);
+        auto v = sub(tok, line, lastCached);
         if (!v) {
             // A required argument left empty, as in "x = htget()".
             if (errLine < 0 && !exitRequested)
@@ -188,12 +189,13 @@ bool Skript::evalInner(int line, ExprValue& first, Variable* target)
             operand = std::move(*v);
         } else if (tType == TOK_IDENT) {
             const CachedToken* cached = lastCached;
-            std::string name = t;
+            const size_t plain = t.size();
+            std::string name = std::move(t);
             if (!parseVarRef(line, name))
                 return false;
-            right = &(name.size() == t.size() ? varOf(cached, name) : vars->Get(name)).value;
+            right = &(name.size() == plain ? varOf(cached, name) : vars->Get(name)).value;
         } else if (tType == TOK_BUILTIN) {
-            auto v = sub(t, line);
+            auto v = sub(t, line, lastCached);
             if (v)
                 operand = std::move(*v);
         } else {

@@ -23,6 +23,7 @@
 #include "web/web_access.h"
 
 struct funcContext;
+struct BuiltinEntry;
 class FtpClient;
 
 // A scanner token.
@@ -71,6 +72,8 @@ struct CachedToken {
     // only all at once, which changes the store's generation).
     mutable Variable* var = nullptr;
     mutable unsigned varGeneration = 0;
+    // A built-in's entry, found on its first call.
+    mutable const BuiltinEntry* builtin = nullptr;
 };
 
 // The shapes of lines that run without reading their tokens one by one. An
@@ -255,7 +258,9 @@ public:
     int parseArgs(funcContext& args, int min, int line, int max);
 
     // --- dispatcher and executor ------------------------------------------
-    std::optional<std::string> sub(const std::string& name, int line);
+    // cached: the token the name was read as (may be null), which keeps the
+    // built-in's entry once found.
+    std::optional<std::string> sub(const std::string& name, int line, const CachedToken* cached = nullptr);
     int runLines(std::vector<std::string>* lines);
     std::vector<int> loopSt;
 
