@@ -132,8 +132,10 @@ void EditorBehaviour::ShowCaretStatus()
                                    .arg(caretColumn));
     if (form_.colouring)
         form_.colouring->ColourCaretLine(caretLine, caretLineText, caretLineStart, caretColumn, prevLineStart,
-                                         lastKey, previousText);
+                                         lastKey, previousText, keyedSinceRefresh_ && editedSinceRefresh_);
     prevLineStart = caretLineStart;
+    keyedSinceRefresh_ = false;
+    editedSinceRefresh_ = false;
 }
 
 void EditorBehaviour::ShowInsertMode(bool overwrite)
@@ -181,7 +183,11 @@ void EditorBehaviour::RichEdit1KeyDown(int qtKey, Qt::KeyboardModifiers shift)
         edit->setOverwriteMode(overwriteMode);
         ShowInsertMode(overwriteMode);
     }
-    lastKey = key;
+    // One refresh handles all keys since the one before: an Enter or a
+    // Backspace among them decides how it colours, not what came after.
+    if (!keyedSinceRefresh_ || (lastKey != 13 && lastKey != 8))
+        lastKey = key;
+    keyedSinceRefresh_ = true;
     if (key == 33 || key == 34) {
         if (edit->firstVisibleLine() > 1)
             QMetaObject::invokeMethod(this, &EditorBehaviour::ScrollOneLineDown, Qt::QueuedConnection);
@@ -225,6 +231,7 @@ void EditorBehaviour::RichEdit1Change()
     const int c = caretPos;
     // Modified and the save controls are the window's own change handler.
     if (form_.trackChanges) {
+        editedSinceRefresh_ = true;
         const int start = edit->textCursor().selectionStart();
         if (start - c > 2 && c >= 0 && start < doc->characterCount()) {
             // Pasted text loses its foreign formatting.

@@ -46,7 +46,7 @@ public:
     int caretLineStart = 0;
     std::string caretLineText;
     int prevLineStart = 0;
-    int lastKey = 0;  // the last key's virtual-key code
+    int lastKey = 0;  // the last key's virtual-key code (see RichEdit1KeyDown)
     int lineCount = 0;
     bool overwriteMode = false;
     QPointer<QPlainTextEdit> findTarget;
@@ -66,4 +66,8 @@ private:
 
     TForm1& form_;
     bool keyPaging_ = false;  // a page key is being handled by the editor
+    // Since the last caret refresh: a key was pressed, the text was edited;
+    // both together are typing.
+    bool keyedSinceRefresh_ = false;
+    bool editedSinceRefresh_ = false;
 };

@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "editor/browser_link.h"
 #include "editor/editor_behaviour.h"
@@ -121,9 +122,17 @@ TForm3::TForm3(TForm1* owner) : QDialog(owner), form1_(owner)
         dialog.setOption(QFontDialog::DontUseNativeDialog);
         // No effects section: underline and strike-out are no font of the
         // editor. Qt's dialog has no option for that, so its group is hidden.
+        int effectsHeight = 0;
         for (QCheckBox* effect : dialog.findChildren<QCheckBox*>())
-            if (QWidget* group = effect->parentWidget(); group && group != &dialog)
+            if (QWidget* group = effect->parentWidget(); group && group != &dialog && !group->isHidden()) {
+                effectsHeight = std::max(effectsHeight, group->sizeHint().height());
                 group->hide();
+            }
+        // The sample shares the rows of the hidden group and would shrink to
+        // a line without room for its text; it keeps that group's height.
+        if (auto* sample = dialog.findChild<QLineEdit*>(QStringLiteral("qt_fontDialog_sampleEdit")))
+            if (QWidget* group = sample->parentWidget(); group && group != &dialog)
+                group->setMinimumHeight(effectsHeight);
         if (dialog.exec() != QDialog::Accepted)
             return std::nullopt;
         return dialog.selectedFont();
@@ -228,6 +237,10 @@ void TForm3::Schriften1Click()
     QFont initial(shown.family(), shown.pointSize());
     initial.setStyle(shown.style());
     initial.setWeight(QFont::Weight(shown.weight()));
+    // The dialog finds the style by its name and takes its first one when
+    // the name is not listed: an upright style called "Book" would open
+    // (and come back) as "Oblique".
+    initial.setStyleName(shown.styleName());
     if (std::optional<QFont> f = chooseFont(initial))
         ApplyEditorFont(*form1_, *f);
 }

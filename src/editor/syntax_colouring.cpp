@@ -298,16 +298,18 @@ void SyntaxColouring::UpdateToken(const std::string& text, int index, int tokenC
         ColourWord(text, position, length, true, nextClass == 4);
         return;
     }
+    // Every token whose text changed is coloured whole: what was typed since
+    // the last refresh may have come in another colour (typed behind a
+    // colour change, or taken for a paste and given the editor font).
     _token& old = lineTokens[size_t(index)];
-    if (old.text != text &&
-        (old.isFunction != t.isFunction || old.isKeyword != t.isKeyword || old.text[0] != text[0]))
+    if (old.text != text)
         ColourWord(text, position, length, true, nextClass == 4);
     old = t;
 }
 
 void SyntaxColouring::ColourCaretLine(int caretLine, const std::string& caretLineText, int caretLineStart,
                                       int caretColumn, int prevLineStart, int lastKey,
-                                      const std::string& previousText)
+                                      const std::string& previousText, bool typed)
 {
     if (caretLine == lastCaretLine) {
         TokeniseLine(caretLineText, caretLineStart, 0, false);
@@ -323,6 +325,10 @@ void SyntaxColouring::ColourCaretLine(int caretLine, const std::string& caretLin
     }
     if (lastKey == 8)
         hint = caretColumn;
+    // What was typed on the new line before this refresh is coloured as
+    // after an Enter; only a caret moved without typing leaves it alone.
+    if (hint == 0 && typed)
+        hint = 1;
     lastCaretLine = caretLine;
     TokeniseLine(caretLineText, caretLineStart, hint, true);
 }

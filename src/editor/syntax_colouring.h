@@ -59,9 +59,10 @@ public:
     static bool IsWordChar(char c);
 
     // The caret line's colouring after a status refresh; previousText is
-    // the caret line's text as the refresh before this one saw it.
+    // the caret line's text as the refresh before this one saw it, typed
+    // whether the user typed since then.
     void ColourCaretLine(int caretLine, const std::string& caretLineText, int caretLineStart, int caretColumn,
-                         int prevLineStart, int lastKey, const std::string& previousText);
+                         int prevLineStart, int lastKey, const std::string& previousText, bool edited);
 
     TokenVector lineTokens;
     int lastCaretLine = -1;

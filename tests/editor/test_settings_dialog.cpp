@@ -140,18 +140,21 @@ void TestSettingsDialog::editorFontIsAnInstalledMonospacedOne()
     }
 }
 
-// The real font dialog opens on the family the editor shows, without the
-// effects section, so OK without a choice leaves the editor as it was.
+// The real font dialog opens on the font the editor shows (family, size and
+// an upright style whatever its name), with room for its sample and without
+// the effects section, so OK without a choice leaves the editor as it was.
 void TestSettingsDialog::fontDialogOpensOnTheShownFont()
 {
     TempRegistry reg;
     Window w;
     w.show();
     const QFontInfo shown(w->RichEdit1->font());
+    QVERIFY(!shown.italic());
     TForm3 d(&*w);
-    QString offered;
-    int offeredSize = 0;
+    QFont offered;
     bool effects = true;
+    QString sampleText;
+    int sampleHeight = 0, sampleNeeds = 0;
     QTimer::singleShot(0, [&] {
         auto* dialog = qobject_cast<QFontDialog*>(QApplication::activeModalWidget());
         if (!dialog) {
@@ -159,20 +162,32 @@ void TestSettingsDialog::fontDialogOpensOnTheShownFont()
                 other->close();
             return;
         }
-        offered = dialog->currentFont().family();
-        offeredSize = dialog->currentFont().pointSize();
+        offered = dialog->currentFont();
         effects = false;
         for (QCheckBox* box : dialog->findChildren<QCheckBox*>())
             effects = effects || box->isVisibleTo(dialog);
+        if (auto* sample = dialog->findChild<QLineEdit*>(QStringLiteral("qt_fontDialog_sampleEdit"))) {
+            sampleText = sample->isVisibleTo(dialog) ? sample->text() : QString();
+            sampleHeight = sample->height();
+            sampleNeeds = QFontMetrics(sample->font()).height();
+        }
         dialog->accept();
     });
     d.Schriften1Click();
-    QVERIFY(!offered.isEmpty());
-    QCOMPARE(offered, shown.family());
-    QCOMPARE(offeredSize, shown.pointSize());
+    QCOMPARE(offered.family(), shown.family());
+    QCOMPARE(offered.pointSize(), shown.pointSize());
+    QCOMPARE(offered.italic(), false);
+    QCOMPARE(offered.weight(), QFont::Weight(shown.weight()));
     QVERIFY(!effects);
-    QCOMPARE(QFontInfo(w->RichEdit1->font()).family(), shown.family());
-    QVERIFY(QFontInfo(w->RichEdit1->font()).fixedPitch());
+    QVERIFY(!sampleText.isEmpty());
+    QVERIFY2(sampleHeight >= sampleNeeds, qPrintable(QString("%1 < %2").arg(sampleHeight).arg(sampleNeeds)));
+    for (QPlainTextEdit* pane : {static_cast<QPlainTextEdit*>(w->RichEdit1), w->RichEdit2}) {
+        const QFontInfo now(pane->font());
+        QCOMPARE(now.family(), shown.family());
+        QCOMPARE(now.italic(), false);
+        QCOMPARE(now.weight(), shown.weight());
+        QVERIFY(now.fixedPitch());
+    }
     QCOMPARE(w->editorFont.name, shown.family().toStdString());
 }
 

@@ -224,6 +224,47 @@ private slots:
         QVERIFY(w->trackSelection);
     }
 
+    // Typing goes on while the poller sleeps: each refresh must leave all
+    // that was typed since the one before in the colour it belongs to, on
+    // every line it touched ("|" divides the lines).
+    void fastTypingIsColouredWhole_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("caret");  // -1: at the end
+        QTest::addColumn<QStringList>("typedBetweenRefreshes");
+        QTest::addColumn<QString>("colours");
+        QTest::newRow("comment after the hash") << "x = 1 " << -1 << QStringList{"#", " Test if"} << "k...k.ggggggggg";
+        QTest::newRow("comment in pieces") << "x = 1 " << -1 << QStringList{"# T", "es", "t if"} << "k...k.ggggggggg";
+        QTest::newRow("comment after a built-in") << "print" << -1 << QStringList{" #", "abc", "def"}
+                                                  << "bbbbbkggggggg";
+        QTest::newRow("keyword typed after Enter") << "x = 1" << -1 << QStringList{"\rwhile y"} << "k...k|rrrrrkk";
+        QTest::newRow("keyword split by Enter") << "while" << 3 << QStringList{"\rx"} << "kkk|kkk";
+    }
+
+    void fastTypingIsColouredWhole()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, caret);
+        QFETCH(QStringList, typedBetweenRefreshes);
+        QFETCH(QString, colours);
+        TempRegistry reg;
+        Window w;
+        w->syntaxColouring = true;
+        w.show();
+        w->RichEdit1->setPlainText(text);
+        w->RecolourLines();
+        PlaceCaret(*w, caret < 0 ? int(text.size()) : caret);
+        Poll(*w);
+        for (const QString& typed : typedBetweenRefreshes) {
+            QTest::keyClicks(w->RichEdit1, typed);
+            w->behaviour->PollCaret();
+        }
+        QStringList lines;
+        for (int i = 0; i < w->RichEdit1->document()->blockCount(); ++i)
+            lines << ColourMap(*w, i);
+        QCOMPARE(lines.join('|'), colours);
+    }
+
     void typedWordGetsItsClass()
     {
         TempRegistry reg;
