@@ -3,6 +3,8 @@
 //   bench_page_memory make FILE LINKS   writes the page
 //   bench_page_memory nest FILE BYTES   writes a page of that size that is
 //                                       nothing but nested opening tags
+//   bench_page_memory latenest FILE BYTES the same behind a DOCTYPE that
+//                                       follows content
 //   bench_page_memory analyse FILE      reads it and analyses it as the fetch
 //                                       does, printing the links found
 
@@ -42,12 +44,12 @@ bool MakePage(const char* path, long links)
 }
 
 // The shape that costs the most per byte: every tag opens one level more.
-bool MakeNestedPage(const char* path, long bytes)
+bool MakeNestedPage(const char* path, long bytes, bool lateDoctype)
 {
     std::FILE* f = std::fopen(path, "wb");
     if (!f)
         return false;
-    std::fputs("<html><body>", f);
+    std::fputs(lateDoctype ? "<p>x</p><!DOCTYPE html><body>" : "<html><body>", f);
     for (long i = 0; i < bytes / 3; ++i)
         std::fputs(i % 2 ? "<b>" : "<i>", f);
     return std::fclose(f) == 0;
@@ -59,8 +61,8 @@ int main(int argc, char** argv)
 {
     if (argc == 4 && std::strcmp(argv[1], "make") == 0)
         return MakePage(argv[2], std::atol(argv[3])) ? 0 : 1;
-    if (argc == 4 && std::strcmp(argv[1], "nest") == 0)
-        return MakeNestedPage(argv[2], std::atol(argv[3])) ? 0 : 1;
+    if (argc == 4 && (std::strcmp(argv[1], "nest") == 0 || std::strcmp(argv[1], "latenest") == 0))
+        return MakeNestedPage(argv[2], std::atol(argv[3]), argv[1][0] == 'l') ? 0 : 1;
     if (argc != 3 || std::strcmp(argv[1], "analyse") != 0)
         return 2;
     const std::string page = ReadAll(argv[2]);

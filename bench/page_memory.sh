@@ -5,10 +5,11 @@
 #
 #   ninja -C build-rel bench_page_memory
 #   bench/page_memory.sh build-rel/bench/bench_page_memory [LINKS]
-#   bench/page_memory.sh build-rel/bench/bench_page_memory nest [BYTES]
+#   bench/page_memory.sh build-rel/bench/bench_page_memory nest|latenest [BYTES]
 #
 # LINKS defaults to 1,000,000 (a page of about 53 MB); "nest" measures a page
-# of nothing but nested opening tags instead, BYTES (default 5,000,000) long.
+# of nothing but nested opening tags instead, BYTES (default 5,000,000) long;
+# "latenest" the same behind a DOCTYPE that follows content.
 # Needs xmllint (libxml2-utils) and GNU time (/usr/bin/time).
 set -euo pipefail
 export LC_ALL=C
@@ -17,8 +18,8 @@ work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 page="$work/page.html"
 peer=(xmllint --html --noout)
-if [ "${2:-}" = "nest" ]; then
-  "$bin" nest "$page" "${3:-5000000}"
+if [ "${2:-}" = "nest" ] || [ "${2:-}" = "latenest" ]; then
+  "$bin" "$2" "$page" "${3:-5000000}"
   peer=(xmllint --html --huge --noout)  # past depth 256 only with --huge
 else
   "$bin" make "$page" "${2:-1000000}"

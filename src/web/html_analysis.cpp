@@ -10,6 +10,8 @@
 #include <climits>
 #include <cstring>
 #include <exception>
+#include <memory>
+#include <new>
 #include <string_view>
 #include <vector>
 
@@ -32,6 +34,15 @@ std::string FromUtf8Text(std::string_view text)
 bool Is(const char* a, const char* b)
 {
     return std::strcmp(a, b) == 0;
+}
+
+// The names that elementStart acts on for a node at the top level.
+bool StartsSomething(const char* name)
+{
+    for (const char* n : {"input", "select", "textarea", "option", "form", "frame", "base", "body"})
+        if (Is(name, n))
+            return true;
+    return false;
 }
 
 const char* NameOf(const xmlNode* n)
@@ -488,6 +499,10 @@ struct PageParse {
     // A DOCTYPE after the root element: the tree puts it in front of what
     // the walk has passed, so only a walk over the whole tree finds its way.
     bool lateDoctype = false;
+    std::string lateDoctypeName;
+    // Set for the second parse of such a page: the walk takes the DOCTYPE
+    // first, where the tree puts it, and then goes on past it.
+    bool doctypeFirst = false;
 
     static PageParse& Of(void* ctx) { return *static_cast<PageParse*>(static_cast<xmlParserCtxt*>(ctx)->_private); }
 
@@ -516,6 +531,13 @@ struct PageParse {
             p.run.links.clear();
             p.run.formNo = -1;
             p.run.resetAnalysis();
+            if (p.doctypeFirst) {
+                xmlDtd* dtd = xmlNewDtd(nullptr, reinterpret_cast<const xmlChar*>(p.lateDoctypeName.c_str()), nullptr, nullptr);
+                if (!dtd)
+                    throw std::bad_alloc();
+                std::unique_ptr<xmlDtd, void (*)(xmlDtd*)> owned(dtd, xmlFreeDtd);
+                Walker(p.run).walk(reinterpret_cast<xmlNode*>(dtd), 0, Kind::Top, "", "");
+            }
             p.walker.follow(doc);
         });
     }
@@ -526,8 +548,13 @@ struct PageParse {
         xmlDoc* doc = static_cast<xmlParserCtxt*>(ctx)->myDoc;
         const bool had = doc && doc->intSubset;
         p.tree.internalSubset(ctx, name, externalId, systemId);
-        if (doc && !had && doc->intSubset && xmlDocGetRootElement(doc)) {
+        // Most late DOCTYPEs ("html") give the walk nothing to do where the
+        // tree puts them, so the walk goes on past them; only one whose name
+        // the walk acts on needs the walk over the whole tree.
+        const char* dtd = name ? reinterpret_cast<const char*>(name) : "";
+        if (!p.doctypeFirst && doc && !had && doc->intSubset && xmlDocGetRootElement(doc) && StartsSomething(dtd)) {
             p.lateDoctype = true;
+            p.lateDoctypeName = dtd;
             xmlStopParser(static_cast<xmlParserCtxt*>(ctx));
         }
     }
@@ -591,19 +618,42 @@ namespace {
 
 constexpr int kParseOptions = HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | XML_PARSE_HUGE;
 
-// Parses the page and walks its tree once it is whole.
-bool AnalyseWholeTree(WebAccess& run, const std::string& body, const std::string& url)
+// What htmlReadMemory does, with the handlers of a PageParse to be put in:
+// a parser of the page with libxml2's HTML handlers.
+// (Without the huge option libxml2 stops at a nesting depth of 256 and
+// silently drops the rest of the page. Its value is the HTML parser's
+// huge option of later libxml2 versions.)
+xmlParserCtxt* NewPageParser(const std::string& body, const std::string& url)
 {
-    htmlDocPtr doc = htmlReadMemory(body.data(), int(body.size()), url.c_str(), nullptr, kParseOptions);
-    if (!doc)
-        return false;
-    run.links.clear();
-    run.formNo = -1;
-    run.resetAnalysis();
-    if (doc->children)
-        run.WalkNode(doc->children, 0, "", "", "");
-    xmlFreeDoc(doc);
-    return true;
+    xmlInitParser();
+    xmlParserCtxt* ctxt = xmlCreateMemoryParserCtxt(body.data(), int(body.size()));
+    if (!ctxt)
+        return nullptr;
+    htmlDefaultSAXHandlerInit();
+    if (!ctxt->sax) {
+        xmlFreeParserCtxt(ctxt);
+        return nullptr;
+    }
+    std::memcpy(ctxt->sax, &htmlDefaultSAXHandler, sizeof(xmlSAXHandlerV1));
+    htmlCtxtUseOptions(ctxt, kParseOptions);
+    ctxt->html = 1;
+    if (ctxt->input && !ctxt->input->filename)
+        ctxt->input->filename = reinterpret_cast<char*>(xmlStrdup(reinterpret_cast<const xmlChar*>(url.c_str())));
+    return ctxt;
+}
+
+// Runs the parse with `parse`'s handlers and frees the parser; the tree is
+// the caller's.
+xmlDoc* ParseWith(xmlParserCtxt* ctxt, PageParse& parse)
+{
+    ctxt->_private = &parse;
+    parse.install(*ctxt->sax);
+    htmlParseDocument(ctxt);
+    xmlDoc* doc = ctxt->myDoc;
+    ctxt->myDoc = nullptr;
+    if (ctxt->dictNames && doc && doc->dict == ctxt->dict)
+        ctxt->dict = nullptr;
+    return doc;
 }
 
 }  // namespace
@@ -614,47 +664,26 @@ bool WebAccess::analysePage(const std::string& body, const std::string& url)
         return false;
     if (!forms)
         forms = std::make_unique<Formulare>();
-    // (Without the huge option libxml2 stops at a nesting depth of 256 and
-    // silently drops the rest of the page. Its value is the HTML parser's
-    // huge option of later libxml2 versions.)
-
-    // What htmlReadMemory does, with the walk hooked into the handlers.
-    xmlInitParser();
-    xmlParserCtxt* ctxt = xmlCreateMemoryParserCtxt(body.data(), int(body.size()));
-    if (!ctxt)
-        return false;
-    htmlDefaultSAXHandlerInit();
-    if (!ctxt->sax) {
-        xmlFreeParserCtxt(ctxt);
-        return false;
-    }
-    std::memcpy(ctxt->sax, &htmlDefaultSAXHandler, sizeof(xmlSAXHandlerV1));
     const int formsBefore = forms->Count();
     const std::string charsetBefore = pageCharset;
-    PageParse parse{*this, *ctxt->sax, Walker(*this, ctxt), nullptr, false};
-    ctxt->_private = &parse;
-    parse.install(*ctxt->sax);
-
-    htmlCtxtUseOptions(ctxt, kParseOptions);
-    ctxt->html = 1;
-    if (ctxt->input && !ctxt->input->filename)
-        ctxt->input->filename = reinterpret_cast<char*>(xmlStrdup(reinterpret_cast<const xmlChar*>(url.c_str())));
-    htmlParseDocument(ctxt);
-    xmlDoc* doc = ctxt->myDoc;
-    ctxt->myDoc = nullptr;
-    if (doc)
-        parse.guarded(ctxt, [&] { parse.walker.finish(); });
-    if (ctxt->dictNames && doc && doc->dict == ctxt->dict)
-        ctxt->dict = nullptr;
-    xmlFreeParserCtxt(ctxt);
-    xmlFreeDoc(doc);
-    if (parse.failure)
-        std::rethrow_exception(parse.failure);
-    if (parse.lateDoctype) {
+    std::string lateDoctype;
+    for (;;) {
+        xmlParserCtxt* ctxt = NewPageParser(body, url);
+        if (!ctxt)
+            return false;
+        PageParse parse{*this, *ctxt->sax, Walker(*this, ctxt), nullptr, false, lateDoctype, !lateDoctype.empty()};
+        xmlDoc* doc = ParseWith(ctxt, parse);
+        if (doc)
+            parse.guarded(ctxt, [&] { parse.walker.finish(); });
+        xmlFreeParserCtxt(ctxt);
+        xmlFreeDoc(doc);
+        if (parse.failure)
+            std::rethrow_exception(parse.failure);
+        if (!parse.lateDoctype)
+            return doc != nullptr;
         // Undone what the walk found so far, the page is analysed again.
         forms->items.erase(forms->items.lower_bound(formsBefore), forms->items.end());
         pageCharset = charsetBefore;
-        return AnalyseWholeTree(*this, body, url);
+        lateDoctype = parse.lateDoctypeName;
     }
-    return doc != nullptr;
 }
