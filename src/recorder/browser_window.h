@@ -241,6 +241,8 @@ protected:
 private:
     void CreateComponents();
     void InstallHookScript();
+    // Writes a page copy into the blank document the view holds, hooks first.
+    void WriteCopy(const QString& html, const QString& hooks);
     void PushCookies();
     QString HookScript() const;
     // The frame number for a completed document, by its browser.
@@ -276,8 +278,12 @@ private:
     unsigned question_ = 0;
     QElapsedTimer asked_;
     unsigned sourceRequest_ = 0;
+    unsigned writeRequest_ = 0;
     QString sourceDoc_;
 };
+
+// The name of the hook script among the view's scripts.
+inline const QString kHookName = QStringLiteral("skimlark-hooks");
 
 // A text as a JavaScript string literal.
 QString JsString(const QString& s);

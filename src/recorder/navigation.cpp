@@ -7,10 +7,14 @@
 #include <QNetworkCookie>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QStringDecoder>
 #include <QTabWidget>
 #include <QWebEngineCookieStore>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
+#include <memory>
+#include <optional>
 
 #include "editor/browser_link.h"
 #include "editor/qt_text.h"
@@ -30,6 +34,10 @@ QString UrlKey(const QUrl& url)
 }
 
 const QString kTopBrowser = QStringLiteral("top");
+
+// Below what the engine's data URLs take once base64 grows the copy.
+constexpr qsizetype kMaxContent = 1024 * 1024;
+constexpr qsizetype kWriteChunk = 512 * 1024;
 
 }  // namespace
 
@@ -60,7 +68,46 @@ void TForm11::BrowseFromTemp()
     const QUrl site(FromCp1252(origURL));
     const bool web = site.scheme() == QLatin1String("http") || site.scheme() == QLatin1String("https");
     topLoading_ = true;
-    page->setContent(copy, QStringLiteral("text/html"), web ? site : QUrl());
+    const QUrl base = web ? site : QUrl();
+    // The engine takes content only as a data URL of a few megabytes; a
+    // larger copy is written into a blank document at the same address.
+    if (copy.size() <= kMaxContent) {
+        page->setContent(copy, QStringLiteral("text/html"), base);
+        return;
+    }
+    // The blank document gets no hooks: the written one reports in its place.
+    const QString hooks = HookScript();
+    for (const QWebEngineScript& s : page->scripts().find(kHookName))
+        page->scripts().remove(s);
+    const unsigned request = ++writeRequest_;
+    QPointer<TForm11> self(this);
+    auto conn = std::make_shared<QMetaObject::Connection>();
+    *conn = connect(page, &QWebEnginePage::loadFinished, this, [self, conn, request, hooks, copy](bool) {
+        QObject::disconnect(*conn);
+        if (!self)
+            return;
+        self->InstallHookScript();
+        if (request != self->writeRequest_)
+            return;
+        const std::optional<QStringConverter::Encoding> declared = QStringConverter::encodingForHtml(copy);
+        self->WriteCopy(declared ? QString(QStringDecoder(*declared).decode(copy)) : FromCp1252(copy.toStdString()), hooks);
+    });
+    page->setContent(QByteArrayLiteral("<!DOCTYPE html><html></html>"), QStringLiteral("text/html"), base);
+}
+
+void TForm11::WriteCopy(const QString& html, const QString& hooks)
+{
+    // The text goes in through the page's own world, whose scripts it holds;
+    // the hooks go in after open, which drops every listener, and before
+    // the page's scripts run from the written text.
+    const QWebEngineScript::ScriptWorldId world = QWebEngineScript::MainWorld;
+    page->runJavaScript(QStringLiteral("window.skimlarkCopy = []; document.open();"), world);
+    for (qsizetype at = 0; at < html.size(); at += kWriteChunk)
+        page->runJavaScript(QStringLiteral("window.skimlarkCopy.push(%1);").arg(JsString(html.mid(at, kWriteChunk))), world);
+    page->runJavaScript(hooks, QWebEngineScript::ApplicationWorld);
+    page->runJavaScript(QStringLiteral("(function(){var c=window.skimlarkCopy.join('');delete window.skimlarkCopy;"
+                                       "document.write(c);document.close();})();"),
+                        world);
 }
 
 void TForm11::Navigate(const QString& url)

@@ -17,8 +17,6 @@
 
 namespace {
 
-const QString kScriptName = QStringLiteral("skimlark-hooks");
-
 // Runs in a world of its own in every frame, before the page's scripts: the
 // page shares the document with it but none of its variables, so the key
 // that marks its reports among the console lines never reaches the page, and
@@ -145,7 +143,8 @@ const char* const kHookScript = R"JS(
     if (m && m.kind === ASK && m.to === id)
       send({t: 'src', html: document.documentElement ? document.documentElement.outerHTML : ''});
   }, true);
-  window.addEventListener('load', function () {
+  function complete() {
+    if (loaded) return;
     loaded = true;
     var numbers = scriptNumbers();
     var links = [], ls = document.links;
@@ -166,7 +165,10 @@ const char* const kHookScript = R"JS(
       snaps.push(fields(fs[f]));
     }
     send({t: 'doc', url: String(location.href), n: ls.length, links: links, metas: metas, snaps: snaps});
-  }, false);
+  }
+  // A document written after its load completes with the writer's close.
+  if (document.readyState === 'complete') complete();
+  else window.addEventListener('load', complete, false);
 })();
 )JS";
 
@@ -186,13 +188,13 @@ void TForm11::InstallHookScript()
 {
     const QString source = HookScript();
     QWebEngineScriptCollection& scripts = page->scripts();
-    const QList<QWebEngineScript> installed = scripts.find(kScriptName);
+    const QList<QWebEngineScript> installed = scripts.find(kHookName);
     if (installed.size() == 1 && installed.front().sourceCode() == source)
         return;
     for (const QWebEngineScript& s : installed)
         scripts.remove(s);
     QWebEngineScript s;
-    s.setName(kScriptName);
+    s.setName(kHookName);
     s.setInjectionPoint(QWebEngineScript::DocumentCreation);
     s.setWorldId(QWebEngineScript::ApplicationWorld);
     s.setRunsOnSubFrames(true);

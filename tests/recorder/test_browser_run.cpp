@@ -279,6 +279,30 @@ private slots:
         QVERIFY(s.RunEnded());
     }
 
+    // A copy beyond what the engine takes as content is shown all the same,
+    // at the site's address and with its links recorded, without a second
+    // request for it.
+    void aLargeCopyIsShownAndRecorded()
+    {
+        BrowserSetup s;
+        const QString url = server.url(QStringLiteral("/largepage?n=5000000"));
+        s.browser->Button5Click();
+        ClearLog();
+        s.Run(QStringLiteral("x = htget(\"%1\")\nbrowse").arg(url));
+        QVERIFY(s.WaitPage("largepage", 30000));
+        QCOMPARE(s.browser->page->url().toString(), url);
+        QCOMPARE(s.Js("document.getElementById('ende').innerText").toString(), QStringLiteral("Ende der grossen Seite"));
+        QVERIFY(s.Js("document.documentElement.outerHTML.length").toInt() > 5000000);
+        QCOMPARE(s.browser->Label1->text(), QStringLiteral("Fertig."));
+        QCOMPARE(s.browser->frames->Count(), 1);
+        QVERIFY(s.ClickAt("document.links[0]"));
+        QVERIFY(s.WaitRecorded(1));
+        QVERIFY2(s.Recorded().contains("follow(\"Weiter\")    # Link 1 verfolgen"), qPrintable(s.Recorded().join('\n')));
+        QCOMPARE(ReadLog().count("GET /largepage?"), 1);
+        s.browser->Button1->click();
+        QVERIFY(s.RunEnded());
+    }
+
     // A page gets the rights of its site: it reads no local file and no
     // other origin's response, and the hooks' reports cannot be forged.
     void aPageHasNoMoreRightsThanItsSite_data()

@@ -126,6 +126,14 @@ class Handler(socketserver.BaseRequestHandler):
         data = SMALL_PAGE if text is None else text.encode("utf-8")
         return self.send("200 OK", [("Content-Type", self.q(query, "ct", "text/html"))], data)
 
+    def route_largepage(self, query, raw, body):
+        # A page of about n bytes: a link, filler, and a closing line.
+        n = int(self.q(query, "n", "5000000"))
+        filler = b"<p>" + b"Fuellzeile " * 9 + b"</p>\n"
+        data = (b"<html><body><a href=\"/echo?von=gross\">Weiter</a>\n" + filler * (n // len(filler)) +
+                b"<p id=\"ende\">Ende der grossen Seite</p></body></html>\n")
+        return self.send("200 OK", [("Content-Type", "text/html")], data)
+
     def route_file(self, query, raw, body):
         path = os.path.join(self.server.root, os.path.basename(self.q(query, "name")))
         with open(path, "rb") as f:
