@@ -198,7 +198,12 @@ public:
     std::string prevToken;
     void setLastToken(const std::string& text)
     {
-        prevToken.swap(lastToken);
+        // A short text is copied (a swap moves three inline buffers), a
+        // long one swapped.
+        if (lastToken.size() < 16)
+            prevToken.assign(lastToken);
+        else
+            prevToken.swap(lastToken);
         lastToken = text;
     }
     // True when the last token read was the end of the line (a comment too);
