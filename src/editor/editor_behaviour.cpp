@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QKeyEvent>
+#include <QSaveFile>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCharFormat>
@@ -16,6 +17,7 @@
 #include "editor/syntax_colouring.h"
 #include "editor/zp_rich_edit.h"
 #include "interpreter/skript.h"
+#include "platform/folders.h"
 
 namespace {
 
@@ -340,12 +342,44 @@ QString EditorBehaviour::HelpUrl() const
     return url.toString(QUrl::FullyEncoded);
 }
 
+namespace {
+
+// xdg-open turns a file URL into a path before it hands it on, and the
+// anchor is lost on the way. A small page of our own, opened without an
+// anchor, forwards the browser to the help page at the anchor. Returns the
+// page's path, or "" when it could not be written.
+std::string ForwardingPage(const QString& url)
+{
+    const std::string dir = platform::UserDataDir();
+    if (!platform::MakeDirs(dir))
+        return {};
+    const std::string path = dir + "/hilfe.htm";
+    const QString target = url.toHtmlEscaped();
+    const QByteArray page = QStringLiteral("<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\">"
+                                           "<meta http-equiv=\"refresh\" content=\"0; url=%1\">"
+                                           "<title>Hilfe</title></head>\n<body><a href=\"%1\">Hilfe</a></body></html>\n")
+                                .arg(target)
+                                .toUtf8();
+    QSaveFile file(FromNative(path));
+    if (!file.open(QIODevice::WriteOnly) || file.write(page) != page.size() || !file.commit())
+        return {};
+    return path;
+}
+
+}  // namespace
+
 void EditorBehaviour::Hilfe1Click()
 {
     // Whether the viewer started is not looked at; only a desktop without
     // any opener is reported, since then nothing at all would happen.
-    const std::string url = ToNative(HelpUrl());
-    ReportNotOpened(OpenOnDesktop(url), url, form_.boxFunction, false);
+    const QString url = HelpUrl();
+    std::string target = ToNative(url);
+    if (QUrl(url).hasFragment()) {
+        const std::string page = ForwardingPage(url);
+        if (!page.empty())
+            target = page;
+    }
+    ReportNotOpened(OpenOnDesktop(target), target, form_.boxFunction, false);
 }
 
 void EditorBehaviour::FontDialog1Apply(const QFont& font)

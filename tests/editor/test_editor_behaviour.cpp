@@ -2,14 +2,17 @@
 // moves, pasted text, find, context help and the font.
 #include <QCheckBox>
 #include <QClipboard>
+#include <QDir>
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QFile>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStandardPaths>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextCharFormat>
+#include <QUrl>
 
 #include "editor/editor_behaviour.h"
 #include "editor/editor_fixture.h"
@@ -387,6 +390,18 @@ private slots:
         QVERIFY(w->behaviour->HelpUrl().endsWith("/help/index.htm"));
     }
 
+    // What a browser opened on the page the viewer was given ends up at:
+    // the page itself, or where a page written to forward the anchor leads.
+    static QString ForwardedTarget(const QString& given)
+    {
+        const QString path = given.startsWith("file://") ? QUrl(given).toLocalFile() : given;
+        const std::string page = ReadFile(path);
+        const size_t at = page.find("url=");
+        if (at == std::string::npos)
+            return given;
+        return QString::fromStdString(page.substr(at + 4, page.find('"', at) - at - 4));
+    }
+
     void helpStartsTheViewer()
     {
         // A stand-in for xdg-open that writes down its argument.
@@ -397,6 +412,7 @@ private slots:
         QFile::setPermissions(bin.path() + "/xdg-open", QFileDevice::ReadOwner | QFileDevice::ExeOwner);
         const QByteArray oldPath = qgetenv("PATH");
         qputenv("PATH", bin.path().toUtf8() + ":" + oldPath);
+        qputenv("XDG_DATA_HOME", bin.path().toUtf8() + "/data");
 
         TempRegistry reg;
         Window w;
@@ -406,12 +422,67 @@ private slots:
         w->ShowCaretStatus();
         w->Hilfe1->trigger();
         QVERIFY(QTest::qWaitFor([&out] { return QFile::exists(out); }, 5000));
-        QVERIFY(ReadFile(out).ends_with("/help/helpStruktur.htm#while"));
+        QVERIFY(ForwardedTarget(QString::fromStdString(ReadFile(out))).endsWith("/help/helpStruktur.htm#while"));
         QFile::remove(out);
         // The tool button does the same.
         w->ToolButton10->trigger();
         QVERIFY(QTest::qWaitFor([&out] { return QFile::exists(out); }, 5000));
+        QFile::remove(out);
+        // Without an anchor the page itself is opened.
+        w->RichEdit2->setFocus();
+        QVERIFY(QTest::qWaitFor([&w] { return w->RichEdit2->hasFocus(); }));
+        w->Hilfe1->trigger();
+        QVERIFY(QTest::qWaitFor([&out] { return QFile::exists(out); }, 5000));
+        QVERIFY(QString::fromStdString(ReadFile(out)).endsWith("/help/index.htm"));
         qputenv("PATH", oldPath);
+        qunsetenv("XDG_DATA_HOME");
+    }
+
+    // Through the desktop's own xdg-open, which hands a browser a file URL
+    // as a path without its anchor: the anchor must still arrive.
+    void helpAnchorArrivesThroughXdgOpen()
+    {
+        if (QStandardPaths::findExecutable("xdg-open").isEmpty())
+            QSKIP("xdg-open is not installed");
+        QTemporaryDir home;
+        const QString out = home.path() + "/given";
+        const QString browser = home.path() + "/browser";
+        WriteFile(browser, "#!/bin/sh\nprintf '%s' \"$1\" > " + out.toStdString() + ".tmp && mv " + out.toStdString() +
+                               ".tmp " + out.toStdString() + "\n");
+        QFile::setPermissions(browser, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        QDir().mkpath(home.path() + "/data/applications");
+        QDir().mkpath(home.path() + "/config");
+        WriteFile(home.path() + "/data/applications/standin.desktop",
+                  "[Desktop Entry]\nType=Application\nName=Standin\nExec=" + browser.toStdString() +
+                      " %u\nMimeType=text/html;\n");
+        WriteFile(home.path() + "/config/mimeapps.list", "[Default Applications]\ntext/html=standin.desktop\n");
+        // A plain X desktop as xdg-open sees it, with the stand-in as the
+        // browser both by its MIME default and by BROWSER.
+        const char* const vars[] = {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "BROWSER", "DISPLAY", "XDG_CURRENT_DESKTOP",
+                                    "DESKTOP_SESSION", "KDE_FULL_SESSION", "GNOME_DESKTOP_SESSION_ID"};
+        std::vector<std::pair<QByteArray, QByteArray>> saved;
+        for (const char* v : vars)
+            saved.emplace_back(v, qgetenv(v));
+        for (const char* v : vars)
+            qunsetenv(v);
+        qputenv("XDG_DATA_HOME", home.path().toUtf8() + "/data");
+        qputenv("XDG_CONFIG_HOME", home.path().toUtf8() + "/config");
+        qputenv("BROWSER", browser.toUtf8());
+        qputenv("DISPLAY", ":97");
+
+        TempRegistry reg;
+        Window w;
+        FocusEditor(w);
+        w->RichEdit1->setPlainText("x = htget(u)");
+        PlaceCaret(*w, 6);
+        w->ShowCaretStatus();
+        w->Hilfe1->trigger();
+        const bool given = QTest::qWaitFor([&out] { return QFile::exists(out); }, 10000);
+        for (const auto& [name, value] : saved)
+            value.isNull() ? qunsetenv(name.constData()) : qputenv(name.constData(), value);
+        QVERIFY(given);
+        const QString target = ForwardedTarget(QString::fromStdString(ReadFile(out)));
+        QVERIFY2(target.startsWith("file://") && target.endsWith("/help/helpFunktionen.htm#htget"), qPrintable(target));
     }
 
     void fontApplyKeepsTheSelection()
