@@ -21,6 +21,8 @@ std::string Utf16ToCp1252(std::u16string_view text);
 // Windows-1252 bytes, as above; an unpaired surrogate becomes U+FFFD.
 std::u16string Utf8ToUtf16(std::string_view text);
 std::string Utf16ToUtf8(std::u16string_view text);
+// Appends the UTF-8 bytes of one code point.
+void AppendUtf8(std::string& out, char32_t cp);
 // True for UTF-8 without a malformed byte.
 bool IsValidUtf8(std::string_view text);
 

@@ -1,5 +1,7 @@
 #include "platform/cp437.h"
 
+#include "platform/cp1252.h"
+
 #include <array>
 
 namespace platform {
@@ -31,21 +33,8 @@ std::string Cp437ToUtf8(std::string_view text)
 {
     std::string out;
     out.reserve(text.size() * 2);
-    for (unsigned char b : text) {
-        if (b < 0x80) {
-            out += char(b);
-            continue;
-        }
-        // Every code point of the upper half lies below 0x10000.
-        const char16_t cp = kUpper[b - 0x80];
-        if (cp < 0x800) {
-            out += char(0xC0 | (cp >> 6));
-        } else {
-            out += char(0xE0 | (cp >> 12));
-            out += char(0x80 | ((cp >> 6) & 0x3F));
-        }
-        out += char(0x80 | (cp & 0x3F));
-    }
+    for (unsigned char b : text)
+        AppendUtf8(out, b < 0x80 ? char32_t(b) : char32_t(kUpper[b - 0x80]));
     return out;
 }
 

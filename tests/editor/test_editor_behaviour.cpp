@@ -402,14 +402,21 @@ private slots:
         return QString::fromStdString(page.substr(at + 4, page.find('"', at) - at - 4));
     }
 
+    // A program that writes down its first argument into out, whole or not
+    // at all, so that a test can wait for the file.
+    static void WriteArgumentRecorder(const QString& program, const QString& out)
+    {
+        WriteFile(program, "#!/bin/sh\nprintf '%s' \"$1\" > " + out.toStdString() + ".tmp && mv " + out.toStdString() +
+                               ".tmp " + out.toStdString() + "\n");
+        QFile::setPermissions(program, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    }
+
     void helpStartsTheViewer()
     {
         // A stand-in for xdg-open that writes down its argument.
         QTemporaryDir bin;
         const QString out = bin.path() + "/args";
-        WriteFile(bin.path() + "/xdg-open", "#!/bin/sh\nprintf '%s' \"$1\" > " + out.toStdString() + ".tmp && mv " +
-                                                 out.toStdString() + ".tmp " + out.toStdString() + "\n");
-        QFile::setPermissions(bin.path() + "/xdg-open", QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        WriteArgumentRecorder(bin.path() + "/xdg-open", out);
         const QByteArray oldPath = qgetenv("PATH");
         qputenv("PATH", bin.path().toUtf8() + ":" + oldPath);
         qputenv("XDG_DATA_HOME", bin.path().toUtf8() + "/data");
@@ -447,9 +454,7 @@ private slots:
         QTemporaryDir home;
         const QString out = home.path() + "/given";
         const QString browser = home.path() + "/browser";
-        WriteFile(browser, "#!/bin/sh\nprintf '%s' \"$1\" > " + out.toStdString() + ".tmp && mv " + out.toStdString() +
-                               ".tmp " + out.toStdString() + "\n");
-        QFile::setPermissions(browser, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        WriteArgumentRecorder(browser, out);
         QDir().mkpath(home.path() + "/data/applications");
         QDir().mkpath(home.path() + "/config");
         WriteFile(home.path() + "/data/applications/standin.desktop",
