@@ -8,7 +8,8 @@
 #   nested    N steps of two nested loops with an if and a comparison per step
 #   concat    a text of 10 N bytes from N concatenations
 #   array     N elements with numeric keys filled, then read back in reverse
-#   keys      N elements with text keys filled, then read back
+#   keys      N elements with text keys filled, then read back (for both, max
+#             RSS is shown beside the time)
 #   textfn    N/3 rounds of instr, substr and replace on a 1 KB text
 #   page      a page of the given size read line by line into one text, then
 #             every value between <b> and </b> taken out of it (the script
@@ -309,7 +310,7 @@ bench() {
   if [ "$name" = loop ]; then
     awk -v n="$size" -v us="${best[skimlark]}" 'BEGIN { printf "  %.1f M script lines/s", 2 * n / us }'
   fi
-  if [ "$name" = doubling ] || [ "$name" = script ]; then
+  if [[ " doubling script array keys " == *" $name "* ]]; then
     printf '  max RSS skimlark %s KB' "${bestRss[skimlark]}"
     for p in "${peers[@]}"; do printf ', %s %s KB' "$p" "${bestRss[$p]}"; done
   fi

@@ -2,30 +2,44 @@
 // element is a plain variable whose name carries its bracketed indexes.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
-#include <unordered_map>
+#include <string_view>
 #include <vector>
 
 class RunHost;
 class Skript;
 class Variablen;
 
+// One variable. Its name is kept by the store (see Variablen::NameOf): an
+// array element with an integer key holds the key, not its name.
 class Variable {
 public:
-    Variable(std::string n, std::string v) : name(std::move(n)), value(std::move(v)) {}
-    virtual ~Variable() = default;
-    std::string name;
+    Variable() = default;
+    Variable(const Variable&) = delete;
+    Variable& operator=(const Variable&) = delete;
+
     std::string value;
-    // Number of TextRefs that read this value in place (see TextRef).
-    int lent = 0;
     // Set anew by every write, from a counter of the whole store: a value
     // with the stamp it had is the same text.
     unsigned long long stamp = 0;
-    // The value read as an exact integer (see ExactInteger), kept beside the
-    // text until the next write: 0 not read yet, 1 an integer, -1 none.
+
+private:
+    friend class Variablen;
+    friend class TextRef;
+    friend bool IntegerOf(Variable& v, long long& out);
+    // An element's integer key; for any other variable the value read as an
+    // exact integer (see ExactInteger), kept until the next write.
+    long long word = 0;
+    // An element's base (the name before its last index), else its name.
+    uint32_t ref = 0;
+    bool element = false;
+    // A TextRef may read the value in place (see TextRef).
+    bool maybeLent = false;
+    // Whether word holds the integer of the value: 0 not read yet, 1 an
+    // integer, -1 none. Not used by elements.
     signed char numState = 0;
-    long long num = 0;
 };
 
 // The exact integer of a variable's text, read once per write.
@@ -69,10 +83,16 @@ private:
     std::string own_;
 };
 
+// A variable as At shows it: its name and its value.
+struct NamedVariable {
+    std::string name;
+    const std::string& value;
+};
+
 class Variablen {
 public:
     Variablen() = default;
-    virtual ~Variablen() { Clear(); }
+    ~Variablen() { Clear(); }
     Variablen(const Variablen&) = delete;
     Variablen& operator=(const Variablen&) = delete;
 
@@ -105,33 +125,83 @@ public:
     // value cut to 100 characters.
     void Dump(RunHost& host) const;
 
-    size_t Count() const { return items.size(); }
+    size_t Count() const { return count; }
     // Changes whenever Clear removes the variables.
     unsigned Generation() const { return generation; }
     // Variable of key i (0..Count()-1), in creation order.
-    const Variable& At(size_t i) const { return *items[i]; }
+    NamedVariable At(size_t i) const { return {NameOf(item(i)), item(i).value}; }
+    std::string NameOf(const Variable& v) const;
     // The variable of that name, or null; creates nothing.
     Variable* Find(const std::string& name) const;
 
 private:
     friend class TextRef;
+    static constexpr size_t kBlock = 1024;
+
+    // Open addressing with linear probing over indexes into a list (creation
+    // indexes of variables, or base numbers); the hash of an entry is taken
+    // again from the list when the table grows, so a slot costs 4 bytes.
+    class Slots {
+    public:
+        static constexpr uint32_t kNone = UINT32_MAX;
+        // The entry for which same(entry) holds, or kNone.
+        template <class Same>
+        uint32_t find(uint64_t hash, Same same) const;
+        // Adds an entry known to be missing; hashOf(entry) rehashes.
+        template <class HashOf>
+        void add(uint64_t hash, uint32_t entry, HashOf hashOf);
+        void clear();
+
+    private:
+        std::vector<uint32_t> table;
+        size_t used = 0;
+    };
+
+    // Where a name belongs: an element's base and key, or a plain name.
+    struct Place {
+        bool element = false;
+        std::string_view baseText;
+        uint32_t base = Slots::kNone;  // none while the base is new
+        long long key = 0;
+        uint64_t hash = 0;
+    };
+
+    Variable& item(size_t i) const { return blocks[i / kBlock][i % kBlock]; }
+    // The variable of that name, or null with at telling where it would go.
+    Variable* locate(std::string_view name, Place& at) const;
     Variable* FindOrAppend(const std::string& name, std::string&& value);
-    Variable* Append(const std::string& name, std::string&& value);
-    Variable* Define(const std::string& name) { return Append(name, std::string()); }
+    // Creates the variable at the place that locate found missing.
+    Variable* Append(std::string_view name, Place& at, std::string&& value);
+    uint32_t baseOf(std::string_view text) const;
+    static uint64_t elementHash(uint32_t base, long long key);
+    void nameInto(std::string& out, const Variable& v) const;
+    // Keeps a name for the life of the variables.
+    std::string_view keep(std::string_view s);
     // Called before a variable's value changes.
     void beforeWrite(Variable& v)
     {
         v.stamp = ++writes;
         v.numState = 0;
-        if (v.lent)
+        if (v.maybeLent)
             unlend(v);
     }
     void unlend(Variable& v);
 
-    // Creation order is the key order; the index only finds names faster and
-    // keeps the first-match rule, since a name is stored once.
-    std::vector<std::unique_ptr<Variable>> items;
-    std::unordered_map<std::string, Variable*> index;
+    // The variables in creation order, in blocks that never move: callers
+    // keep Variable pointers until the next Clear.
+    std::vector<std::unique_ptr<Variable[]>> blocks;
+    size_t count = 0;
+    // Each name once: plain names and base names live in chunks of text.
+    std::vector<std::unique_ptr<char[]>> chunks;
+    char* room = nullptr;
+    size_t roomLeft = 0;
+    std::vector<std::string_view> names;  // of variables that are not elements
+    std::vector<std::string_view> bases;
+    // Elements are found by (base, key), other variables by name. A name
+    // belongs to one of the two by its text, so each is found in one place.
+    Slots elementSlots, nameSlots, baseSlots;
+    // The base found last: consecutive a[i] look it up once.
+    mutable uint32_t lastBase = Slots::kNone;
     // The TextRefs that read a value in place.
     std::vector<TextRef*> lends;
     unsigned generation = 1;

@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
 #include "interpreter/skript.h"
 #include "support/test_host.h"
 
@@ -54,6 +59,194 @@ TEST(Variables, DumpShowsNamesWholeAndValuesCut)
     v.Dump(host);
     ASSERT_EQ(host.output().size(), 1u);
     EXPECT_EQ(host.output()[0], "Variable: " + name + "=" + std::string(100, 'v'));
+}
+
+// Names in the order a script might make them: elements of two arrays with
+// integer keys, among plain names, element names that are not integer keys
+// and elements of elements, past the first block of the store and several
+// growths of its tables.
+std::vector<std::string> MixedNames(int n)
+{
+    std::vector<std::string> names;
+    for (int i = 0; i < n; ++i) {
+        names.push_back("a[" + std::to_string(n - i) + "]");
+        if (i % 3 == 0)
+            names.push_back("b[" + std::to_string(i * 1024) + "]");
+        if (i % 7 == 0)
+            names.push_back("v" + std::to_string(i));
+        if (i % 11 == 0)
+            names.push_back("a[k" + std::to_string(i) + "]");
+        if (i % 13 == 0)
+            names.push_back("a[" + std::to_string(i) + "][" + std::to_string(i) + "]");
+    }
+    return names;
+}
+
+TEST(Variables, ManyNamesKeepCreationOrderAndAreEachStoredOnce)
+{
+    Variablen v;
+    const std::vector<std::string> names = MixedNames(3000);
+    for (size_t i = 0; i < names.size(); ++i)
+        v.SetValue(names[i], static_cast<long long>(i));
+    // Writing every name again, by each way in, makes nothing new.
+    for (size_t i = 0; i < names.size(); ++i) {
+        if (i % 2)
+            v.SetValue(names[i], "w" + std::to_string(i));
+        else
+            v.Modify(v.Get(names[i])) = "w" + std::to_string(i);
+    }
+    ASSERT_EQ(v.Count(), names.size());
+    for (size_t i = 0; i < names.size(); ++i) {
+        ASSERT_EQ(v.At(i).name, names[i]) << i;
+        ASSERT_EQ(v.At(i).value, "w" + std::to_string(i)) << names[i];
+        ASSERT_EQ(v.Find(names[i]), v.Find(names[i])) << names[i];
+        ASSERT_EQ(&v.At(i).value, &v.Find(names[i])->value) << names[i];
+    }
+    for (const char* missing : {"a[0]", "a[3001]", "b[1]", "v1", "a[k1]", "a", "b"})
+        EXPECT_EQ(v.Find(missing), nullptr) << missing;
+    EXPECT_EQ(v.Count(), names.size());
+}
+
+TEST(Variables, IndexTextsAreKeysExactlyAsWritten)
+{
+    // Every name is its own variable, whether or not its index reads as an
+    // integer: a key is the text between the brackets.
+    const char* names[] = {
+        "a[1]", "a[01]", "a[1.0]", "a[+1]", "a[ 1]", "a[1 ]", "a[0]", "a[-0]", "a[00]", "a[-1]", "a[--1]",
+        "a[9223372036854775807]", "a[-9223372036854775808]", "a[9223372036854775808]",
+        "a[-9223372036854775809]", "a[99999999999999999999]", "a[1E3]", "a[]", "a[1]]", "a[[1]", "a[x][1]",
+        "a[1][1]", "a1]", "[1]", "[]", "a", "A[1]", "b[1]", "",
+    };
+    Variablen v;
+    for (const char* n : names)
+        v.SetValue(n, std::string("=") + n);
+    ASSERT_EQ(v.Count(), std::size(names));
+    for (size_t i = 0; i < std::size(names); ++i) {
+        EXPECT_EQ(v.At(i).name, names[i]);
+        EXPECT_EQ(v.GetValue(names[i]), std::string("=") + names[i]);
+    }
+    EXPECT_EQ(v.Count(), std::size(names));
+}
+
+TEST(Variables, ScriptIndexesNameTheElementOfTheirText)
+{
+    const struct {
+        const char* script;
+        const char* output;
+    } cases[] = {
+        {"a[1] = \"eins\"\na[01] = \"null-eins\"\na[1.0] = \"komma\"\nprint(a[2-1], a[\"01\"], a[1.0], size(a))",
+         "einsnull-einskomma3"},
+        {"i = 0 - 5\na[i] = \"neg\"\nprint(a[0-5], a[\"-5\"], a[i])", "negnegneg"},
+        {"a[9223372036854775807] = \"gross\"\na[99999999999999999999] = \"groesser\"\n"
+         "print(a[9223372036854775807], a[99999999999999999999], size(a))",
+         "grossgroesser2"},
+        {"for i = 1 to 3\nfor j = 1 to 2\nm[i][j] = i * j\nnext\nnext\nprint(m[3][2], size(m), size(m[2]))", "632"},
+        // An element as the loop variable keeps its name.
+        {"for a[2] = 1 to 3\ns = s . a[2]\nnext\nprint(s, a[2], size(a))", "12331"},
+    };
+    for (const auto& c : cases) {
+        RunResult r = RunScript(c.script);
+        EXPECT_EQ(r.result, 0) << c.script << ": " << r.errMsg;
+        EXPECT_EQ(Joined(r.output), c.output) << c.script;
+    }
+}
+
+TEST(Variables, IntegersOfElementsLeaveTheirKeys)
+{
+    Variablen v;
+    Variable& e = v.Get("a[7]");
+    v.AssignInteger(e, 42);
+    long long n = 0;
+    EXPECT_TRUE(IntegerOf(e, n));
+    EXPECT_EQ(n, 42);
+    v.Assign(e, "x");
+    EXPECT_FALSE(IntegerOf(e, n));
+    EXPECT_EQ(v.NameOf(e), "a[7]");
+    EXPECT_EQ(v.Find("a[7]"), &e);
+    EXPECT_EQ(v.Find("a[42]"), nullptr);
+}
+
+TEST(Variables, AValueReadInPlaceKeepsItsTextWhenTheVariableChanges)
+{
+    // Each way of writing, on an element and on a plain name; a second
+    // reader outlives the first.
+    const std::function<void(Variablen&, Variable&)> writes[] = {
+        [](Variablen& s, Variable& x) { s.Assign(x, "neu"); },
+        [](Variablen& s, Variable& x) { s.AssignInteger(x, 7); },
+        [](Variablen& s, Variable& x) { s.Modify(x) += "!"; },
+        [](Variablen& s, Variable& x) { s.Append(x, x.value, 100); },
+        [](Variablen& s, Variable& x) { s.SetValue(s.NameOf(x), "neu"); },
+        [](Variablen& s, Variable&) { s.Clear(); },
+    };
+    for (const char* name : {"a[5]", "x"}) {
+        for (size_t w = 0; w < std::size(writes); ++w) {
+            Variablen store;
+            Variable& var = store.Get(name);
+            store.Assign(var, "alt");
+            auto first = std::make_unique<TextRef>(store, var);
+            TextRef second(store, var);
+            first.reset();
+            writes[w](store, var);
+            EXPECT_EQ(second.str(), "alt") << name << " write " << w;
+            EXPECT_EQ(second.lentFrom(), nullptr) << name << " write " << w;
+            if (w + 1 < std::size(writes))
+                EXPECT_NE(store.Value(name), "alt") << name << " write " << w;
+            // Read again: lent afresh, and the next write copies again.
+            TextRef third(store, store.Get(name));
+            const std::string now = third.str();
+            store.Assign(store.Get(name), "danach");
+            EXPECT_EQ(third.str(), now) << name << " write " << w;
+        }
+    }
+}
+
+TEST(Variables, ClearStartsAFreshStoreWhoseNamesAreFoundAgain)
+{
+    Variablen v;
+    const unsigned before = v.Generation();
+    for (int i = 0; i < 2000; ++i)
+        v.SetValue("a[" + std::to_string(i) + "]", "1");
+    v.SetValue("x", "1");
+    v.Clear();
+    EXPECT_NE(v.Generation(), before);
+    EXPECT_EQ(v.Count(), 0u);
+    EXPECT_EQ(v.Find("a[1]"), nullptr);
+    EXPECT_EQ(v.Find("x"), nullptr);
+    EXPECT_EQ(v.CountElements("a"), "0");
+    v.SetValue("a[1]", "neu");
+    v.SetValue("x", "neu");
+    ASSERT_EQ(v.Count(), 2u);
+    EXPECT_EQ(v.At(0).name, "a[1]");
+    EXPECT_EQ(v.At(1).name, "x");
+    EXPECT_EQ(v.GetValue("a[1]"), "neu");
+}
+
+TEST(Variables, ASecondRunOfTheSameLinesSeesOnlyItsOwnVariables)
+{
+    // The token cache holds the variables of the first run; the second run
+    // must find its own.
+    TestHost host;
+    std::vector<std::string> lines = {"x = x . \"a\"", "i = 3", "a[i] = a[i] . \"b\"", "a[k] = a[k] . \"c\"",
+                                      "print(x, a[3], a[k], size(a))"};
+    Skript run(true, host, &lines);
+    for (int i = 0; i < 3; ++i)
+        ASSERT_EQ(run.runLines(&lines), 0) << run.errMsg;
+    EXPECT_EQ(host.output(), (std::vector<std::string>{"abc2", "abc2", "abc2"}));
+}
+
+TEST(Variables, DumpAndSizeFollowCreationOrderAndKeys)
+{
+    TestHost host;
+    Variablen v;
+    for (const char* n : {"a[2]", "z", "a[-1]", "a[01]", "a[2][x]", "a[10]", "ab[1]", "a[1]"})
+        v.SetValue(n, n[0] == 'z' ? "" : "w");
+    v.Dump(host);
+    EXPECT_EQ(host.output(), (std::vector<std::string>{"Variable: a[2]=w", "Variable: z=", "Variable: a[-1]=w",
+                                                       "Variable: a[01]=w", "Variable: a[2][x]=w", "Variable: a[10]=w",
+                                                       "Variable: ab[1]=w", "Variable: a[1]=w"}));
+    // Keys [2] [-1] [01] [10] [1], and b[1] of ab[1], as a prefix.
+    EXPECT_EQ(v.CountElements("a"), "6");
+    EXPECT_EQ(v.CountElements("a[2]"), "1");
 }
 
 }  // namespace
