@@ -94,13 +94,21 @@ static_assert(sizeof(Variable) <= sizeof(std::string) + 24);
 
 namespace {
 
+// Names up to this length are kept in chunks, numbered by their place:
+// chunk number, then the place in the chunk. The top bit marks a long name.
+constexpr size_t kShortName = 1024;
+constexpr unsigned kChunkBits = 14;
+constexpr size_t kChunk = size_t(1) << kChunkBits;
+constexpr uint32_t kLongName = 0x80000000u;
+constexpr size_t kChunks = kLongName >> kChunkBits;
+
 uint64_t TextHash(std::string_view s)
 {
     return std::hash<std::string_view>{}(s);
 }
 
 // Spreads the bits of a number over the whole word, so that keys in any
-// pattern (1, 2, 3 or multiples of a power of two) fill different table.
+// pattern (1, 2, 3 or multiples of a power of two) fill different slots.
 uint64_t Mix(uint64_t x)
 {
     x ^= x >> 33;
@@ -147,44 +155,59 @@ bool SplitElement(std::string_view name, std::string_view& base, long long& key)
 
 }  // namespace
 
+template <bool kTagged>
+typename Variablen::Slots<kTagged>::Slot Variablen::Slots<kTagged>::make(uint64_t hash, uint32_t entry)
+{
+    if constexpr (kTagged)
+        return {entry, static_cast<uint32_t>(hash >> 32)};
+    else
+        return {entry};
+}
+
+template <bool kTagged>
 template <class Same>
-uint32_t Variablen::Slots::find(uint64_t hash, Same same) const
+uint32_t Variablen::Slots<kTagged>::find(uint64_t hash, Same same) const
 {
     if (table.empty())
         return kNone;
     const size_t mask = table.size() - 1;
     for (size_t i = hash & mask;; i = (i + 1) & mask) {
-        const uint32_t e = table[i];
-        if (e == Slots::kNone || same(e))
-            return e;
+        const Slot& s = table[i];
+        if (s.entry == kNone)
+            return kNone;
+        if constexpr (kTagged) {
+            if (s.tag != static_cast<uint32_t>(hash >> 32))
+                continue;
+        }
+        if (same(s.entry))
+            return s.entry;
     }
 }
 
-template <class HashOf>
-void Variablen::Slots::add(uint64_t hash, uint32_t entry, HashOf hashOf)
+template <bool kTagged>
+template <class Each>
+void Variablen::Slots<kTagged>::add(uint64_t hash, uint32_t entry, Each each)
 {
     auto place = [this](uint64_t h, uint32_t e) {
         const size_t mask = table.size() - 1;
         size_t i = h & mask;
-        while (table[i] != Slots::kNone)
+        while (table[i].entry != kNone)
             i = (i + 1) & mask;
-        table[i] = e;
+        table[i] = make(h, e);
     };
     // At most three quarters full, so that a search ends soon at a free slot.
     if ((used + 1) * 4 > table.size() * 3) {
-        std::vector<uint32_t> old = std::move(table);
-        table.assign(old.empty() ? 16 : old.size() * 2, Slots::kNone);
-        for (uint32_t e : old)
-            if (e != Slots::kNone)
-                place(hashOf(e), e);
+        table.assign(table.empty() ? 16 : table.size() * 2, make(0, kNone));
+        each(place);
     }
     place(hash, entry);
     ++used;
 }
 
-void Variablen::Slots::clear()
+template <bool kTagged>
+void Variablen::Slots<kTagged>::clear()
 {
-    std::vector<uint32_t>().swap(table);
+    std::vector<Slot>().swap(table);
     used = 0;
 }
 
@@ -209,57 +232,64 @@ void Variablen::Clear()
     auto release = [](auto& list) { std::remove_reference_t<decltype(list)>().swap(list); };
     release(blocks);
     count = 0;
-    release(names);
     release(bases);
     release(chunks);
-    room = nullptr;
-    roomLeft = 0;
+    release(longNames);
+    chunkLeft = 0;
     elementSlots.clear();
     nameSlots.clear();
     baseSlots.clear();
-    lastBase = Slots::kNone;
+    lastBase = kNone;
     ++generation;
 }
 
-std::string_view Variablen::keep(std::string_view s)
+uint32_t Variablen::keep(std::string_view s)
 {
-    constexpr size_t kChunk = 16384;
-    if (s.size() > roomLeft) {
-        if (s.size() > kChunk / 4) {
-            // A long name has a chunk of its own; the room of the current
-            // chunk stays for the next short ones.
-            chunks.push_back(std::make_unique_for_overwrite<char[]>(s.size()));
-            std::memcpy(chunks.back().get(), s.data(), s.size());
-            return {chunks.back().get(), s.size()};
+    const size_t need = 2 + s.size();
+    if (s.size() <= kShortName) {
+        if (need > chunkLeft && chunks.size() < kChunks) {
+            chunks.push_back(std::make_unique_for_overwrite<char[]>(kChunk));
+            chunkLeft = kChunk;
         }
-        chunks.push_back(std::make_unique_for_overwrite<char[]>(kChunk));
-        room = chunks.back().get();
-        roomLeft = kChunk;
+        if (need <= chunkLeft) {
+            const size_t at = kChunk - chunkLeft;
+            char* p = chunks.back().get() + at;
+            const auto length = static_cast<uint16_t>(s.size());
+            std::memcpy(p, &length, 2);
+            std::memcpy(p + 2, s.data(), s.size());
+            chunkLeft -= need;
+            return static_cast<uint32_t>((chunks.size() - 1) << kChunkBits | at);
+        }
     }
-    if (s.empty())
-        return {};
-    std::memcpy(room, s.data(), s.size());
-    std::string_view kept(room, s.size());
-    room += s.size();
-    roomLeft -= s.size();
-    return kept;
+    longNames.emplace_back(s);
+    return kLongName | static_cast<uint32_t>(longNames.size() - 1);
+}
+
+std::string_view Variablen::text(uint32_t name) const
+{
+    if (name & kLongName)
+        return longNames[name & ~kLongName];
+    const char* p = chunks[name >> kChunkBits].get() + (name & (kChunk - 1));
+    uint16_t length;
+    std::memcpy(&length, p, 2);
+    return {p + 2, length};
 }
 
 uint64_t Variablen::elementHash(uint32_t base, long long key)
 {
-    // Sixteen neighbouring keys share a run of table, so a loop over an
+    // Sixteen neighbouring keys share a run of slots, so a loop over an
     // array reads the table one cache line after another; the runs
     // themselves are spread.
     const auto k = static_cast<uint64_t>(key);
     return Mix((k >> 4) ^ (uint64_t(base) * 0x9e3779b97f4a7c15ULL)) << 4 | (k & 15);
 }
 
-uint32_t Variablen::baseOf(std::string_view text) const
+uint32_t Variablen::baseOf(std::string_view name) const
 {
-    if (lastBase != Slots::kNone && bases[lastBase] == text)
+    if (lastBase != kNone && text(bases[lastBase]) == name)
         return lastBase;
-    const uint32_t b = baseSlots.find(TextHash(text), [&](uint32_t i) { return bases[i] == text; });
-    if (b != Slots::kNone)
+    const uint32_t b = baseSlots.find(TextHash(name), [&](uint32_t i) { return text(bases[i]) == name; });
+    if (b != kNone)
         lastBase = b;
     return b;
 }
@@ -270,7 +300,7 @@ Variable* Variablen::locate(std::string_view name, Place& at) const
     if (SplitElement(name, at.baseText, at.key)) {
         at.element = true;
         at.base = baseOf(at.baseText);
-        if (at.base == Slots::kNone)
+        if (at.base == kNone)
             return nullptr;
         at.hash = elementHash(at.base, at.key);
         e = elementSlots.find(at.hash, [&](uint32_t i) {
@@ -280,9 +310,9 @@ Variable* Variablen::locate(std::string_view name, Place& at) const
     } else {
         at.element = false;
         at.hash = TextHash(name);
-        e = nameSlots.find(at.hash, [&](uint32_t i) { return names[item(i).ref] == name; });
+        e = nameSlots.find(at.hash, [&](uint32_t i) { return text(item(i).ref) == name; });
     }
-    return e == Slots::kNone ? nullptr : &item(e);
+    return e == kNone ? nullptr : &item(e);
 }
 
 Variable* Variablen::Append(std::string_view name, Place& at, std::string&& value)
@@ -292,24 +322,31 @@ Variable* Variablen::Append(std::string_view name, Place& at, std::string&& valu
     const auto index = static_cast<uint32_t>(count);
     Variable& v = item(count++);
     if (at.element) {
-        if (at.base == Slots::kNone) {
+        if (at.base == kNone) {
             at.base = static_cast<uint32_t>(bases.size());
             bases.push_back(keep(at.baseText));
-            baseSlots.add(TextHash(at.baseText), at.base, [&](uint32_t b) { return TextHash(bases[b]); });
+            baseSlots.add(TextHash(at.baseText), at.base, [&](auto put) {
+                for (uint32_t b = 0; b < at.base; ++b)
+                    put(TextHash(text(bases[b])), b);
+            });
             lastBase = at.base;
             at.hash = elementHash(at.base, at.key);
         }
         v.element = true;
         v.ref = at.base;
         v.word = at.key;
-        elementSlots.add(at.hash, index, [&](uint32_t i) {
-            const Variable& x = item(i);
-            return elementHash(x.ref, x.word);
+        elementSlots.add(at.hash, index, [&](auto put) {
+            for (uint32_t i = 0; i < index; ++i)
+                if (const Variable& x = item(i); x.element)
+                    put(elementHash(x.ref, x.word), i);
         });
     } else {
-        v.ref = static_cast<uint32_t>(names.size());
-        names.push_back(keep(name));
-        nameSlots.add(at.hash, index, [&](uint32_t i) { return TextHash(names[item(i).ref]); });
+        v.ref = keep(name);
+        nameSlots.add(at.hash, index, [&](auto put) {
+            for (uint32_t i = 0; i < index; ++i)
+                if (const Variable& x = item(i); !x.element)
+                    put(TextHash(text(x.ref)), i);
+        });
     }
     v.value = std::move(value);
     v.stamp = ++writes;
@@ -335,12 +372,12 @@ Variable* Variablen::FindOrAppend(const std::string& name, std::string&& value)
 void Variablen::nameInto(std::string& out, const Variable& v) const
 {
     if (!v.element) {
-        out.assign(names[v.ref]);
+        out.assign(text(v.ref));
         return;
     }
     char key[24];
     const auto end = std::to_chars(key, key + sizeof key, v.word).ptr;
-    out.assign(bases[v.ref]);
+    out.assign(text(bases[v.ref]));
     out += '[';
     out.append(key, end);
     out += ']';

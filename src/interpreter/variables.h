@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 class RunHost;
@@ -32,7 +33,8 @@ private:
     // An element's integer key; for any other variable the value read as an
     // exact integer (see ExactInteger), kept until the next write.
     long long word = 0;
-    // An element's base (the name before its last index), else its name.
+    // An element's base number (of the name before its last index), else
+    // the number of its name.
     uint32_t ref = 0;
     bool element = false;
     // A TextRef may read the value in place (see TextRef).
@@ -138,22 +140,34 @@ private:
     friend class TextRef;
     static constexpr size_t kBlock = 1024;
 
+    static constexpr uint32_t kNone = UINT32_MAX;
+
     // Open addressing with linear probing over indexes into a list (creation
-    // indexes of variables, or base numbers); the hash of an entry is taken
-    // again from the list when the table grows, so a slot costs 4 bytes.
+    // indexes of variables, or base numbers). When the table grows, the
+    // owner hashes its entries again, so a slot holds only the index, 4
+    // bytes, and for entries that are costly to compare 4 bytes of the hash.
+    template <bool kTagged>
     class Slots {
     public:
-        static constexpr uint32_t kNone = UINT32_MAX;
         // The entry for which same(entry) holds, or kNone.
         template <class Same>
         uint32_t find(uint64_t hash, Same same) const;
-        // Adds an entry known to be missing; hashOf(entry) rehashes.
-        template <class HashOf>
-        void add(uint64_t hash, uint32_t entry, HashOf hashOf);
+        // Adds an entry known to be missing. On growth each(put) calls
+        // put(hash, entry) for every entry added before, in list order.
+        template <class Each>
+        void add(uint64_t hash, uint32_t entry, Each each);
         void clear();
 
     private:
-        std::vector<uint32_t> table;
+        struct Tagged {
+            uint32_t entry, tag;
+        };
+        struct Plain {
+            uint32_t entry;
+        };
+        using Slot = std::conditional_t<kTagged, Tagged, Plain>;
+        static Slot make(uint64_t hash, uint32_t entry);
+        std::vector<Slot> table;
         size_t used = 0;
     };
 
@@ -161,7 +175,7 @@ private:
     struct Place {
         bool element = false;
         std::string_view baseText;
-        uint32_t base = Slots::kNone;  // none while the base is new
+        uint32_t base = kNone;  // none while the base is new
         long long key = 0;
         uint64_t hash = 0;
     };
@@ -172,11 +186,13 @@ private:
     Variable* FindOrAppend(const std::string& name, std::string&& value);
     // Creates the variable at the place that locate found missing.
     Variable* Append(std::string_view name, Place& at, std::string&& value);
-    uint32_t baseOf(std::string_view text) const;
+    uint32_t baseOf(std::string_view name) const;
     static uint64_t elementHash(uint32_t base, long long key);
     void nameInto(std::string& out, const Variable& v) const;
-    // Keeps a name for the life of the variables.
-    std::string_view keep(std::string_view s);
+    // Keeps a name for the life of the variables; text gives it back by the
+    // number that keep returns.
+    uint32_t keep(std::string_view s);
+    std::string_view text(uint32_t name) const;
     // Called before a variable's value changes.
     void beforeWrite(Variable& v)
     {
@@ -191,17 +207,20 @@ private:
     // keep Variable pointers until the next Clear.
     std::vector<std::unique_ptr<Variable[]>> blocks;
     size_t count = 0;
-    // Each name once: plain names and base names live in chunks of text.
+    // Each name once: a short one as its length (2 bytes) and characters in
+    // chunks of text, numbered by its place there; a long one on its own.
     std::vector<std::unique_ptr<char[]>> chunks;
-    char* room = nullptr;
-    size_t roomLeft = 0;
-    std::vector<std::string_view> names;  // of variables that are not elements
-    std::vector<std::string_view> bases;
+    size_t chunkLeft = 0;
+    std::vector<std::string> longNames;
+    std::vector<uint32_t> bases;  // by base number, the base's name
     // Elements are found by (base, key), other variables by name. A name
     // belongs to one of the two by its text, so each is found in one place.
-    Slots elementSlots, nameSlots, baseSlots;
+    // A name is compared by its text, which needs two more reads; a slot's
+    // tag skips most of those whose hash differs.
+    Slots<false> elementSlots;
+    Slots<true> nameSlots, baseSlots;
     // The base found last: consecutive a[i] look it up once.
-    mutable uint32_t lastBase = Slots::kNone;
+    mutable uint32_t lastBase = kNone;
     // The TextRefs that read a value in place.
     std::vector<TextRef*> lends;
     unsigned generation = 1;

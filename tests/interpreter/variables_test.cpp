@@ -111,21 +111,27 @@ TEST(Variables, IndexTextsAreKeysExactlyAsWritten)
 {
     // Every name is its own variable, whether or not its index reads as an
     // integer: a key is the text between the brackets.
-    const char* names[] = {
+    std::vector<std::string> names = {
         "a[1]", "a[01]", "a[1.0]", "a[+1]", "a[ 1]", "a[1 ]", "a[0]", "a[-0]", "a[00]", "a[-1]", "a[--1]",
         "a[9223372036854775807]", "a[-9223372036854775808]", "a[9223372036854775808]",
         "a[-9223372036854775809]", "a[99999999999999999999]", "a[1E3]", "a[]", "a[1]]", "a[[1]", "a[x][1]",
         "a[1][1]", "a1]", "[1]", "[]", "a", "A[1]", "b[1]", "",
     };
-    Variablen v;
-    for (const char* n : names)
-        v.SetValue(n, std::string("=") + n);
-    ASSERT_EQ(v.Count(), std::size(names));
-    for (size_t i = 0; i < std::size(names); ++i) {
-        EXPECT_EQ(v.At(i).name, names[i]);
-        EXPECT_EQ(v.GetValue(names[i]), std::string("=") + names[i]);
+    // Long names and bases, around the length up to which names share room.
+    for (size_t length : {1023, 1024, 1025, 20000}) {
+        names.push_back(std::string(length, 'n'));
+        names.push_back(std::string(length, 'n') + "[7]");
+        names.push_back(std::string(length - 3, 'n') + "[7]");
     }
-    EXPECT_EQ(v.Count(), std::size(names));
+    Variablen v;
+    for (const std::string& n : names)
+        v.SetValue(n, "=" + n);
+    ASSERT_EQ(v.Count(), names.size());
+    for (size_t i = 0; i < names.size(); ++i) {
+        EXPECT_EQ(v.At(i).name, names[i]);
+        EXPECT_EQ(v.GetValue(names[i]), "=" + names[i]);
+    }
+    EXPECT_EQ(v.Count(), names.size());
 }
 
 TEST(Variables, ScriptIndexesNameTheElementOfTheirText)
