@@ -562,7 +562,9 @@ void TForm1::SetSaveControls(bool enabled)
 
 void TForm1::OnEditorChanged()
 {
-    SyncRunLines();
+    // A script half loaded is no script to run; its load hands it over.
+    if (!loadingScript_)
+        SyncRunLines();
     if (!trackChanges)
         return;
     modified = true;

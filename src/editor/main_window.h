@@ -100,9 +100,10 @@ public:
     // --- state shared with the runs -------------------------------------------
     // The run of the current or last run; deleted at the next run start.
     std::unique_ptr<Skript> skript;
-    // The run's lines (Windows-1252): the editor's lines from the run start on;
-    // lines the recorder inserts, and a script opened while the run waits for
-    // the browser window, reach the run.
+    // The run's lines (Windows-1252): the editor's lines at the run start.
+    // While the run is active only its thread touches them; the editor's
+    // lines reach it through the run's hand-over (lines the recorder
+    // inserts, a script opened during the run).
     std::vector<std::string> scriptLines;
     StringMap functionNames, keywords;
 
@@ -166,7 +167,10 @@ public:
     void OnScriptBrowse(const std::string& url);
     // What the browser window may use of this window.
     BrowserHost& browserHost();
-    // The run's lines follow the editor while the run waits for the browser window.
+    // A run's thread has started and not yet ended.
+    bool RunActive() const;
+    // Hands the editor's lines to the active run, which goes on with them
+    // from its next line.
     void SyncRunLines();
     // Inserts a line before editor line index (at the end when index is the
     // line count); the run's lines follow.
@@ -251,6 +255,7 @@ private:
     QTimer statusTimer_;
     bool shown_ = false;
     bool startingRun_ = false;
+    bool loadingScript_ = false;  // the editor's text is being replaced
     bool closing_ = false;
     int paneLines_ = 0;
 

@@ -91,6 +91,7 @@ void TForm1::OpenScript(const std::string* path)
     }
     if (!scriptPath.empty()) {
         trackChanges = false;
+        loadingScript_ = true;
         {
             WaitCursor wait;
             try {
@@ -98,8 +99,12 @@ void TForm1::OpenScript(const std::string* path)
                 LoadIntoEditor(scriptPath);
                 ShowCaretStatus();
                 ShowLineCount();
-                Ausfhren1->setEnabled(true);
-                Anhalten1->setEnabled(false);
+                // A run sets these itself when it ends; F9 now would wait
+                // for a run that may never end.
+                if (!RunActive()) {
+                    Ausfhren1->setEnabled(true);
+                    Anhalten1->setEnabled(false);
+                }
                 history->Add(scriptPath);
                 PostMessageTo(this, WM_CAPTION_REFRESH);
             } catch (const std::exception& e) {
@@ -107,6 +112,9 @@ void TForm1::OpenScript(const std::string* path)
             }
         }
         trackChanges = true;
+        loadingScript_ = false;
+        // A run goes on with what the editor holds now, also after a failed load.
+        SyncRunLines();
     }
     modified = false;
 }

@@ -201,7 +201,9 @@ void TForm1::WindowBrowserHost::wakeRun()
 
 int TForm1::WindowBrowserHost::lineCount() const
 {
-    return int(window_.skript ? window_.scriptLines.size() : window_.EditorLines().size());
+    // The run's own list belongs to its thread; the editor holds the same
+    // lines, or those the run takes next.
+    return int(window_.EditorLines().size());
 }
 
 void TForm1::WindowBrowserHost::clearSelection()
@@ -220,12 +222,15 @@ int TForm1::WindowBrowserHost::box(QWidget* owner, const QString& text, const QS
     return answer;
 }
 
+bool TForm1::RunActive() const
+{
+    return skript && skript->Started() && !skript->Finished();
+}
+
 void TForm1::SyncRunLines()
 {
-    // The run reads its lines only while it waits for the browser window;
-    // until then it keeps the lines it has.
-    if (skript && skript->running && browser && browser->shown())
-        scriptLines = EditorLines();
+    if (RunActive())
+        skript->handOverLines(EditorLines());
 }
 
 void TForm1::InsertScriptLine(int index, const QString& line)
@@ -260,6 +265,10 @@ void TForm1::OnExitAfterRun()
 
 void TForm1::OnAutoIndent(const std::string& text)
 {
+    // The editor of a run takes no keys, so no indent either: the run
+    // would take the changed line over.
+    if (RichEdit1->isReadOnly())
+        return;
     RichEdit1->insertPlainText(FromCp1252(text));
 }
 

@@ -566,6 +566,8 @@ int Skript::runLines(std::vector<std::string>* lineList)
                 while (runMode == 1 && !stop)
                     std::this_thread::sleep_for(std::chrono::milliseconds(10));
                 ++linesStamp;
+                if (takeHandedLines())
+                    continue;  // the new script may end before this line
             }
             if (runMode == 2) {
                 host.selectText(lineOffset(curLine), 1, true);
@@ -582,6 +584,7 @@ int Skript::runLines(std::vector<std::string>* lineList)
             if (runMode == 1)
                 host.appendStatus("  ...Ok.");
             curLine.store(curLine.load(std::memory_order_relaxed) + 1, std::memory_order_release);
+            takeHandedLines();
         }
     } catch (const std::bad_alloc&) {
         exitRequested = true;

@@ -59,6 +59,30 @@ void Skript::waitForGui(unsigned message, const std::string* url)
     wakeUp.Wait();
     // The window may have changed the lines meanwhile.
     ++linesStamp;
+    takeHandedLines();
+}
+
+void Skript::handOverLines(std::vector<std::string> newLines)
+{
+    std::lock_guard<std::mutex> lock(handMutex);
+    handedLines = std::move(newLines);
+    linesHanded.store(true, std::memory_order_relaxed);
+}
+
+bool Skript::takeHandedLinesNow()
+{
+    std::vector<std::string> old;  // freed after the lock
+    {
+        std::lock_guard<std::mutex> lock(handMutex);
+        if (!linesHanded.load(std::memory_order_relaxed) || !lines)
+            return false;
+        old.swap(*lines);
+        lines->swap(handedLines);
+        linesHanded.store(false, std::memory_order_relaxed);
+    }
+    // The token cache compares the lines' texts again.
+    ++linesStamp;
+    return true;
 }
 
 void Skript::setError(const std::string& message, int line)

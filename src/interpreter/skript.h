@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <random>
 #include <stack>
@@ -155,8 +156,8 @@ using ExprSums = std::vector<std::pair<char, std::string>>;
 
 class Skript : public platform::Thread, public WebAccess {
 public:
-    // The lines are borrowed: the host's own list, which the recorder may
-    // extend while the run waits for the browser window.
+    // The lines are borrowed: the host's own list, which only the run's
+    // thread touches while it runs; changes come through handOverLines.
     Skript(bool createSuspended, RunHost& host, std::vector<std::string>* lines);
     ~Skript() override;
 
@@ -170,6 +171,15 @@ public:
     // Blocks until wake(); a wake that comes after the post is not lost.
     void waitForGui(unsigned message, const std::string* url);
     void wake() { wakeUp.Set(); }
+
+    // The GUI thread hands the run new lines (the editor's, after the
+    // recorder inserted some or a script was opened); lines handed over
+    // before and not yet taken are dropped.
+    void handOverLines(std::vector<std::string> newLines);
+    // On the run's thread, before a line and after a wait: the lines handed
+    // over become the run's; true when there were any. The check is a
+    // relaxed load, as it comes before every line.
+    bool takeHandedLines() { return linesHanded.load(std::memory_order_relaxed) && takeHandedLinesNow(); }
 
     // --- state of the run -------------------------------------------------
     RunHost& host;
@@ -297,6 +307,10 @@ private:
     // Depth of nested expressions; a bound keeps deep nesting off the stack.
     int exprDepth = 0;
     platform::AutoResetEvent wakeUp;
+    std::mutex handMutex;
+    std::vector<std::string> handedLines;  // guarded by handMutex
+    std::atomic<bool> linesHanded{false};
+    bool takeHandedLinesNow();
     std::map<long, std::FILE*> streams;
     long nextStream = 1;
 

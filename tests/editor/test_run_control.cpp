@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include "editor/history.h"
 #include "editor/input_dialog.h"
 #include "editor/zp_rich_edit.h"
 #include "window_test.h"
@@ -38,15 +39,32 @@ struct States {
 class RunControlTest : public WindowTest {
     Q_OBJECT
 
-    std::unique_ptr<Window> withScript(const std::string& text)
+    // With recent, that script is opened first, so that it becomes the
+    // second recent script (Ctrl+2).
+    std::unique_ptr<Window> withScript(const std::string& text, const std::string& recent = {})
     {
-        QString path = files->filePath("s.skl");
-        WriteFile(path, text);
+        QStringList paths;
+        if (!recent.empty()) {
+            paths << files->filePath("anderes.skl");
+            WriteFile(paths.back(), recent);
+        }
+        paths << files->filePath("s.skl");
+        WriteFile(paths.back(), text);
         auto w = std::make_unique<Window>();
         w->show();
-        std::string p = path.toStdString();
-        (*w)->OpenScript(&p);
+        for (const QString& path : paths) {
+            std::string p = path.toStdString();
+            (*w)->OpenScript(&p);
+        }
         return w;
+    }
+
+    // Opens the second recent script as its menu item does.
+    static void openRecent(TForm1& w)
+    {
+        QVERIFY(w.history->Get(1).ends_with("anderes.skl"));
+        w.history->Item(1)->trigger();
+        QCOMPARE(w.scriptPath, w.history->Get(0));
     }
 
     static void checkStates(TForm1& w, const States& s, const char* where)
@@ -143,6 +161,72 @@ private slots:
         f.ToolButton4->trigger();
         QVERIFY(QTest::qWaitFor([&] { return noteAt >= 0; }, 2000));
         QVERIFY2(noteAt < 100, qPrintable(QString::number(noteAt)));
+        QVERIFY(RunEnded(f));
+    }
+
+    // Wherever the loop is when the script comes, the run goes on with the
+    // line after it in the new script: there the loop ends after its next
+    // test, the open loop closes, and the last line prints.
+    void aScriptOpenedDuringARunIsWhatItGoesOnWith()
+    {
+        auto w = withScript("n = 0\r\nwhile 1 eq 1 do\r\nn = n + 1\r\ndone\r\nprint(\"alt\")",
+                            "print(\"nie\")\r\nwhile 0 eq 1 do\r\nn = n + 1\r\ndone\r\nprint(\"neu\")");
+        TForm1& f = **w;
+        f.RunScript(false);
+        QVERIFY(QTest::qWaitFor([&] { return f.RichEdit1->isReadOnly(); }));
+        openRecent(f);
+        // The controls stay with the run: F9 now would wait for it.
+        const bool controlsKept = !f.Ausfhren1->isEnabled() && f.Anhalten1->isEnabled();
+        const bool ended = RunEnded(f);
+        if (!ended)
+            f.ToolButton4Click();
+        QVERIFY(ended);
+        QCoreApplication::processEvents();
+        QCOMPARE(f.OutputLines(), std::vector<std::string>{"neu"});
+        QVERIFY2(w->boxes.seen.isEmpty(), qPrintable(w->boxes.seen.join('\n')));
+        QVERIFY(controlsKept);
+        QVERIFY(f.Ausfhren1->isEnabled());
+        QVERIFY(!f.RichEdit1->isReadOnly());
+    }
+
+    // Paused before line 3, the run meets a script of two lines: it ends
+    // there, as at the end of any script, and runs none of the old lines.
+    void aShorterScriptEndsTheRun()
+    {
+        auto w = withScript("a = 1\r\nb = 2\r\nc = 3\r\nd = 4", "print(\"x\")\r\nprint(\"y\")");
+        TForm1& f = **w;
+        f.Einzelschritt1Click();
+        QVERIFY(QTest::qWaitFor([&] { return f.Einzelschritt1->isEnabled(); }));
+        f.Einzelschritt1Click();
+        QVERIFY(QTest::qWaitFor([&] { return f.Einzelschritt1->isEnabled(); }));
+        QCOMPARE(f.skript->curLine.load(), 2);
+        openRecent(f);
+        f.Einzelschritt1Click();
+        const bool ended = RunEnded(f);
+        if (!ended)
+            f.ToolButton4Click();
+        QVERIFY(ended);
+        QCoreApplication::processEvents();
+        QVERIFY(f.OutputLines().empty());
+        QVERIFY2(w->boxes.seen.isEmpty(), qPrintable(w->boxes.seen.join('\n')));
+        QCOMPARE(f.skript->vars->GetValue("b"), std::string("2"));
+        QVERIFY(!f.skript->vars->Find("c"));
+    }
+
+    // Enter in the read-only editor of a run changes no line, not even by
+    // the indent that follows a line break.
+    void enterDuringARunLeavesTheScript()
+    {
+        const std::string script = "  while 1 eq 1 do\r\n  done";
+        auto w = withScript(script);
+        TForm1& f = **w;
+        f.RunScript(false);
+        QVERIFY(QTest::qWaitFor([&] { return f.RichEdit1->isReadOnly(); }));
+        PlaceCaret(f, 4);
+        QTest::keyClick(f.RichEdit1, Qt::Key_Return);
+        QCoreApplication::processEvents();
+        QCOMPARE(f.EditorText(), script);
+        f.ToolButton4Click();
         QVERIFY(RunEnded(f));
     }
 

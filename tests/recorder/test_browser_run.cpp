@@ -112,7 +112,7 @@ private slots:
         QCOMPARE(int(s.win->skript->curLine), 7);
         QCOMPARE(s.browser->UpDown1->value(), 7);
         QVERIFY(s.browser->Memo1->toPlainText().isEmpty());
-        QCOMPARE(int(s.win->scriptLines.size()), 9);
+        QCOMPARE(s.win->browserHost().lineCount(), 9);
 
         s.browser->Button3->click();
         // The run goes on at the first inserted line and meets browse again.
@@ -166,7 +166,7 @@ private slots:
         s.win.boxes.answers = {IDNO};  // the changed script is not saved
         const std::string path = ToNative(other);
         s.win->OpenScript(&path);
-        QCOMPARE(int(s.win->scriptLines.size()), 3);
+        QCOMPARE(s.win->browserHost().lineCount(), 3);
         s.browser->Button3->click();
         QVERIFY(s.RunEnded());
         QTRY_COMPARE(Output(*s.win), (QStringList{"neu", "ende"}));
