@@ -89,9 +89,12 @@ std::FILE* StreamOf(Skript& run, const std::string& value, const BuiltinCall& ca
 // so every later read ends at it too.
 std::string ReadLine(std::FILE* f, bool binary)
 {
-    std::string line;
+    // The characters gather in a buffer of the longest line, so that the
+    // text is built at once.
+    char buffer[kMaxReadLength];
+    size_t n = 0;
     flockfile(f);
-    while (line.size() < kMaxReadLength) {
+    while (n < kMaxReadLength) {
         int c = getc_unlocked(f);
         if (c == EOF)
             break;
@@ -103,12 +106,12 @@ std::string ReadLine(std::FILE* f, bool binary)
                 break;
             }
         }
-        line += static_cast<char>(c);
+        buffer[n++] = static_cast<char>(c);
         if (c == '\n')
             break;
     }
     funlockfile(f);
-    return line;
+    return std::string(buffer, n);
 }
 
 // log(file, mode)

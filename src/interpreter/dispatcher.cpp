@@ -163,15 +163,25 @@ const std::vector<std::string>& KeywordWords()
     return words;
 }
 
+const BuiltinEntry* FindBuiltin(const std::string& word)
+{
+    const auto& entries = Entries();
+    auto it = entries.find(word);
+    return it == entries.end() ? nullptr : &it->second;
+}
+
+BuiltinArity ArityOf(const BuiltinEntry& entry)
+{
+    return {entry.row->min, entry.row->max};
+}
+
 std::optional<std::string> Skript::sub(const std::string& name, int line, const CachedToken* cached)
 {
     const BuiltinEntry* entry = cached ? cached->builtin : nullptr;
     if (!entry) {
-        const auto& entries = Entries();
-        auto it = entries.find(name);
-        if (it == entries.end())
+        entry = FindBuiltin(name);
+        if (!entry)
             return std::string();
-        entry = &it->second;
         if (cached)
             cached->builtin = entry;
     }
@@ -182,18 +192,32 @@ std::optional<std::string> Skript::sub(const std::string& name, int line, const 
         exitRequested = true;
         return std::nullopt;
     }
+    struct Parse {
+        Skript& run;
+        const BuiltinRow& row;
+        int line;
+    } parse{*this, row, line};
+    return callBuiltin(*entry, name, line, [](void* p, funcContext& args) {
+        auto& c = *static_cast<Parse*>(p);
+        return c.run.parseArgs(args, c.row.min, c.line, c.row.max);
+    }, &parse);
+}
 
+std::optional<std::string> Skript::callBuiltin(const BuiltinEntry& entry, const std::string& name, int line,
+                                               ArgsFiller fill, void* context)
+{
+    const BuiltinRow& row = *entry.row;
     try {
         ArgsLease lease;
         funcContext& args = lease.args;
-        int count = parseArgs(args, row.min, line, row.max);
+        int count = fill(context, args);
         if (!row.anyCount && (count < row.acceptMin || count > row.acceptMax)) {
             if (row.emptyOnBadCount)
                 return std::string();
             return std::nullopt;
         }
         BuiltinCall call{name, line, count};
-        return entry->body(*this, args, call);
+        return entry.body(*this, args, call);
     } catch (const std::bad_alloc&) {
         setError("Interner Programmfehler in Funktionsaufruf '" + name + W("': Speicher erschöpft"), line);
     } catch (const std::exception& e) {

@@ -54,6 +54,17 @@ std::span<const BuiltinDef> WebBuiltins();       // builtins_web.cpp
 std::span<const BuiltinDef> SystemBuiltins();    // builtins_system.cpp
 std::span<const BuiltinDef> VersionBuiltins();   // builtins_version.cpp
 
+struct BuiltinEntry;
+// The built-in of that word, or null.
+const BuiltinEntry* FindBuiltin(const std::string& word);
+// The counts an argument list of the built-in may have; max kOpenArgs: any.
+struct BuiltinArity {
+    int min, max;
+};
+BuiltinArity ArityOf(const BuiltinEntry& entry);
+// Makes room in a call's argument list for the usual counts.
+void ReserveArguments(funcContext& args, int max);
+
 // The 51 built-in words and the 19 statement keywords.
 const std::vector<std::string>& BuiltinWords();
 const std::vector<std::string>& KeywordWords();

@@ -5,6 +5,7 @@
 #include <new>
 #include <thread>
 
+#include "interpreter/cached_lines.h"
 #include "interpreter/skript.h"
 #include "platform/numbers.h"
 #include "platform/texts.h"
@@ -65,31 +66,36 @@ void StepForTo(Skript& run, ExecState& st, Variable& v)
 // Opens an if whose condition gave r (0 or 1; not read while skipping).
 void OpenIf(ExecState& st, int r)
 {
-    ifs rec;
-    rec.outerSkip = st.skip();
+    const int outerSkip = st.skip();
+    ifs& rec = st.ifSt.emplace_back();
+    rec.outerSkip = outerSkip;
     rec.type = kIf;
-    if (rec.outerSkip == 0) {
+    if (outerSkip == 0) {
         rec.cond = r;
         rec.skip = r == 1 ? 0 : 1;
     }
-    st.ifSt.push_back(std::move(rec));
+}
+
+// The if of a condition that was read and gave r.
+bool IfWith(Skript& run, ExecState& st, int r)
+{
+    if (r != 0 && r != 1) {
+        run.errLine = -1;
+        return Fail(run, "Interner Fehler: logischer Ausdruck ergibt " + std::to_string(r), run.curLine);
+    }
+    OpenIf(st, r);
+    return true;
 }
 
 // if condition [then]
 bool RunIf(Skript& run, ExecState& st)
 {
-    const int line = run.curLine;
-    int r = 0;
-    if (st.skip() == 0) {
-        r = run.lexpr(line);
-        if (r != 0 && r != 1) {
-            run.errLine = -1;
-            return Fail(run, "Interner Fehler: logischer Ausdruck ergibt " + std::to_string(r), line);
-        }
-    }
     // A skipped condition's tokens are read and ignored by the token loop.
-    OpenIf(st, r);
-    return true;
+    if (st.skip() != 0) {
+        OpenIf(st, 0);
+        return true;
+    }
+    return IfWith(run, st, run.lexpr(run.curLine));
 }
 
 // else
@@ -119,11 +125,11 @@ bool RunFi(Skript& run, ExecState& st)
 
 // The while of the line that began as line, whose condition gave r: without
 // a do at its end it may close a do loop.
-bool WhileWith(Skript& run, ExecState& st, int r, int line)
+bool WhileWith(Skript& run, ExecState& st, int r, int line, bool endsWithDo)
 {
     auto& ifSt = st.ifSt;
     auto& loopSt = run.loopSt;
-    if (!ifSt.empty() && ifSt.back().type == kDo && run.lastToken != "do") {
+    if (!ifSt.empty() && ifSt.back().type == kDo && !endsWithDo) {
         if (loopSt.empty())
             return Fail(run, "'while' ohne 'do'", line);
         if (r == 1 && ifSt.back().skip == 0) {
@@ -134,15 +140,15 @@ bool WhileWith(Skript& run, ExecState& st, int r, int line)
         }
         return true;
     }
-    ifs rec;
-    rec.outerSkip = st.skip();
+    const int outerSkip = st.skip();
+    ifs& rec = ifSt.emplace_back();
+    rec.outerSkip = outerSkip;
     rec.type = kWhile;
     rec.cond = r;
-    if (rec.outerSkip == 0 && r == 1) {
+    if (outerSkip == 0 && r == 1) {
         rec.skip = 0;
         loopSt.push_back(line);
     }
-    ifSt.push_back(std::move(rec));
     return true;
 }
 
@@ -153,7 +159,7 @@ bool RunWhile(Skript& run, ExecState& st)
     int r = run.lexpr(line);
     if (r < 0 && run.errLine >= 0)
         return false;
-    return WhileWith(run, st, r, line);
+    return WhileWith(run, st, r, line, run.lastToken == "do");
 }
 
 // done
@@ -348,7 +354,67 @@ void RunConditionLine(Skript& run, ExecState& st)
     if (tk[0].code == kWordIf)
         OpenIf(st, r);
     else
-        WhileWith(run, st, r, line);
+        WhileWith(run, st, r, line, run.cachedLine->endsWithDo);
+}
+
+// identifier = expression, its operands read from the cached tokens.
+void RunExprAssignment(Skript& run, ExecState& st)
+{
+    // A skipped assignment reads nothing.
+    if (st.skip() != 0) {
+        run.endLine();
+        return;
+    }
+    const CachedToken& name = run.cachedLine->tokens[0];
+    Variable& target = run.varOf(&name, name.text);
+    CachedLineRun reader(run, 2);
+    ExprValue value;
+    if (!reader.expression(value, &target)) {
+        // exit inside the expression ends the run without an error.
+        if (!run.exitRequested)
+            run.setError(run.errMsg, run.curLine);
+        return;
+    }
+    FinishAssignment(run, target, name.text, value);
+    // After an error the run ends with this line wherever its reads stopped.
+    if (!reader.handedOver())
+        run.endLine();
+}
+
+// if|while expression comparison expression [then|do]
+void RunExprConditionLine(Skript& run, ExecState& st)
+{
+    const int line = run.curLine;
+    const bool isIf = run.cachedLine->tokens[0].code == kWordIf;
+    if (isIf && st.skip() != 0) {
+        OpenIf(st, 0);
+        run.endLine();
+        return;
+    }
+    CachedLineRun reader(run, 1);
+    const int r = reader.condition();
+    if (isIf) {
+        if (!IfWith(run, st, r))
+            return;
+    } else {
+        if (r < 0 && run.errLine >= 0)
+            return;
+        WhileWith(run, st, r, line, reader.handedOver() ? run.lastToken == "do" : run.cachedLine->endsWithDo);
+    }
+    if (!reader.handedOver())
+        run.endLine();
+}
+
+// A built-in's call alone on its line.
+void RunCallLine(Skript& run, ExecState& st)
+{
+    if (st.skip() == 0) {
+        CachedLineRun reader(run, 0);
+        reader.call();
+        if (reader.handedOver())
+            return;
+    }
+    run.endLine();
 }
 
 // One statement keyword alone on its line.
@@ -384,6 +450,9 @@ bool RunShapedLine(Skript& run, ExecState& st)
         return true;
     case kShapeCondition: RunConditionLine(run, st); return true;
     case kShapeWord: RunWordLine(run, st); return true;
+    case kShapeExprAssignment: RunExprAssignment(run, st); return true;
+    case kShapeExprCondition: RunExprConditionLine(run, st); return true;
+    case kShapeCall: RunCallLine(run, st); return true;
     default: return false;
     }
 }
@@ -520,10 +589,8 @@ bool Skript::runOperators(Variable& target)
 void Skript::endLine()
 {
     const auto& tk = cachedLine->tokens;
-    // Lines without an identifier leave lastIdent to their first token; it
-    // is read only after a built-in's argument, which sets it.
-    lastToken = tk[cachedLine->lastText].text;
-    lastIdent = tk[cachedLine->lastIdent].text;
+    // lastToken and lastIdent are left as they are: each line sets them
+    // before it reads them.
     tokenType = tk.back().type;
     atEnd = true;
     lastCached = nullptr;

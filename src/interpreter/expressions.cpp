@@ -148,11 +148,22 @@ bool Skript::evalInner(int line, ExprValue& first, Variable* target)
         first.base = TextRef(std::move(tok));
     }
 
-    // The vector of this nesting depth keeps its room from one use to the next.
-    if (sumsByDepth.size() <= size_t(exprDepth))
-        sumsByDepth.resize(size_t(exprDepth) + 1);
-    auto& sums = sumsByDepth[exprDepth];
+    ExprSums& sums = sumsAt(exprDepth);
     sums.clear();
+    return evalOperators(line, first, sums, target);
+}
+
+ExprSums& Skript::sumsAt(int depth)
+{
+    // The vector of each nesting depth keeps its room from one use to the next.
+    if (sumsByDepth.size() <= size_t(depth))
+        sumsByDepth.resize(size_t(depth) + 1);
+    return sumsByDepth[size_t(depth)];
+}
+
+// { op operand } up to the end of the expression, after its first value.
+bool Skript::evalOperators(int line, ExprValue& first, ExprSums& sums, Variable* target)
+{
     std::string operand;
     for (;;) {
         std::string op = nextToken(line);
@@ -267,6 +278,11 @@ int Skript::lexpr(int line)
             setError("Fehlender Ausdruck nach '" + lastToken + "'", line);
         return -1;
     }
+    return lexprAfterLeft(line, left);
+}
+
+int Skript::lexprAfterLeft(int line, TextRef& left)
+{
     // A condition that ran to the end of the line: its last token decides
     // whether the value is looked up once more as a name.
     if (atEnd && tokenType == TOK_IDENT) {
@@ -279,25 +295,35 @@ int Skript::lexpr(int line)
         auto v = sub(word, line);
         left = TextRef(v ? std::move(*v) : std::string());
     }
+    LogicState state;
+    state.erg = std::labs(TextToLong(left));
+    return lexprLoop(line, left, state);
+}
 
-    long erg = std::labs(TextToLong(left));
-    bool haveLeft = true;  // a comparison consumes its left operand
-    std::vector<std::string> stack;
-    auto truth = [](const std::string& s) { return std::labs(TextToLong(s)); };
+namespace {
 
+long Truth(const std::string& s)
+{
+    return std::labs(TextToLong(s));
+}
+
+}  // namespace
+
+int Skript::lexprLoop(int line, TextRef& left, LogicState& s)
+{
     for (;;) {
         std::string op = nextToken(line);
         int opType = tokenType;
         if (atEnd || IsKeyword(opType, op, "then") || IsKeyword(opType, op, "do"))
             break;
         if (IsKeyword(opType, op, "and") || IsKeyword(opType, op, "or")) {
-            stack.push_back(op);
+            s.stack.push_back(op);
             if (!exprRef(line, left)) {
                 errLine = -1;
                 setError("Fehlender Wert nach '" + op + "'", line);
                 return -1;
             }
-            haveLeft = true;
+            s.haveLeft = true;
             continue;
         }
         TextRef right;
@@ -306,48 +332,61 @@ int Skript::lexpr(int line)
             setError("Fehlender Wert nach '" + op + "'", line);
             return -1;
         }
-        if (!haveLeft) {
-            // A comparison right after a comparison has no left operand.
-            setError("Syntaxfehler im logischen Ausdruck", line);
+        if (!lexprCompare(line, opType == TOK_KEYWORD ? KeywordCode(op) : kNoWord, left, right, s))
             return -1;
-        }
-        if (opType != TOK_KEYWORD) {
-            setError(W("Ungültiger Operator nach ") + lastToken, line);
-            return -1;
-        }
-        if (op == "eq")
-            erg = left.str() == right.str();
-        else if (op == "ne")
-            erg = left.str() != right.str();
-        else if (op == "lt")
-            erg = TextToDouble(left) < TextToDouble(right);
-        else if (op == "gt")
-            erg = TextToDouble(left) > TextToDouble(right);
-        else if (op == "le")
-            erg = TextToDouble(left) <= TextToDouble(right);
-        else if (op == "ge")
-            erg = TextToDouble(left) >= TextToDouble(right);
-        else {
-            setError(W("Ungültiger Operator nach ") + lastToken, line);
-            return -1;
-        }
-        haveLeft = false;
-        if (!stack.empty() && stack.back() == "and") {
-            stack.pop_back();
-            if (stack.empty()) {
-                // A lone value before "and" leaves nothing to combine with.
-                setError("Syntaxfehler im logischen Ausdruck", line);
-                return -1;
-            }
-            erg = (erg != 0 && truth(stack.back()) != 0) ? 1 : 0;
-            stack.pop_back();
-        }
-        stack.push_back(std::to_string(erg));
     }
+    return lexprFold(line, s);
+}
 
+bool Skript::compareTexts(int line, WordCode op, const std::string& left, const std::string& right, long& erg)
+{
+    switch (op) {
+    case kWordEq: erg = left == right; return true;
+    case kWordNe: erg = left != right; return true;
+    case kWordLt: erg = TextToDouble(left) < TextToDouble(right); return true;
+    case kWordGt: erg = TextToDouble(left) > TextToDouble(right); return true;
+    case kWordLe: erg = TextToDouble(left) <= TextToDouble(right); return true;
+    case kWordGe: erg = TextToDouble(left) >= TextToDouble(right); return true;
+    default:
+        setError(W("Ungültiger Operator nach ") + lastToken, line);
+        return false;
+    }
+}
+
+bool Skript::lexprCompare(int line, WordCode op, const TextRef& left, const TextRef& right, LogicState& s)
+{
+    if (!s.haveLeft) {
+        // A comparison right after a comparison has no left operand.
+        setError("Syntaxfehler im logischen Ausdruck", line);
+        return false;
+    }
+    long erg = 0;
+    if (!compareTexts(line, op, left, right, erg))
+        return false;
+    s.erg = erg;
+    s.haveLeft = false;
+    auto& stack = s.stack;
+    if (!stack.empty() && stack.back() == "and") {
+        stack.pop_back();
+        if (stack.empty()) {
+            // A lone value before "and" leaves nothing to combine with.
+            setError("Syntaxfehler im logischen Ausdruck", line);
+            return false;
+        }
+        s.erg = (s.erg != 0 && Truth(stack.back()) != 0) ? 1 : 0;
+        stack.pop_back();
+    }
+    stack.push_back(std::to_string(s.erg));
+    return true;
+}
+
+int Skript::lexprFold(int line, LogicState& s)
+{
     // Fold the pending "or" from the right.
+    auto& stack = s.stack;
+    long erg = s.erg;
     while (!stack.empty()) {
-        erg = truth(stack.back());
+        erg = Truth(stack.back());
         stack.pop_back();
         if (stack.empty())
             break;
@@ -358,7 +397,7 @@ int Skript::lexpr(int line)
         stack.pop_back();
         if (stack.empty())
             break;
-        erg = (erg != 0 || truth(stack.back()) != 0) ? 1 : 0;
+        erg = (erg != 0 || Truth(stack.back()) != 0) ? 1 : 0;
         stack.pop_back();
         stack.push_back(std::to_string(erg));
     }
@@ -424,24 +463,22 @@ bool Skript::exprList(std::vector<std::string>& list, int line)
     return true;
 }
 
+// One argument of a call's list, with the name of the variable it began with.
+bool Skript::readArgument(funcContext& args, int line)
+{
+    lastIdent.clear();
+    TextRef v;
+    if (!exprRef(line, v))
+        return false;
+    args.values.push_back(std::move(v));
+    args.argTexts.push_back(lastIdent);
+    return true;
+}
+
 // args -> [ "(" [ expr { "," expr } ] ")" ]
 int Skript::parseArgs(funcContext& args, int min, int line, int max)
 {
-    auto readValue = [&]() -> bool {
-        lastIdent.clear();
-        TextRef v;
-        if (!exprRef(line, v))
-            return false;
-        args.values.push_back(std::move(v));
-        args.argTexts.push_back(lastIdent);
-        return true;
-    };
-
-    // Room for the usual counts at once: a moved TextRef updates its lend.
-    const size_t room = size_t(std::min(max, 6));
-    args.values.reserve(room);
-    args.argTexts.reserve(room);
-    int i = 0;
+    ReserveArguments(args, max);
     if (max == 0) {
         std::string t = nextToken(line);
         if (!IsChar(tokenType, t, '(')) {
@@ -455,6 +492,19 @@ int Skript::parseArgs(funcContext& args, int min, int line, int max)
         }
         return 0;
     }
+    return parseArgsFrom(args, min, line, max, 0);
+}
+
+void ReserveArguments(funcContext& args, int max)
+{
+    // Room for the usual counts at once: a moved TextRef updates its lend.
+    const size_t room = size_t(std::min(max, 6));
+    args.values.reserve(room);
+    args.argTexts.reserve(room);
+}
+
+int Skript::parseArgsFrom(funcContext& args, int min, int line, int max, int i)
+{
     for (; i < min; ++i) {
         std::string t = nextToken(line);
         char want = i == 0 ? '(' : ',';
@@ -466,7 +516,7 @@ int Skript::parseArgs(funcContext& args, int min, int line, int max)
                 setError(what + " anstelle '" + t + "'", line);
             return -1;
         }
-        if (!readValue())
+        if (!readArgument(args, line))
             return -1;
     }
     const bool open = max == kOpenArgs;
@@ -482,7 +532,7 @@ int Skript::parseArgs(funcContext& args, int min, int line, int max)
             setError("Fehlendes ',' anstelle '" + lastToken + "'", line);
             return -1;
         }
-        if (!readValue())
+        if (!readArgument(args, line))
             return lastToken == ")" ? 0 : -1;
     }
     std::string t = nextToken(line);

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstring>
 
+#include "interpreter/cached_lines.h"
 #include "interpreter/dispatcher.h"
 #include "platform/numbers.h"
 #include "interpreter/skript.h"
@@ -249,7 +250,8 @@ void Skript::scanLineTokens(LineTokens& entry) const
     entry.tokens.clear();
     entry.live = false;
     entry.shape = kShapeOther;
-    entry.lastText = entry.lastIdent = 0;
+    entry.lastText = 0;
+    entry.endsWithDo = false;
     const std::string& text = entry.text;
     const size_t n = text.size();
     size_t i = 0;
@@ -280,6 +282,7 @@ void Skript::scanLineTokens(LineTokens& entry) const
             break;
     }
     const auto& tk = entry.tokens;
+    entry.end = !tk.empty() && tk.back().type == TOK_COMMENT ? tk.size() - 1 : tk.size();
     auto isChar = [&](size_t k, char c) { return tk[k].type == TOK_CHAR && tk[k].text[0] == c; };
     auto isOperand = [&](size_t k) {
         return tk[k].type == TOK_LITERAL || (tk[k].type == TOK_IDENT && !(k + 1 < tk.size() && isChar(k + 1, '[')));
@@ -290,24 +293,26 @@ void Skript::scanLineTokens(LineTokens& entry) const
                  isOperand(k + 1);
     }
     auto isComparison = [&](size_t k) { return tk[k].code >= kWordEq && tk[k].code <= kWordGe; };
+    // An if ends in then, a while in do: a skipped if reads a do as a
+    // statement of its own.
+    auto closes = [&](size_t k) {
+        return (tk[0].code == kWordIf && tk[k].code == kWordThen) || (tk[0].code == kWordWhile && tk[k].code == kWordDo);
+    };
     if (simple) {
         entry.shape = kShapeAssignment;
     } else if ((tk.size() == 4 || tk.size() == 5) && (tk[0].code == kWordIf || tk[0].code == kWordWhile) &&
-               isOperand(1) && isComparison(2) && isOperand(3) &&
-               (tk.size() == 4 || tk[4].code == kWordThen || tk[4].code == kWordDo)) {
+               isOperand(1) && isComparison(2) && isOperand(3) && (tk.size() == 4 || closes(4))) {
         entry.shape = kShapeCondition;
     } else if (tk.size() == 1 && (tk[0].code == kWordFi || tk[0].code == kWordElse || tk[0].code == kWordNext ||
                                   tk[0].code == kWordDone || tk[0].code == kWordDo)) {
         entry.shape = kShapeWord;
+    } else {
+        entry.shape = CachedLineRun::ShapeOf(tk, entry.end);
     }
     for (size_t k = tk.size(); k-- > 0;)
         if (!tk[k].text.empty()) {
             entry.lastText = k;
-            break;
-        }
-    for (size_t k = tk.size(); k-- > 0;)
-        if (tk[k].type == TOK_IDENT) {
-            entry.lastIdent = k;
+            entry.endsWithDo = tk[k].text == "do";
             break;
         }
 }

@@ -84,6 +84,11 @@ enum LineShape : unsigned char {
     kShapeAssignment,  // identifier = operand { operator operand }
     kShapeCondition,   // if|while operand comparison operand [then|do]
     kShapeWord,        // one statement keyword alone: fi, else, next, done, do
+    // The same with any operands: literals, plain identifiers, parenthesised
+    // expressions and calls of the built-ins that CachedLineRun reads.
+    kShapeExprAssignment,  // identifier = expression
+    kShapeExprCondition,   // if expression comparison expression [then], or while ... [do]
+    kShapeCall,            // a built-in's call alone
 };
 
 // The tokens of one script line, scanned once and used while the line's text
@@ -98,9 +103,24 @@ struct LineTokens {
     bool valid = false;
     bool live = false;
     LineShape shape = kShapeOther;
-    // Indexes of the last token with a text and of the last identifier.
-    size_t lastText = 0, lastIdent = 0;
+    // Index of the last token with a text.
+    size_t lastText = 0;
+    // The tokens before a comment that ends the line.
+    size_t end = 0;
+    // The last token with a text is "do": a while line opens its own loop.
+    bool endsWithDo = false;
 };
+
+// The state of a condition while it is read: the last value, whether a
+// comparison may follow, the pending and/or with the values before them.
+struct LogicState {
+    long erg = 0;
+    bool haveLeft = true;  // a comparison consumes its left operand
+    std::vector<std::string> stack;
+};
+
+// Fills a call's argument list; gives the count as the argument parser does.
+using ArgsFiller = int (*)(void* context, funcContext& args);
 
 // The value of an expression while it is evaluated: a text, which may be a
 // variable's value read in place, and for an assignment whose expression
@@ -268,14 +288,33 @@ public:
     bool cachedInteger(const CachedToken& t, long long& out);
     void endLine();
     int lexpr(int line);
+    // The rest of lexpr after the first operand.
+    int lexprAfterLeft(int line, TextRef& left);
+    // lexpr's loop from the next token on, and its steps: one comparison of
+    // left with right, and the folding of the pending and/or.
+    int lexprLoop(int line, TextRef& left, LogicState& s);
+    bool lexprCompare(int line, WordCode op, const TextRef& left, const TextRef& right, LogicState& s);
+    // One comparison: false, with the run error, for a word that compares nothing.
+    bool compareTexts(int line, WordCode op, const std::string& left, const std::string& right, long& erg);
+    int lexprFold(int line, LogicState& s);
     bool parseVarRef(int line, std::string& name);
     bool exprList(std::vector<std::string>& list, int line);
     int parseArgs(funcContext& args, int min, int line, int max);
+    // parseArgs from argument i on (i > 0: after the arguments before it).
+    int parseArgsFrom(funcContext& args, int min, int line, int max, int i);
+    bool readArgument(funcContext& args, int line);
+    // { op operand } after an expression's first value, then the sums folded.
+    bool evalOperators(int line, ExprValue& first, ExprSums& sums, Variable* target);
+    // The deferred sums of the expression at that nesting depth.
+    ExprSums& sumsAt(int depth);
 
     // --- dispatcher and executor ------------------------------------------
     // cached: the token the name was read as (may be null), which keeps the
     // built-in's entry once found.
     std::optional<std::string> sub(const std::string& name, int line, const CachedToken* cached = nullptr);
+    // Runs a built-in whose argument list fill reads.
+    std::optional<std::string> callBuiltin(const BuiltinEntry& entry, const std::string& name, int line,
+                                           ArgsFiller fill, void* context);
     int runLines(std::vector<std::string>* lines);
     std::vector<int> loopSt;
 
@@ -304,6 +343,7 @@ protected:
     void Execute() override;
 
 private:
+    friend class CachedLineRun;
     // Depth of nested expressions; a bound keeps deep nesting off the stack.
     int exprDepth = 0;
     platform::AutoResetEvent wakeUp;
