@@ -10,6 +10,9 @@ jobs="$(nproc)"
 
 bash "$root/scripts/build.sh" "$root/build"
 (cd "$root/build" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs" --timeout 600)
+# The interpreter beside its peers, once each: the figures are shown, and a
+# workload whose output differs from perl's fails the run.
+CHECK=1 REPEAT=1 bash "$root/bench/interpreter_vs_peers.sh" "$root/build/skimlark-run"
 
 cmake -S "$root" -B "$root/build-asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
   -DSKIMLARK_GUI=ON -DSKIMLARK_BENCH=OFF -DSKIMLARK_SANITIZE=ON >/dev/null
