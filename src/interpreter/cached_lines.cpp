@@ -110,12 +110,48 @@ struct Nesting {
     ~Nesting() { --depth; }
 };
 
+bool IsComparison(const CachedToken& t)
+{
+    return t.code >= kWordEq && t.code <= kWordGe;
+}
+
+// An if ends in then, a while in do: a skipped if reads a do as a statement
+// of its own.
+bool Closes(WordCode statement, const CachedToken& t)
+{
+    return t.code == (statement == kWordIf ? kWordThen : kWordDo);
+}
+
+// The shapes of plain operands, which run without CachedLineRun; tokens
+// counts the whole line, so a comment leaves it to the shapes below.
+LineShape PlainShape(const std::vector<CachedToken>& tk)
+{
+    auto isOperand = [&](size_t k) {
+        return tk[k].type == TOK_LITERAL || (tk[k].type == TOK_IDENT && !(k + 1 < tk.size() && IsChar(tk[k + 1], '[')));
+    };
+    bool simple = tk.size() >= 3 && tk.size() % 2 == 1 && tk[0].type == TOK_IDENT && IsChar(tk[1], '=') && isOperand(2);
+    for (size_t k = 3; simple && k < tk.size(); k += 2)
+        simple = IsOperator(tk[k]) && isOperand(k + 1);
+    if (simple)
+        return kShapeAssignment;
+    const WordCode first = tk[0].code;
+    if ((tk.size() == 4 || tk.size() == 5) && (first == kWordIf || first == kWordWhile) && isOperand(1) &&
+        IsComparison(tk[2]) && isOperand(3) && (tk.size() == 4 || Closes(first, tk[4])))
+        return kShapeCondition;
+    if (tk.size() == 1 &&
+        (first == kWordFi || first == kWordElse || first == kWordNext || first == kWordDone || first == kWordDo))
+        return kShapeWord;
+    return kShapeOther;
+}
+
 }  // namespace
 
 LineShape CachedLineRun::ShapeOf(const std::vector<CachedToken>& tk, size_t end)
 {
     if (end == 0)
         return kShapeOther;
+    if (const LineShape plain = PlainShape(tk); plain != kShapeOther)
+        return plain;
     const CachedToken& first = tk[0];
     if (first.type == TOK_IDENT && end >= 3 && IsChar(tk[1], '='))
         return ExprEnd(tk, 2, end, 0) == end ? kShapeExprAssignment : kShapeOther;
@@ -124,15 +160,12 @@ LineShape CachedLineRun::ShapeOf(const std::vector<CachedToken>& tk, size_t end)
     if (first.code != kWordIf && first.code != kWordWhile)
         return kShapeOther;
     size_t k = ExprEnd(tk, 1, end, 0);
-    if (k == kNone || k >= end || tk[k].code < kWordEq || tk[k].code > kWordGe)
+    if (k == kNone || k >= end || !IsComparison(tk[k]))
         return kShapeOther;
     k = ExprEnd(tk, k + 1, end, 0);
     if (k == end)
         return kShapeExprCondition;
-    // An if ends in then, a while in do: a skipped if reads a do as a
-    // statement of its own.
-    const WordCode close = first.code == kWordIf ? kWordThen : kWordDo;
-    return k != kNone && k + 1 == end && tk[k].code == close ? kShapeExprCondition : kShapeOther;
+    return k != kNone && k + 1 == end && Closes(first.code, tk[k]) ? kShapeExprCondition : kShapeOther;
 }
 
 CachedLineRun::CachedLineRun(Skript& run, size_t k)

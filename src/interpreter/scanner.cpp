@@ -1,7 +1,6 @@
 // The scanner: cuts the line being run into tokens, one per request. A
 // string literal still open at the end of a line continues on the next one.
 #include <cctype>
-#include <cstring>
 
 #include "interpreter/cached_lines.h"
 #include "interpreter/dispatcher.h"
@@ -250,7 +249,6 @@ void Skript::scanLineTokens(LineTokens& entry) const
     entry.tokens.clear();
     entry.live = false;
     entry.shape = kShapeOther;
-    entry.lastText = 0;
     entry.endsWithDo = false;
     const std::string& text = entry.text;
     const size_t n = text.size();
@@ -283,35 +281,9 @@ void Skript::scanLineTokens(LineTokens& entry) const
     }
     const auto& tk = entry.tokens;
     entry.end = !tk.empty() && tk.back().type == TOK_COMMENT ? tk.size() - 1 : tk.size();
-    auto isChar = [&](size_t k, char c) { return tk[k].type == TOK_CHAR && tk[k].text[0] == c; };
-    auto isOperand = [&](size_t k) {
-        return tk[k].type == TOK_LITERAL || (tk[k].type == TOK_IDENT && !(k + 1 < tk.size() && isChar(k + 1, '[')));
-    };
-    bool simple = tk.size() >= 3 && tk.size() % 2 == 1 && tk[0].type == TOK_IDENT && isChar(1, '=') && isOperand(2);
-    for (size_t k = 3; simple && k < tk.size(); k += 2) {
-        simple = tk[k].type == TOK_CHAR && std::strchr(".*/+-", tk[k].text[0]) && tk[k].text[0] != 0 &&
-                 isOperand(k + 1);
-    }
-    auto isComparison = [&](size_t k) { return tk[k].code >= kWordEq && tk[k].code <= kWordGe; };
-    // An if ends in then, a while in do: a skipped if reads a do as a
-    // statement of its own.
-    auto closes = [&](size_t k) {
-        return (tk[0].code == kWordIf && tk[k].code == kWordThen) || (tk[0].code == kWordWhile && tk[k].code == kWordDo);
-    };
-    if (simple) {
-        entry.shape = kShapeAssignment;
-    } else if ((tk.size() == 4 || tk.size() == 5) && (tk[0].code == kWordIf || tk[0].code == kWordWhile) &&
-               isOperand(1) && isComparison(2) && isOperand(3) && (tk.size() == 4 || closes(4))) {
-        entry.shape = kShapeCondition;
-    } else if (tk.size() == 1 && (tk[0].code == kWordFi || tk[0].code == kWordElse || tk[0].code == kWordNext ||
-                                  tk[0].code == kWordDone || tk[0].code == kWordDo)) {
-        entry.shape = kShapeWord;
-    } else {
-        entry.shape = CachedLineRun::ShapeOf(tk, entry.end);
-    }
+    entry.shape = CachedLineRun::ShapeOf(tk, entry.end);
     for (size_t k = tk.size(); k-- > 0;)
         if (!tk[k].text.empty()) {
-            entry.lastText = k;
             entry.endsWithDo = tk[k].text == "do";
             break;
         }

@@ -103,8 +103,6 @@ struct LineTokens {
     bool valid = false;
     bool live = false;
     LineShape shape = kShapeOther;
-    // Index of the last token with a text.
-    size_t lastText = 0;
     // The tokens before a comment that ends the line.
     size_t end = 0;
     // The last token with a text is "do": a while line opens its own loop.

@@ -52,15 +52,7 @@ TEST_P(CachedLineTest, GivesWhatTheGrammarGives)
     // Each script runs twice on one run object: once as lines seen the
     // first time, once from the lines kept in the token cache.
     TestHost host;
-    std::vector<std::string> lines;
-    const std::string script = in.with(c.script);
-    for (size_t from = 0;;) {
-        size_t nl = script.find('\n', from);
-        lines.push_back(script.substr(from, nl == std::string::npos ? std::string::npos : nl - from));
-        if (nl == std::string::npos)
-            break;
-        from = nl + 1;
-    }
+    std::vector<std::string> lines = ScriptLines(in.with(c.script));
     Skript run(true, host, &lines);
     size_t seen = 0;
     for (int round = 0; round < 2; ++round) {

@@ -138,15 +138,21 @@ void TestHost::postMessage(unsigned message, Skript* run, const std::string* url
         onPost(message, run, url);
 }
 
-RunResult RunScript(const std::string& script, TestHost* host)
+std::vector<std::string> ScriptLines(const std::string& script)
 {
-    TestHost local;
-    TestHost& h = host ? *host : local;
     std::vector<std::string> lines;
     std::string line;
     std::istringstream in(script);
     while (std::getline(in, line))
         lines.push_back(line);
+    return lines;
+}
+
+RunResult RunScript(const std::string& script, TestHost* host)
+{
+    TestHost local;
+    TestHost& h = host ? *host : local;
+    std::vector<std::string> lines = ScriptLines(script);
     RunResult r;
     {
         Skript run(true, h, &lines);

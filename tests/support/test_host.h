@@ -64,6 +64,8 @@ struct RunResult {
 // Runs a script (lines split at "\n") on a run object's own thread to its end.
 // Without a host a fresh TestHost is used.
 RunResult RunScript(const std::string& script, TestHost* host = nullptr);
+// A script's lines, split at "\n".
+std::vector<std::string> ScriptLines(const std::string& script);
 
 // Output lines joined with "\n", for compact expectations.
 std::string Joined(const std::vector<std::string>& lines);
