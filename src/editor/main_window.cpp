@@ -492,7 +492,11 @@ void TForm1::FormClose()
 
 void TForm1::Beenden1Click()
 {
+    closeSaveFailed_ = false;
     close();
+    // Ending anyway would lose the text the user wanted saved.
+    if (closeSaveFailed_)
+        return;
     ExitProgram();
 }
 

@@ -150,6 +150,8 @@ public:
     bool Skriptspeichern1Click();
     bool Speichernunter1Click();
     bool SaveScriptFile(const std::string& path);
+    // Asks before an existing file is replaced; true to go on.
+    bool ConfirmReplace(const std::string& path);
     void LoadInitialScript();
     void ShowLineCount();
     bool FormCloseQuery();
@@ -257,6 +259,8 @@ private:
     bool startingRun_ = false;
     bool loadingScript_ = false;  // the editor's text is being replaced
     bool closing_ = false;
+    // The close query's save failed or was cancelled: nothing ends the program.
+    bool closeSaveFailed_ = false;
     int paneLines_ = 0;
 
     // The newest line status of the run; shown by the timer, so that a run

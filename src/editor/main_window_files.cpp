@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QPlainTextEdit>
 #include <stdexcept>
 
@@ -34,7 +35,9 @@ void PostMessageTo(QObject* window, unsigned message)
 
 }  // namespace
 
-// Yes saves the current text under the current path; false for Cancel.
+// Yes saves the current text under the current path; false for Cancel, and
+// for a save that failed or whose dialog was cancelled: the command that
+// asked must not give the text up then.
 bool TForm1::SaveQuestion()
 {
     if (!modified)
@@ -42,7 +45,7 @@ bool TForm1::SaveQuestion()
     int answer = Box(QStringLiteral("Skript wurde geändert. Speichern?"), QStringLiteral("Frage"),
                      MB_YESNOCANCEL | MB_ICONQUESTION);
     if (answer == IDYES)
-        Skriptspeichern1Click();
+        return Skriptspeichern1Click();
     return answer != IDCANCEL;
 }
 
@@ -134,7 +137,12 @@ bool TForm1::Speichernunter1Click()
     QString chosen = saveFileDialog(QStringLiteral("Skriptdatei speichern"), kFilter, FromNative(scriptPath));
     if (chosen.isEmpty())
         return false;
-    scriptPath = WithScriptExtension(ToNative(chosen));
+    std::string path = WithScriptExtension(ToNative(chosen));
+    // The dialog does not ask: the name it looked at may not be the one
+    // written once ".skl" is appended.
+    if (!ConfirmReplace(path))
+        return false;
+    scriptPath = path;
     bool written = SaveScriptFile(scriptPath);
     if (written) {
         SetStatusText(0, FromNative(scriptPath) + QStringLiteral(": ") + QString::number(EditorLines().size()) +
@@ -145,6 +153,14 @@ bool TForm1::Speichernunter1Click()
     PostMessageTo(this, WM_CAPTION_REFRESH);
     history->Add(scriptPath);
     return written;
+}
+
+bool TForm1::ConfirmReplace(const std::string& path)
+{
+    if (!QFileInfo::exists(FromNative(path)))
+        return true;
+    return Box(QStringLiteral("Die Datei %1 existiert bereits. Soll sie ersetzt werden?").arg(FromNative(path)),
+               QStringLiteral("Frage"), MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
 bool TForm1::SaveScriptFile(const std::string& path)
@@ -205,14 +221,9 @@ bool TForm1::FormCloseQuery()
     int answer = Box(QStringLiteral("Das Skript wurde geändert. Speichern?"), QStringLiteral("Frage"), MB_YESNOCANCEL);
     if (answer == IDCANCEL)
         return false;
-    if (answer == IDYES) {
-        // A cancelled save-as dialog does not keep the program open.
-        if (scriptPath.empty())
-            Speichernunter1Click();
-        else
-            SaveScriptFile(scriptPath);
-    }
-    return true;
+    // A save that failed or was cancelled keeps the window open with the text.
+    closeSaveFailed_ = answer == IDYES && !Skriptspeichern1Click();
+    return !closeSaveFailed_;
 }
 
 void TForm1::UpdateCaption()

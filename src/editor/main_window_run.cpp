@@ -259,8 +259,7 @@ void TForm1::OnOpenScript()
 
 void TForm1::OnExitAfterRun()
 {
-    close();
-    ExitProgram();
+    Beenden1Click();
 }
 
 void TForm1::OnAutoIndent(const std::string& text)

@@ -24,6 +24,10 @@ int ShowMessageBox(QWidget* parent, const QString& text, const QString& caption,
     case MB_YESNOCANCEL:
         buttons = {{QMessageBox::Yes, "Ja", IDYES}, {QMessageBox::No, "Nein", IDNO}, {QMessageBox::Cancel, "Abbrechen", IDCANCEL}};
         break;
+    case MB_YESNO:
+        buttons = {{QMessageBox::Yes, "Ja", IDYES}, {QMessageBox::No, "Nein", IDNO}};
+        escape = IDNO;
+        break;
     default:
         buttons = {{QMessageBox::Ok, "OK", IDOK}};
         escape = IDOK;

@@ -9,10 +9,10 @@
 
 class QWidget;
 
-enum : int { MB_YESNOCANCEL = 3, MB_ICONQUESTION = 0x20, IDYES = 6, IDNO = 7 };
+enum : int { MB_YESNOCANCEL = 3, MB_YESNO = 4, MB_ICONQUESTION = 0x20, IDYES = 6, IDNO = 7 };
 
-// Shows a box modally; closing it without a button answers Cancel (or OK
-// when OK is the only button).
+// Shows a box modally; closing it without a button answers Cancel (OK when
+// OK is the only button, No for Yes and No).
 int ShowMessageBox(QWidget* parent, const QString& text, const QString& caption, int flags);
 
 // Who shows the boxes of a window; tests put their own answerer here.

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "platform/error_text.h"
+#include "platform/replace_file.h"
 
 std::string WithScriptExtension(const std::string& path)
 {
@@ -35,19 +36,8 @@ bool ReadScriptFile(const std::string& path, std::string& bytes, std::string& er
 
 bool WriteScriptFile(const std::string& path, const std::string& bytes, std::string& error)
 {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) {
-        error = SystemErrorTextUtf8(errno);
-        return false;
-    }
-    // A short write (a full disk) is reported, not taken for a saved script.
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    int err = errno;
-    if (std::fclose(f) != 0 && ok) {
-        ok = false;
-        err = errno;
-    }
-    if (!ok)
+    int err = platform::ReplaceFileContent(path, bytes);
+    if (err != 0)
         error = SystemErrorTextUtf8(err);
-    return ok;
+    return err == 0;
 }

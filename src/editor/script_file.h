@@ -10,6 +10,7 @@ std::string WithScriptExtension(const std::string& path);
 
 // The whole file; on failure false and the system's reason in error.
 [[nodiscard]] bool ReadScriptFile(const std::string& path, std::string& bytes, std::string& error);
-// Creates or truncates the file and writes the bytes; false with the
-// system's reason when it cannot be opened or written completely.
+// Writes the bytes as the whole file, replacing an existing one only when
+// they are completely written (a failed save leaves the old file as it was);
+// false with the system's reason.
 [[nodiscard]] bool WriteScriptFile(const std::string& path, const std::string& bytes, std::string& error);

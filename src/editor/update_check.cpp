@@ -1,7 +1,5 @@
 #include "editor/update_check.h"
 
-#include <QMessageBox>
-#include <QPushButton>
 #include <QTimer>
 
 #include "editor/main_window.h"
@@ -16,21 +14,6 @@ namespace {
 constexpr const char* kOwnVersion = "1.08.20";
 constexpr const char* kVersionQuery = "/cgi-bin/download/download.cgi?product=skimlark&getversion=1";
 constexpr const char* kDownloadPage = "/cgi-bin/download/download.cgi?product=skimlark";
-constexpr int kYesNo = 4;
-
-int YesNoBox(QWidget* parent, const QString& text, const QString& caption)
-{
-    QMessageBox box(parent);
-    box.setWindowTitle(caption);
-    box.setText(text);
-    QAbstractButton* yes = box.addButton(QMessageBox::Yes);
-    yes->setText(QStringLiteral("Ja"));
-    QAbstractButton* no = box.addButton(QMessageBox::No);
-    no->setText(QStringLiteral("Nein"));
-    box.setEscapeButton(no);
-    box.exec();
-    return box.clickedButton() == yes ? IDYES : IDNO;
-}
 
 }  // namespace
 
@@ -65,8 +48,6 @@ UpdateCheck::UpdateCheck(TForm1& form) : QObject(&form), form_(form)
     hasDefaultRoute = [this] { return HasDefaultRoute(); };
     openFunction = OpenOnDesktop;
     boxFunction = [this](const QString& text, const QString& caption, int flags) {
-        if ((flags & 0xF) == kYesNo)
-            return YesNoBox(&form_, text, caption);
         return form_.boxFunction(text, caption, flags);
     };
 }
@@ -134,7 +115,7 @@ bool UpdateCheck::AskForDownload(const std::string& version)
 {
     QString text = QStringLiteral("\nIm Internet steht eine neue Version ") + FromCp1252(version) +
                    QString::fromUtf8(" zur Verfügung.\nKlicken Sie auf 'Ja' um die neue Version herunterzuladen\n");
-    return boxFunction(text, QStringLiteral("Hinweis"), kYesNo) == IDYES;
+    return boxFunction(text, QStringLiteral("Hinweis"), MB_YESNO) == IDYES;
 }
 
 void UpdateCheck::Open(const std::string& url)

@@ -1,7 +1,10 @@
 // Script files of the main window: load and save, the save questions, the
 // first load and the recent scripts.
+#include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
+#include <sys/stat.h>
 
 #include "editor/history.h"
 #include "editor/script_file.h"
@@ -9,6 +12,7 @@
 #include "window_test.h"
 #include "platform/app_settings.h"
 #include "platform/registry.h"
+#include "support/small_filesystem.h"
 
 class ScriptFilesTest : public WindowTest {
     Q_OBJECT
@@ -207,15 +211,160 @@ private slots:
         QCOMPARE(s.scriptPath == nfile("c.skl"), closes);
     }
 
-    void closeWithoutPathAndCancelledSaveAs()
+    // Each command that asks to save before it gives the text up, after a
+    // Yes whose save does not happen: the command stops, the text stays.
+    void commandsStopWhenTheirSaveFails_data()
     {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<bool>("readOnlyDisk");  // else: no path, save-as cancelled
+        for (const char* c : {"new", "open", "recent", "close", "quit", "exit after run"}) {
+            QTest::newRow(qPrintable(QString(c) + ", read-only disk")) << QString(c) << true;
+            QTest::newRow(qPrintable(QString(c) + ", save-as cancelled")) << QString(c) << false;
+        }
+    }
+    void commandsStopWhenTheirSaveFails()
+    {
+        QFETCH(QString, command);
+        QFETCH(bool, readOnlyDisk);
+        SmallFilesystem disk(64 * 1024);
+        if (readOnlyDisk && !disk.mounted())
+            QSKIP(SmallFilesystem::skipReason());
+        WriteFile(file("anderes.skl"), "anderes");
+        std::string other = nfile("anderes.skl");
         Window w;
         w.show();
-        w->RichEdit1->setPlainText("neu");
+        w->OpenScript(&other);  // a recent script to choose
+        std::string path;
+        if (readOnlyDisk) {
+            path = disk.path() + "s.skl";
+            WriteFile(QString::fromStdString(path), "alt");
+            w->OpenScript(&path);
+            QVERIFY(disk.makeReadOnly());
+        } else {
+            w->NeuesSkript1Click();
+        }
+        w->RichEdit1->setPlainText("getippt");
+        w.boxes.seen.clear();
+        w.dialogs.openCalls.clear();
         w.boxes.answers = {IDYES};
-        w->close();
-        QCOMPARE(w.dialogs.saveCalls.size(), 1);
-        QCOMPARE(w.exits.size(), 1);
+
+        if (command == "new")
+            w->NeuesSkript1Click();
+        else if (command == "open")
+            w->Skriptffnen1Click();
+        else if (command == "recent")
+            w->history->Item(readOnlyDisk ? 1 : 0)->trigger();
+        else if (command == "close")
+            w->close();
+        else if (command == "quit")
+            w->Beenden1Click();
+        else
+            w->OnExitAfterRun();
+
+        if (readOnlyDisk) {
+            QCOMPARE(w.boxes.seen.size(), 2);
+            QCOMPARE(w.boxes.seen[1], "Notiz|Fehler " + QString::fromStdString(path) +
+                                          QString::fromUtf8(": Der Datenträger ist schreibgeschützt"));
+        } else {
+            QCOMPARE(w.dialogs.saveCalls.size(), 1);
+        }
+        QCOMPARE(w->RichEdit1->toPlainText(), QString("getippt"));
+        QCOMPARE(w->scriptPath, path);
+        QVERIFY(w->modified);
+        QVERIFY(w.dialogs.openCalls.isEmpty());
+        QVERIFY(w.exits.isEmpty());
+        QVERIFY(w->isVisible());
+        if (readOnlyDisk)
+            QCOMPARE(ReadFile(QString::fromStdString(path)), std::string("alt"));
+    }
+
+    void fullDiskLeavesTheOldFileWhole()
+    {
+        SmallFilesystem disk(64 * 1024);
+        if (!disk.mounted())
+            QSKIP(SmallFilesystem::skipReason());
+        const std::string old = "print(\"alt\")\r\n";
+        QString path = QString::fromStdString(disk.path() + "voll.skl");
+        WriteFile(path, old);
+        QVERIFY(::chmod(path.toLocal8Bit().constData(), 0640) == 0);
+        Window w;
+        w.show();
+        std::string native = path.toStdString();
+        w->OpenScript(&native);
+        disk.fill();
+        const QString pasted = QString(8192, QChar('x')) + "\n";
+        w->RichEdit1->setPlainText(pasted + "print(\"alt\")\n");
+        w.boxes.seen.clear();
+
+        QVERIFY(!w->Skriptspeichern1Click());
+        QCOMPARE(w.boxes.seen, QStringList{"Notiz|Fehler " + path +
+                                           QString::fromUtf8(": Kein freier Platz auf dem Datenträger")});
+        QCOMPARE(ReadFile(path), old);
+        QVERIFY(w->modified);
+        // Nothing half written is left beside it, nor a new file that did not fit.
+        QVERIFY(!w->SaveScriptFile(disk.path() + "neu.skl"));
+        QDir dir(QString::fromStdString(disk.path()));
+        QCOMPARE(dir.entryList(QDir::Files | QDir::Hidden), (QStringList{"filler", "voll.skl"}));
+
+        // With room again the save goes through and the file keeps its permissions.
+        QVERIFY(QFile::remove(dir.filePath("filler")));
+        QVERIFY(w->Skriptspeichern1Click());
+        QCOMPARE(ReadFile(path), std::string(8192, 'x') + "\r\n" + old);
+        QCOMPARE(QFileInfo(path).permissions() & 0x7777,
+                 QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser |
+                     QFileDevice::WriteUser | QFileDevice::ReadGroup);
+    }
+
+    void saveThroughALinkReplacesTheFileItNames()
+    {
+        WriteFile(file("ziel.skl"), "alt");
+        QVERIFY(QFile::link(file("ziel.skl"), file("verweis.skl")));
+        auto w = withScript("verweis.skl", "alt");
+        (*w)->RichEdit1->setPlainText("neu");
+        QVERIFY((*w)->Skriptspeichern1Click());
+        QVERIFY(QFileInfo(file("verweis.skl")).isSymLink());
+        QCOMPARE(ReadFile(file("ziel.skl")), std::string("neu"));
+    }
+
+    // The question goes by the name that is written, ".skl" appended.
+    void saveAsAsksBeforeReplacing_data()
+    {
+        QTest::addColumn<QStringList>("existing");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("answer");  // 0: no question expected
+        QTest::addColumn<bool>("replaced");
+        QTest::newRow("free name") << QStringList{} << "b" << 0 << true;
+        QTest::newRow("typed name taken, written one free") << QStringList{"b"} << "b" << 0 << true;
+        QTest::newRow("written name taken, no") << QStringList{"b.skl"} << "b" << int(IDNO) << false;
+        QTest::newRow("written name taken, yes") << QStringList{"b.skl"} << "b" << int(IDYES) << true;
+        QTest::newRow("with its extension, no") << QStringList{"b.skl"} << "b.skl" << int(IDNO) << false;
+    }
+    void saveAsAsksBeforeReplacing()
+    {
+        QFETCH(QStringList, existing);
+        QFETCH(QString, typed);
+        QFETCH(int, answer);
+        QFETCH(bool, replaced);
+        for (const QString& name : existing)
+            WriteFile(files->filePath(name), "fremd");
+        auto w = withScript("eigen.skl", "eigen");
+        (*w)->RichEdit1->setPlainText("neu");
+        w->boxes.seen.clear();
+        if (answer)
+            w->boxes.answers = {answer};
+        w->dialogs.saveAnswers = {files->filePath(typed)};
+
+        QCOMPARE((*w)->Speichernunter1Click(), replaced);
+        QStringList expectedBoxes;
+        if (answer)
+            expectedBoxes << "Frage|Die Datei " + file("b.skl") + QString::fromUtf8(" existiert bereits. Soll sie ersetzt werden?");
+        QCOMPARE(w->boxes.seen, expectedBoxes);
+        QCOMPARE(ReadFile(file("b.skl")), std::string(replaced ? "neu" : "fremd"));
+        QCOMPARE((*w)->scriptPath, replaced ? nfile("b.skl") : nfile("eigen.skl"));
+        QCOMPARE((*w)->modified, !replaced);
+        for (const QString& name : existing)
+            if (name != "b.skl")
+                QCOMPARE(ReadFile(files->filePath(name)), std::string("fremd"));
     }
 
     void recentScripts()
