@@ -3,7 +3,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <sys/stat.h>
+#include <cstdlib>
+#include <fcntl.h>
+#include <unistd.h>
 #include <vector>
 
 #include "interpreter/dispatcher.h"
@@ -57,11 +59,41 @@ std::string Format(const std::string& format, Args... args)
     return out;
 }
 
-// Downloads the installer into the temporary folder; "" on success, else the
-// error's message.
-std::string DownloadInstaller(Skript& run, const std::string& path)
+// Creates the installer's file in a folder made for it alone in the
+// temporary folder: a fixed name there could be a link or a file that another
+// user planted, to have his program started or the user's file overwritten.
+// Null with errno on failure; path gets the file's path.
+std::FILE* CreateInstallerFile(const std::string& tempDir, std::string& path)
 {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
+    std::string dir = tempDir + "skimlark-update-XXXXXX";
+    if (!mkdtemp(dir.data()))
+        return nullptr;
+    path = dir + "/" + kInstallerName;
+    // The download is a program: it must be executable to start.
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0700);
+    std::FILE* file = fd < 0 ? nullptr : fdopen(fd, "wb");
+    if (!file) {
+        int err = errno;
+        if (fd >= 0)
+            close(fd);
+        unlink(path.c_str());
+        rmdir(dir.c_str());
+        errno = err;
+    }
+    return file;
+}
+
+void RemoveInstallerFile(const std::string& path)
+{
+    unlink(path.c_str());
+    rmdir(path.substr(0, path.rfind('/')).c_str());
+}
+
+// Downloads the installer into a new folder in the temporary folder; "" on
+// success, else the error's message. path gets the file's path.
+std::string DownloadInstaller(Skript& run, std::string& path)
+{
+    std::FILE* file = CreateInstallerFile(run.settings().tempDir, path);
     if (!file)
         return SystemErrorText(errno);
     HttpClient client;
@@ -76,18 +108,19 @@ std::string DownloadInstaller(Skript& run, const std::string& path)
     bool written = std::fflush(file) == 0;
     int writeError = errno;
     std::fclose(file);
+    std::string error;
     if (!reply.ok)
-        return reply.error;
-    if (!written)
-        return SystemErrorText(writeError);
-    // The download is a program: it must be executable to start.
-    chmod(path.c_str(), 0755);
-    return "";
+        error = reply.error;
+    else if (!written)
+        error = SystemErrorText(writeError);
+    if (!error.empty())
+        RemoveInstallerFile(path);
+    return error;
 }
 
 void FetchAndStartInstaller(Skript& run)
 {
-    std::string path = run.settings().tempDir + kInstallerName;
+    std::string path;
     std::string error = DownloadInstaller(run, path);
     if (!error.empty()) {
         run.showNote("Beim Download ist ein Fehler aufgetreten: " + error);

@@ -113,6 +113,15 @@ TEST_F(VersionCheck, CancelStopsTheRun)
 
 TEST_F(VersionCheck, YesDownloadsStartsTheInstallerAndEndsTheProgram)
 {
+    // What another user may have planted under the old fixed name: a link to
+    // a file of the user's, and a program of his own.
+    std::string victim = dir + "eigene-datei";
+    std::ofstream(victim) << "meins";
+    fs::create_symlink(victim, dir + "SkimlarkInstaller.exe");
+    fs::create_directory(dir + "fremd");
+    std::ofstream(dir + "fremd/SkimlarkInstaller.exe") << "#!/bin/sh\ntouch \"" << dir << "fremd-gestartet\"\n";
+    fs::permissions(dir + "fremd/SkimlarkInstaller.exe", fs::perms::all);
+
     std::string installer = dir + "installer-source.sh";
     std::ofstream(installer) << "#!/bin/sh\nprintf '%s\\n' \"$0\" \"$@\" > \"" << dir << "args.txt\"\n";
     MakerServer server({"--installer", installer, "--log", dir + "requests.log"});
@@ -128,12 +137,22 @@ TEST_F(VersionCheck, YesDownloadsStartsTheInstallerAndEndsTheProgram)
     EXPECT_TRUE(r.notes.empty()) << Joined(r.notes);
     EXPECT_EQ(posted, std::vector<unsigned>{18u});
 
-    std::string downloaded = dir + "SkimlarkInstaller.exe";
-    EXPECT_EQ(ReadFile(downloaded), ReadFile(installer));
     for (int i = 0; i < 100 && !fs::exists(dir + "args.txt"); ++i)
         std::this_thread::sleep_for(50ms);
     std::this_thread::sleep_for(50ms);
-    EXPECT_EQ(ReadFile(dir + "args.txt"), downloaded + "\n-autostart\n-directory\n/opt/skimlark prog/\n");
+    std::string args = ReadFile(dir + "args.txt");
+    std::string downloaded = args.substr(0, args.find('\n'));
+    EXPECT_EQ(args, downloaded + "\n-autostart\n-directory\n/opt/skimlark prog/\n");
+    // The installer came into a folder of its own that only the user can enter.
+    fs::path folder = fs::path(downloaded).parent_path();
+    EXPECT_EQ(folder.parent_path().string() + "/", dir);
+    EXPECT_EQ(folder.filename().string().rfind("skimlark-update-", 0), 0u) << downloaded;
+    EXPECT_EQ(fs::path(downloaded).filename(), "SkimlarkInstaller.exe");
+    EXPECT_EQ(fs::status(folder).permissions(), fs::perms::owner_all);
+    EXPECT_EQ(ReadFile(downloaded), ReadFile(installer));
+    EXPECT_TRUE(fs::is_symlink(fs::symlink_status(dir + "SkimlarkInstaller.exe")));
+    EXPECT_EQ(ReadFile(victim), "meins");
+    EXPECT_FALSE(fs::exists(dir + "fremd-gestartet"));
     // The endpoint redirects; the client followed it itself.
     EXPECT_EQ(ReadFile(dir + "requests.log"), "/cgi-bin/download/download.cgi?product=skimlark\n/files/installer\n");
 }
@@ -162,13 +181,15 @@ TEST_F(VersionCheck, FailedDownloadShowsTheErrorAndStartsNothing)
         EXPECT_EQ(r.notes[0].rfind(c.expectedPrefix, 0), 0u) << r.notes[0];
         EXPECT_EQ(r.output.back(), "weiter");
         EXPECT_TRUE(seen.empty());
+        // Nothing of the failed download is left behind.
+        EXPECT_TRUE(fs::is_empty(dir)) << c.base;
     }
 }
 
-TEST_F(VersionCheck, UnwritableInstallerFileIsReportedAndTheRunGoesOn)
+TEST_F(VersionCheck, TemporaryFolderThatIsGoneIsReportedAndTheRunGoesOn)
 {
-    // A folder in the installer's place: the download cannot be written.
-    fs::create_directory(dir + "SkimlarkInstaller.exe");
+    // A temporary folder that is gone: the download has nowhere to go.
+    host.s.tempDir = dir + "fehlt/";
     MakerServer server({"--installer", SKIMLARK_SERVERS "/maker_server.py"});
     setenv("SKIMLARK_SERVER", server.Url().c_str(), 1);
     host.boxAnswers = {kIdYes};
