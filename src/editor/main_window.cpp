@@ -366,6 +366,7 @@ void TForm1::ReadSettings()
         platform::ReadAppSettings(*registry, s);
     else
         s = platform::LoadAppSettingsReadOnly();  // no key and none can be made: an empty one
+    settingsAtStart_ = s;
     autoUpdate = s.autoUpdate;
     scriptPath = s.scriptPath;
     i3Text = s.i3Text;
@@ -436,7 +437,9 @@ void TForm1::WriteSettings()
         if (!registry->OpenKey(platform::kSettingsKey, false) && !registry->OpenKey(platform::kSettingsKey, true))
             throw platform::RegistryError(registry->LastError().empty() ? "Der Schlüssel kann nicht geöffnet werden"
                                                                         : registry->LastError());
-        platform::WriteAppSettings(*registry, CurrentSettings());
+        // Only what this window changed: another window may have written
+        // its own changes since this one started.
+        platform::WriteAppSettings(*registry, CurrentSettings(), &settingsAtStart_);
     } catch (const std::exception& e) {
         ShowNote(*this, "Fehler beim Schreiben der Programmeinstellungen: %s", W(e.what()).c_str());
     }

@@ -253,6 +253,8 @@ private:
     // The window that owns the default box, when not this one.
     QWidget* boxOwner_ = nullptr;
     std::unique_ptr<platform::TRegistry> registry;
+    // The settings as read at start; a close writes what differs from them.
+    platform::AppSettings settingsAtStart_;
     GuiCallQueue* queue_;
     QTimer statusTimer_;
     bool shown_ = false;

@@ -91,29 +91,71 @@ void ReadAppSettings(TRegistry& reg, AppSettings& s)
     }
 }
 
-void WriteAppSettings(TRegistry& reg, const AppSettings& s)
+namespace {
+
+// Whether the open key holds the value so that reading takes it.
+bool Holds(TRegistry& reg, const char* name, bool integer)
 {
+    try {
+        if (integer)
+            reg.ReadInteger(name);
+        else
+            reg.ReadString(name);
+        return reg.ValueExists(name);
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+}  // namespace
+
+void WriteAppSettings(TRegistry& reg, const AppSettings& s, const AppSettings* before)
+{
+    // A value goes out when it changed since before was read, and where the
+    // key lacks it: a missing value would end the next reading early.
+    auto due = [&](bool changed, const char* name, bool integer = false) {
+        return !before || changed || !Holds(reg, name, integer);
+    };
     auto dec = [](long long v) { return std::to_string(v); };
-    reg.WriteInteger("i1", s.autoUpdate ? 1 : 0);
-    reg.WriteString("i2", s.scriptPath);
-    reg.WriteString("i3", s.i3Text);
-    reg.WriteString("i4", dec(s.maxOutputLines));
-    reg.WriteString("i5", dec(s.debugLevel));
-    reg.WriteString("i8", s.font.name);
-    char numbers[48];
-    std::snprintf(numbers, sizeof numbers, "%u %u %u", s.font.charset, s.font.color, s.font.size);
-    reg.WriteString("i9", numbers);
-    reg.WriteString("i14", s.autoSave ? "1" : "0");
-    reg.WriteString("i16", s.syntaxColouring ? "1" : "0");
-    reg.WriteString("i17", dec(s.httpTimeout));
-    for (int i = 0; i < kHistoryEntries; ++i)
-        reg.WriteString("i1" + std::to_string(i), size_t(i) < s.history.size() ? s.history[size_t(i)] : std::string());
-    reg.WriteString("i15", s.userAgent);
-    if (s.windowHeight)
+    if (due(before && s.autoUpdate != before->autoUpdate, "i1", true))
+        reg.WriteInteger("i1", s.autoUpdate ? 1 : 0);
+    if (due(before && s.scriptPath != before->scriptPath, "i2"))
+        reg.WriteString("i2", s.scriptPath);
+    if (due(before && s.i3Text != before->i3Text, "i3"))
+        reg.WriteString("i3", s.i3Text);
+    if (due(before && s.maxOutputLines != before->maxOutputLines, "i4"))
+        reg.WriteString("i4", dec(s.maxOutputLines));
+    if (due(before && s.debugLevel != before->debugLevel, "i5"))
+        reg.WriteString("i5", dec(s.debugLevel));
+    bool fontChanged = before && s.font != before->font;
+    if (due(fontChanged, "i8"))
+        reg.WriteString("i8", s.font.name);
+    if (due(fontChanged, "i9")) {
+        char numbers[48];
+        std::snprintf(numbers, sizeof numbers, "%u %u %u", s.font.charset, s.font.color, s.font.size);
+        reg.WriteString("i9", numbers);
+    }
+    if (due(before && s.autoSave != before->autoSave, "i14"))
+        reg.WriteString("i14", s.autoSave ? "1" : "0");
+    if (due(before && s.syntaxColouring != before->syntaxColouring, "i16"))
+        reg.WriteString("i16", s.syntaxColouring ? "1" : "0");
+    if (due(before && s.httpTimeout != before->httpTimeout, "i17"))
+        reg.WriteString("i17", dec(s.httpTimeout));
+    // The recent list is one value of the user's: written whole or not at all.
+    bool historyChanged = before && s.history != before->history;
+    for (int i = 0; i < kHistoryEntries; ++i) {
+        std::string name = "i1" + std::to_string(i);
+        if (due(historyChanged, name.c_str()))
+            reg.WriteString(name, size_t(i) < s.history.size() ? s.history[size_t(i)] : std::string());
+    }
+    if (due(before && s.userAgent != before->userAgent, "i15"))
+        reg.WriteString("i15", s.userAgent);
+    if (s.windowHeight && due(before && s.windowHeight != before->windowHeight, "i18", true))
         reg.WriteInteger("i18", *s.windowHeight);
-    if (s.windowWidth)
+    if (s.windowWidth && due(before && s.windowWidth != before->windowWidth, "i19", true))
         reg.WriteInteger("i19", *s.windowWidth);
-    reg.WriteInteger("i20", s.maxRedirects);
+    if (due(before && s.maxRedirects != before->maxRedirects, "i20", true))
+        reg.WriteInteger("i20", s.maxRedirects);
 }
 
 AppSettings LoadAppSettingsReadOnly()

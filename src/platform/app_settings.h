@@ -56,9 +56,12 @@ void AddRecent(std::vector<std::string>& list, const std::string& path, size_t r
 // missing or mistyped integer ends the reading where it stands (on a first
 // start at i18); auto-save is then on and the time-out 15 seconds.
 void ReadAppSettings(TRegistry& reg, AppSettings& s);
-// Writes every value into the open key, in the fixed order; throws
-// RegistryError at the first value that cannot be written.
-void WriteAppSettings(TRegistry& reg, const AppSettings& s);
+// Writes the values into the open key, in the fixed order; throws
+// RegistryError at the first value that cannot be written. With before (the
+// settings as they were read at start) only the values changed since, and
+// those the key does not hold, are written, so that what another program
+// wrote into the key meanwhile stays.
+void WriteAppSettings(TRegistry& reg, const AppSettings& s, const AppSettings* before = nullptr);
 
 // Reads the settings of the current user without writing anything: a
 // missing key reads like an empty one.

@@ -376,6 +376,60 @@ private slots:
 
     // --- the program's settings -------------------------------------------------
 
+    // Two windows on one settings file: each close writes what that window
+    // changed, over what the file holds by then.
+    void twoWindowsKeepEachOthersChanges()
+    {
+        WriteHive(kHead + "\"i14\"=\"1\"\r\n" + kTail);
+        Window a, b;
+        a.show();
+        b.show();
+        std::string script = (dir->path() + "/b.skl").toStdString();
+        std::ofstream(script) << "print(1)";
+        b->OpenScript(&script);
+        b->settings().userAgent = "ZweiteInstanz";
+        b->settings().maxRedirects = 3;
+        b->close();
+        a->settings().httpTimeout = 40;
+        a->settings().maxRedirects = 9;  // changed by both: the later close counts
+        a->autoSave = false;
+        a->close();
+        QCOMPARE(a.exits.size() + b.exits.size(), 2);
+
+        AppSettings s = LoadAppSettingsReadOnly();
+        QCOMPARE(s.userAgent, std::string("ZweiteInstanz"));
+        QCOMPARE(s.scriptPath, script);
+        QCOMPARE(s.history, std::vector<std::string>{script});
+        QCOMPARE(s.httpTimeout, 40);
+        QCOMPARE(s.autoSave, false);
+        QCOMPARE(s.maxRedirects, 9);
+        QCOMPARE(s.maxOutputLines, 250);
+        // Another program's key is left alone.
+        QVERIFY(HiveText().find("\"gross\"=hex(b):01,00,00,00,00,00,00,00\r\n") != std::string::npos);
+    }
+
+    // An unchanged window on an empty key still writes every value, so the
+    // next start reads them all.
+    void closeWithoutChangesCompletesAnEmptyKey()
+    {
+        {
+            Window w;
+            w.show();
+            w->close();
+        }
+        for (const char* value : {"\"i1\"=dword:00000000", "\"i14\"=\"1\"", "\"i15\"=\"Skimlark\"", "\"i17\"=\"15\"",
+                                  "\"i13\"=\"\"", "\"i20\"=dword:00000005"})
+            QVERIFY2(HiveText().find(value) != std::string::npos, value);
+        {
+            Window again;
+            again.show();
+            again->autoSave = false;
+            again->close();
+        }
+        // The reading now goes through: auto-save stays off.
+        QCOMPARE(LoadAppSettingsReadOnly().autoSave, false);
+    }
+
     void firstStartDefaults()
     {
         TRegistry reg;
