@@ -1,6 +1,7 @@
 // Runs random scripts through the interpreter. Built-ins that reach the
 // outside world (programs, network, files, waits) are left out, and a run is
-// stopped after a bounded number of lines so that endless loops end.
+// stopped after a bounded number of lines so that endless loops end. Each
+// input runs on the fuzzer's own thread, without a thread of its own.
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -29,6 +30,13 @@ public:
     }
 };
 
+// A run that executes on the calling thread.
+class FuzzRun : public Skript {
+public:
+    using Skript::Skript;
+    void RunHere() { Execute(); }
+};
+
 const char* const kOutside[] = {
     "shellexec", "sleep", "htget", "htpost", "ftp", "dial", "disconnect", "connected", "submit",
     "follow", "log", "open", "write", "read", "close", "browse", "input", "checkversion", "alert",
@@ -52,10 +60,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     FuzzHost host;
     {
-        Skript run(true, host, &lines);
+        FuzzRun run(true, host, &lines);
         host.run = &run;
-        run.Resume();
-        run.WaitFor();
+        run.RunHere();
     }
     return 0;
 }

@@ -5,12 +5,11 @@
 # Usage: scripts/fuzz-long.sh [SECONDS] [NAME...]
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-# The page fuzzer starts from the web tests' pages too.
-seeds() { [ "$1" != fuzz_html ] || echo "$root/tests/fixtures/html"; }
+source "$root/scripts/fuzzers.sh"
 seconds="${1:-3600}"
 shift || true
 names=("$@")
-[ ${#names[@]} -gt 0 ] || names=(fuzz_script fuzz_html fuzz_url fuzz_cookies fuzz_registry fuzz_payload)
+[ ${#names[@]} -gt 0 ] || names=("${fuzzers[@]}")
 CC=clang CXX=clang++ cmake -S "$root" -B "$root/build-fuzz" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DSKIMLARK_GUI=OFF -DSKIMLARK_BENCH=OFF -DSKIMLARK_TESTS=OFF -DSKIMLARK_FUZZ=ON >/dev/null
 ninja -C "$root/build-fuzz" fuzzers

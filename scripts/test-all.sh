@@ -4,8 +4,7 @@
 # then a short run of every fuzzer over libraries built for fuzzing.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-# The page fuzzer starts from the web tests' pages too.
-seeds() { [ "$1" != fuzz_html ] || echo "$root/tests/fixtures/html"; }
+source "$root/scripts/fuzzers.sh"
 jobs="$(nproc)"
 
 bash "$root/scripts/build.sh" "$root/build"
@@ -27,7 +26,7 @@ if [ -d "$root/fuzz" ] && [ -f "$root/fuzz/CMakeLists.txt" ]; then
   # Each fuzzer briefly from its seeds (FUZZ_SECONDS each, 30 by default);
   # scripts/fuzz-long.sh runs them for as long as one likes.
   seconds="${FUZZ_SECONDS:-30}"
-  for name in fuzz_script fuzz_html fuzz_url fuzz_cookies fuzz_registry fuzz_payload; do
+  for name in "${fuzzers[@]}"; do
     work="$root/build-fuzz/corpus/$name"
     mkdir -p "$work"
     log="$root/build-fuzz/$name.log"

@@ -9,10 +9,12 @@
 #include <curl/curl.h>
 #include <fstream>
 #include <mutex>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/error_text.h"
+#include "platform/loopback_port.h"
 
 namespace {
 
@@ -25,6 +27,12 @@ void GlobalInit()
 {
     static std::once_flag once;
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+curl_socket_t OpenAtLoopbackPort(void* port, curlsocktype, curl_sockaddr* address)
+{
+    platform::ToLoopbackPort(address, *static_cast<int*>(port));
+    return ::socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
 }
 
 // Only a host name or address with an optional port: no user part, path,
@@ -243,6 +251,11 @@ std::string FtpClient::Connect(int connectTimeoutMs)
         // Data that stops flowing for that long ends the transfer.
         curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
         curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, seconds);
+    }
+    if (loopbackPort) {
+        curl_easy_setopt(c, CURLOPT_OPENSOCKETFUNCTION, &OpenAtLoopbackPort);
+        curl_easy_setopt(c, CURLOPT_OPENSOCKETDATA, &loopbackPort);
+        platform::UseLoopbackPort(c, loopbackPort);
     }
     // Log in only; the transfer reuses this control connection.
     curl_easy_setopt(c, CURLOPT_NOBODY, 1L);

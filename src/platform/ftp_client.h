@@ -19,6 +19,9 @@ public:
     // Longest wait for a reply or for transfer data, in ms; 0 keeps the
     // library's default.
     int readTimeout = 0;
+    // Non-zero: every connection, control and data, goes to this port of
+    // 127.0.0.1 (see platform/loopback_port.h).
+    int loopbackPort = 0;
 
     // Each returns the empty text on success, else the error's message text
     // (never empty).

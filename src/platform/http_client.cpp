@@ -17,6 +17,7 @@
 #include "platform/ascii_text.h"
 #include "platform/cp1252.h"
 #include "platform/error_text.h"
+#include "platform/loopback_port.h"
 
 namespace {
 
@@ -219,6 +220,8 @@ struct HttpCallbacks {
     static curl_socket_t OpenSocket(void* clientp, curlsocktype, struct curl_sockaddr* addr)
     {
         auto* c = static_cast<HttpClient*>(clientp);
+        if (c->loopbackPort)
+            platform::ToLoopbackPort(addr, c->loopbackPort);
         int fd = ::socket(addr->family, addr->socktype | SOCK_CLOEXEC, addr->protocol);
         if (fd < 0)
             return CURL_SOCKET_BAD;
@@ -345,6 +348,7 @@ HttpReply HttpClient::Perform(const HttpRequest& request)
     Transfer t(this, &request, &reply);
     char errbuf[CURL_ERROR_SIZE] = "";
     closedAfterTcpConnect_ = false;
+    platform::UseLoopbackPort(c, loopbackPort);
 
     std::string wireUrl = WireUrl(request.url);
     curl_easy_setopt(c, CURLOPT_URL, wireUrl.c_str());

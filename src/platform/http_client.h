@@ -89,6 +89,10 @@ public:
     std::function<bool()> onVerifyPeer;
     std::function<std::string()> onGetPassword;
 
+    // Non-zero: every connection goes to this port of 127.0.0.1 (see
+    // platform/loopback_port.h).
+    int loopbackPort = 0;
+
     // Sends one request and waits for its reply or failure.
     [[nodiscard]] HttpReply Perform(const HttpRequest& request);
 
