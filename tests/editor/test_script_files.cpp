@@ -1,5 +1,6 @@
 // Script files of the main window: load and save, the save questions, the
 // first load and the recent scripts.
+#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
@@ -248,18 +249,24 @@ private slots:
         w.dialogs.openCalls.clear();
         w.boxes.answers = {IDYES};
 
+        // The user's keys where the command has one.
+        QApplication::setActiveWindow(w.w.get());
+        QVERIFY(QTest::qWaitForWindowActive(w.w.get()));
         if (command == "new")
-            w->NeuesSkript1Click();
+            QTest::keyClick(w->RichEdit1, Qt::Key_N, Qt::ControlModifier);
         else if (command == "open")
-            w->Skriptffnen1Click();
+            QTest::keyClick(w->RichEdit1, Qt::Key_O, Qt::ControlModifier);
         else if (command == "recent")
-            w->history->Item(readOnlyDisk ? 1 : 0)->trigger();
+            QTest::keyClick(w->RichEdit1, readOnlyDisk ? Qt::Key_2 : Qt::Key_1, Qt::ControlModifier);
         else if (command == "close")
             w->close();
         else if (command == "quit")
-            w->Beenden1Click();
+            QTest::keyClick(w->RichEdit1, Qt::Key_Q, Qt::ControlModifier);
         else
             w->OnExitAfterRun();
+        QCOMPARE(w.boxes.seen.value(0), QString::fromUtf8(command == "new" || command == "open" || command == "recent"
+                                                              ? "Frage|Skript wurde geändert. Speichern?"
+                                                              : "Frage|Das Skript wurde geändert. Speichern?"));
 
         if (readOnlyDisk) {
             QCOMPARE(w.boxes.seen.size(), 2);
