@@ -13,6 +13,7 @@
 #include "platform/cp1252.h"
 #include "platform/folders.h"
 #include "platform/print_library.h"
+#include "platform/script_text.h"
 
 namespace {
 
@@ -213,7 +214,12 @@ int main(int argc, char** argv)
     std::string bytes;
     if (!ReadFile(script, bytes))
         return Usage("cannot read " + script + ": " + std::strerror(errno));
-    std::vector<std::string> lines = SplitLines(bytes);
+    const platform::ScriptEncoding encoding = platform::DetectScriptEncoding(bytes);
+    if (encoding == platform::ScriptEncoding::Utf16) {
+        std::fprintf(stderr, "skimlark-run: %s\n", platform::Utf16ScriptMessage(script).c_str());
+        return 2;
+    }
+    std::vector<std::string> lines = SplitLines(platform::ScriptToCp1252(bytes, encoding));
 
     // The desktop program's settings, so a script behaves the same here.
     ReadRegistryRunSettings(s);

@@ -525,21 +525,37 @@ std::vector<std::string> TForm1::EditorLines() const
 
 std::string TForm1::EditorText() const
 {
-    std::string text = ToCp1252(RichEdit1->toPlainText());
-    std::string out;
-    out.reserve(text.size() + text.size() / 16);
-    for (char c : text) {
-        if (c == '\n')
-            out += "\r\n";
-        else
-            out += c;
+    // From the blocks, not toPlainText(), which turns every no-break space
+    // into a blank: the file holds the bytes that a run of the editor gets.
+    std::u16string text;
+    const QTextDocument* doc = RichEdit1->document();
+    for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
+        if (b != doc->begin())
+            text += u"\r\n";
+        const QString line = b.text();
+        text.append(reinterpret_cast<const char16_t*>(line.utf16()), size_t(line.size()));
     }
-    return out;
+    return platform::Utf16ToScript(text, scriptEncoding);
 }
 
 void TForm1::SetEditorText(const std::string& cp1252)
 {
-    QString text = FromCp1252(cp1252);
+    SetEditorUnicode(FromCp1252(cp1252));
+}
+
+bool TForm1::SetEditorFileText(const std::string& bytes)
+{
+    platform::ScriptEncoding encoding = platform::DetectScriptEncoding(bytes);
+    if (encoding == platform::ScriptEncoding::Utf16)
+        return false;
+    scriptEncoding = encoding;
+    std::u16string text = platform::ScriptToUtf16(bytes, encoding);
+    SetEditorUnicode(QString(reinterpret_cast<const QChar*>(text.data()), qsizetype(text.size())));
+    return true;
+}
+
+void TForm1::SetEditorUnicode(QString text)
+{
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     RichEdit1->setPlainText(text);

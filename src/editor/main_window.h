@@ -18,6 +18,7 @@
 #include "editor/message_box.h"
 #include "interpreter/host.h"
 #include "platform/app_settings.h"
+#include "platform/script_text.h"
 
 class BrowserHost;
 class BrowserWindowLink;
@@ -110,6 +111,8 @@ public:
     // --- state of the window ----------------------------------------------------
     std::string title = "Skimlark 1.08.20";
     std::string scriptPath;  // native path, "" for none
+    // The encoding the script was read in, and is written back in.
+    platform::ScriptEncoding scriptEncoding = platform::ScriptEncoding::Cp1252;
     bool modified = false;
     bool trackChanges = false;
     bool trackSelection = false;
@@ -191,9 +194,13 @@ public:
     // --- views of the widgets -------------------------------------------------------
     // The editor's lines as a run sees them (a last empty line is none).
     std::vector<std::string> EditorLines() const;
-    // The editor's text as the file holds it: CR LF between lines.
+    // The editor's text as the file holds it: CR LF between lines, in the
+    // script's encoding.
     std::string EditorText() const;
     void SetEditorText(const std::string& cp1252);
+    // A file's text: false when its encoding is not one a script is read in.
+    bool SetEditorFileText(const std::string& bytes);
+    void SetEditorUnicode(QString text);
     QString StatusText(int panel) const;
     void SetStatusText(int panel, const QString& text);
     // Lines of the output pane, Windows-1252.

@@ -59,6 +59,7 @@ void TForm1::NeuesSkript1Click()
     ClearOutput();
     RichEdit1->setFocus();
     scriptPath.clear();
+    scriptEncoding = platform::ScriptEncoding::Cp1252;
     trackChanges = true;
     PostMessageTo(this, WM_CAPTION_REFRESH);
 }
@@ -74,7 +75,8 @@ void TForm1::LoadIntoEditor(const std::string& path)
     if (!ReadScriptFile(path, bytes, error))
         // The message is UTF-8 like the path; it is converted where it is shown.
         throw std::runtime_error("Die Datei " + path + " kann nicht geöffnet werden: " + error);
-    SetEditorText(bytes);
+    if (!SetEditorFileText(bytes))
+        throw std::runtime_error(platform::Utf16ScriptMessage(path));
 }
 
 void TForm1::OpenScript(const std::string* path)

@@ -8,6 +8,7 @@
 #include "interpreter/skript.h"
 #include "platform/cp1252.h"
 #include "platform/error_text.h"
+#include "platform/files.h"
 
 namespace {
 
@@ -80,10 +81,10 @@ BuiltinResult Browse(Skript& run, funcContext& args, const BuiltinCall& call)
             bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
             ok = std::fclose(f) == 0 && ok;
             if (!ok)
-                run.setError("browse(): Write " + platform::Utf8ToCp1252(path) + ": " + SystemErrorText(errno), call.line);
+                run.setError("browse(): Write " + platform::ScriptName(path) + ": " + SystemErrorText(errno), call.line);
         } else {
             // The window is still shown; the run ends with the error after it.
-            run.setError("browse(): Open " + platform::Utf8ToCp1252(path) + ": " + SystemErrorText(errno), call.line);
+            run.setError("browse(): Open " + platform::ScriptName(path) + ": " + SystemErrorText(errno), call.line);
         }
     }
     int line = run.curLine;

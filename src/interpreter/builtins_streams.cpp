@@ -14,6 +14,7 @@
 #include "interpreter/skript.h"
 #include "interpreter/variables.h"
 #include "platform/error_text.h"
+#include "platform/files.h"
 #include "platform/numbers.h"
 
 void LogPrintLine(Skript& run, const std::string& text)
@@ -55,11 +56,11 @@ bool IsBinary(std::FILE* f)
     return binaryStreams.count(f) != 0;
 }
 
-// fopen, but a folder is refused: it would open for reading and then fail
-// at every read.
+// fopen of a script's file name, but a folder is refused: it would open for
+// reading and then fail at every read.
 std::FILE* OpenFile(const std::string& name, const std::string& mode)
 {
-    std::FILE* f = std::fopen(name.c_str(), mode.c_str());
+    std::FILE* f = std::fopen(platform::SystemName(name).c_str(), mode.c_str());
     if (!f)
         return nullptr;
     struct stat st;

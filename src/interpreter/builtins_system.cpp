@@ -8,6 +8,7 @@
 #include "interpreter/skript.h"
 #include "platform/cp1252.h"
 #include "platform/error_text.h"
+#include "platform/files.h"
 #include "platform/ftp_client.h"
 #include "platform/numbers.h"
 #include "platform/shell.h"
@@ -40,7 +41,7 @@ BuiltinResult Sleep(Skript& run, funcContext& args, const BuiltinCall&)
 BuiltinResult ShellExec(Skript& run, funcContext& args, const BuiltinCall&)
 {
     long wait = args.values.size() > 1 ? TextToLong(args.values[1]) : 0;
-    platform::ShellStart started = platform::ShellExecute(platform::Cp1252ToUtf8(Arg(args, 0)));
+    platform::ShellStart started = platform::ShellExecute(platform::SystemName(Arg(args, 0)));
     if (started.error != 0)
         return SystemErrorText(started.error);
     if (started.noOpener)
@@ -87,7 +88,7 @@ BuiltinResult Ftp(Skript& run, funcContext& args, const BuiltinCall& call)
     if (error.empty()) {
         if (debug)
             run.appendOutput("FTP(): Transfer...");
-        std::string localName = platform::Cp1252ToUtf8(local);
+        std::string localName = platform::SystemName(local);
         std::string remoteName = platform::Cp1252ToUtf8(remote);
         error = mode == "get" ? client.Get(remoteName, localName) : client.Put(localName, remoteName);
     }

@@ -12,6 +12,7 @@
 #include "platform/ascii_text.h"
 #include "platform/cp1252.h"
 #include "platform/error_text.h"
+#include "platform/files.h"
 #include "platform/http_client.h"
 #include "platform/numbers.h"
 #include "platform/texts.h"
@@ -131,7 +132,7 @@ std::string WebAccess::get(const std::string& firstUrl, bool post, const std::st
     do {
         std::FILE* target = nullptr;
         if (!file.empty()) {
-            target = std::fopen(file.c_str(), "wb");
+            target = std::fopen(platform::SystemName(file).c_str(), "wb");
             if (!target) {
                 status = "Datei-Schreibfehler: " + SystemErrorText(errno);
                 setError(status, line);

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
+#include <QTextCursor>
 #include <sys/stat.h>
 
 #include "editor/history.h"
@@ -87,6 +88,83 @@ private slots:
         QCOMPARE((*w2)->EditorLines(), (std::vector<std::string>{"x", "y", "z"}));
         QVERIFY((*w2)->SaveScriptFile(nfile("lf.skl")));
         QCOMPARE(ReadFile(file("lf.skl")), std::string("x\r\ny\r\nz\r\n"));
+    }
+
+    // A file keeps its encoding through load and save; the run gets the
+    // same Windows-1252 bytes from each.
+    void encodingOfTheFileIsKept_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QByteArray>("typedSaved");
+        QTest::newRow("Windows-1252")
+            << QByteArray("x = \"J\xF6rg \xBB\"\r\nprint(x)") << QString::fromUtf8("x = \"Jörg »\"\nprint(x)")
+            << QByteArray("\xE4x = \"J\xF6rg \xBB\"\r\nprint(x)");
+        QTest::newRow("UTF-8")
+            << QByteArray("x = \"J\xC3\xB6rg \xC2\xBB\"\r\nprint(x)") << QString::fromUtf8("x = \"Jörg »\"\nprint(x)")
+            << QByteArray("\xC3\xA4x = \"J\xC3\xB6rg \xC2\xBB\"\r\nprint(x)");
+        QTest::newRow("UTF-8 with its mark")
+            << QByteArray("\xEF\xBB\xBFx = \"J\xC3\xB6rg \xC2\xBB\"\r\nprint(x)")
+            << QString::fromUtf8("x = \"Jörg »\"\nprint(x)")
+            << QByteArray("\xEF\xBB\xBF\xC3\xA4x = \"J\xC3\xB6rg \xC2\xBB\"\r\nprint(x)");
+    }
+    void encodingOfTheFileIsKept()
+    {
+        QFETCH(QByteArray, bytes);
+        auto w = withScript("e.skl", bytes.toStdString());
+        QTEST((*w)->RichEdit1->toPlainText(), "shown");
+        QCOMPARE((*w)->EditorLines(), (std::vector<std::string>{"x = \"J\xF6rg \xBB\"", "print(x)"}));
+        QVERIFY((*w)->SaveScriptFile(nfile("e.skl")));
+        QCOMPARE(ReadFile(file("e.skl")), bytes.toStdString());
+        QTextCursor c((*w)->RichEdit1->document());
+        c.insertText(QString::fromUtf8("ä"));
+        QVERIFY((*w)->Skriptspeichern1Click());
+        QTEST(QByteArray::fromStdString(ReadFile(file("e.skl"))), "typedSaved");
+        // A new script is Windows-1252 again.
+        (*w)->NeuesSkript1Click();
+        (*w)->RichEdit1->setPlainText(QString::fromUtf8("ü"));
+        w->dialogs.saveAnswers = {file("n.skl")};
+        QVERIFY((*w)->Skriptspeichern1Click());
+        QCOMPARE(ReadFile(file("n.skl")), std::string("\xFC"));
+    }
+
+    void utf8KeepsWhatWindows1252Lacks()
+    {
+        const std::string bytes = "print(\"\xE2\x86\x92 \xE2\x82\xAC\")\r\n";
+        auto w = withScript("pfeil.skl", bytes);
+        QCOMPARE((*w)->EditorLines(), std::vector<std::string>{"print(\"? \x80\")"});
+        QVERIFY((*w)->SaveScriptFile(nfile("pfeil.skl")));
+        QCOMPARE(ReadFile(file("pfeil.skl")), bytes);
+    }
+
+    void utf16IsNamedAndNotLoaded()
+    {
+        auto w = withScript("a.skl", "print(1)");
+        w->boxes.seen.clear();
+        WriteFile(file("w.skl"), std::string("\xFF\xFEp\0r\0", 6));
+        std::string path = nfile("w.skl");
+        (*w)->OpenScript(&path);
+        QCOMPARE(w->boxes.seen.size(), 1);
+        QCOMPARE(w->boxes.seen[0], "Notiz|Die Datei " + file("w.skl") +
+                                       " ist in UTF-16 gespeichert. Skripte werden in UTF-8 oder Windows-1252 "
+                                       "gelesen: bitte die Datei in einer dieser Codierungen speichern.");
+        QCOMPARE((*w)->RichEdit1->toPlainText(), QString());
+    }
+
+    // The run and the file get the same bytes: the no-break space stays one.
+    void noBreakSpaceReachesTheRunAndTheFile()
+    {
+        const std::string bytes = "x = \"a\xA0" "b\"\r\nprint(instr(x, \" \"))";
+        auto w = withScript("nbsp.skl", bytes);
+        QCOMPARE((*w)->EditorLines()[0], std::string("x = \"a\xA0" "b\""));
+        QVERIFY((*w)->SaveScriptFile(nfile("nbsp.skl")));
+        QCOMPARE(ReadFile(file("nbsp.skl")), bytes);
+        auto w2 = withScript("nbsp.skl", ReadFile(file("nbsp.skl")));
+        QCOMPARE((*w2)->EditorText(), bytes);
+        // Typed into the editor, too.
+        (*w2)->RichEdit1->setPlainText(QString::fromUtf8("y = \"c\u00A0d\"\n"));
+        QCOMPARE((*w2)->EditorText(), std::string("y = \"c\xA0" "d\"\r\n"));
+        QCOMPARE((*w2)->EditorLines(), std::vector<std::string>{"y = \"c\xA0" "d\""});
     }
 
     void failedWriteIsReported()

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 
 #include "platform/error_text.h"
@@ -261,6 +262,31 @@ TEST_F(Streams, LogFailuresAreResultsAndPrintGoesOn)
     ASSERT_EQ(r.result, 0) << r.errMsg;
     EXPECT_EQ(Joined(r.output), SystemErrorText(ENOENT) + "\n" + SystemErrorText(EISDIR) + "\n" +
                                     SystemErrorText(EINVAL) + "\n1\nstill here");
+}
+
+TEST_F(Streams, UmlautNamesAreTheSystemsUtf8Names)
+{
+    // The script's texts are Windows-1252; ls and every other program see UTF-8.
+    WriteFile("Preisliste f\xC3\xBCr M\xC3\xBCller.txt", "Butter\n");
+    WriteFile("alt_\xE4.txt", "bytes\n");  // a name that is not UTF-8 on disk
+    RunResult r = RunScript(
+        "print(open(f, \"" + Path("Preisliste f\xFCr M\xFCller.txt") + "\"))\n"
+        "read(f, l)\nprint(l)\nclose(f)\n"
+        "print(open(f, \"" + Path("alt_\xE4.txt") + "\"))\n"
+        "read(f, l)\nprint(l)\nclose(f)\n"
+        "open(g, \"" + Path("Ausgabe f\xFCr J\xF6rg.txt") + "\", \"w\")\n"
+        "write(g, \"\xE4\")\nclose(g)\n"
+        "log(\"" + Path("Protokoll \x80.log") + "\", \"w\")\n"
+        "print(\"geloggt\")");
+    ASSERT_EQ(r.result, 0) << r.errMsg;
+    EXPECT_EQ(Joined(r.output), "\nButter\n\nbytes\ngeloggt");
+    std::set<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(dir))
+        names.insert(e.path().filename().string());
+    EXPECT_EQ(names, (std::set<std::string>{"Preisliste f\xC3\xBCr M\xC3\xBCller.txt", "alt_\xE4.txt",
+                                           "Ausgabe f\xC3\xBCr J\xC3\xB6rg.txt", "Protokoll \xE2\x82\xAC.log"}));
+    EXPECT_EQ(ReadFile("Ausgabe f\xC3\xBCr J\xC3\xB6rg.txt"), "\xE4") << "the contents stay as written";
+    EXPECT_EQ(ReadFile("Protokoll \xE2\x82\xAC.log"), "geloggt\n");
 }
 
 }  // namespace

@@ -77,6 +77,37 @@ TEST(ConsoleRunner, LineEndsOfEveryKind)
     EXPECT_EQ(r.status, 0);
 }
 
+TEST(ConsoleRunner, Utf8AndWindows1252ScriptsOfOneTextRunAlike)
+{
+    // What a Linux editor or a here-document writes, and the same in the
+    // scripts' own code page: the run sees single Windows-1252 bytes in both.
+    const std::string utf8 =
+        "x = \"J\xC3\xB6rg \xC2\xBB \xE2\x82\xAC\xC2\xA0!\"\n"
+        "print(x, \"|\", length(x), \"|\", instr(x, \"\xC2\xA0\"), \"|\", instr(x, \" \"))\n";
+    const std::string cp1252 =
+        "x = \"J\xF6rg \xBB \x80\xA0!\"\n"
+        "print(x, \"|\", length(x), \"|\", instr(x, \"\xA0\"), \"|\", instr(x, \" \"))\n";
+    const std::string want = "J\xC3\xB6rg \xC2\xBB \xE2\x82\xAC\xC2\xA0!|10|9|5\n";
+    for (const std::string& script : {cp1252, utf8, "\xEF\xBB\xBF" + utf8}) {
+        ProcessResult r = RunFile(script);
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.out, want) << script;
+    }
+}
+
+TEST(ConsoleRunner, AUtf16ScriptIsNamedAsSuch)
+{
+    using namespace std::string_literals;
+    for (const std::string& script : {"\xFF\xFEp\0r\0i\0n\0t\0(\0\x31\0)\0"s, "p\0r\0i\0n\0t\0(\0\x31\0)\0"s}) {
+        ProcessResult r = RunFile(script);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.out, "");
+        EXPECT_NE(r.err.find(" ist in UTF-16 gespeichert. Skripte werden in UTF-8 oder Windows-1252 gelesen"),
+                  std::string::npos)
+            << r.err;
+    }
+}
+
 TEST(ConsoleRunner, PresetSwitches)
 {
     ProcessResult r = RunFile("print(a, \"|\", b, \"|\", c)",

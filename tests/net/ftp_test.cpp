@@ -119,12 +119,13 @@ TEST_F(Ftp, PutInCapitalsReplacesTheRemoteFile)
 
 TEST_F(Ftp, NamesWithBlanksAndUmlautsReachTheServerAsGiven)
 {
-    // Script texts are Windows-1252; the server sees the name in UTF-8.
+    // Script texts are Windows-1252; the server and the disk see names in UTF-8.
     Write(dir + "remote/Gr\xc3\xbc\xc3\x9f" "e und so.txt", "hallo");
-    RunResult r = Call(server->host(), "anna", "geheim", "Get", dir + "local/copy.txt",
+    RunResult r = Call(server->host(), "anna", "geheim", "Get", dir + "local/Kopie f\xfcr J\xf6rg.txt",
                        "Gr\xfc\xdf" "e und so.txt");
     EXPECT_EQ(Result(r), "");
-    EXPECT_EQ(ReadFile(dir + "local/copy.txt"), "hallo");
+    // The local name is the system's UTF-8 too.
+    EXPECT_EQ(ReadFile(dir + "local/Kopie f\xc3\xbcr J\xc3\xb6rg.txt"), "hallo");
 }
 
 // Every failure is a result text and the run goes on.

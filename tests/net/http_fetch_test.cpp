@@ -263,6 +263,11 @@ TEST(Fetch, ATargetFileTakesTheBody)
     EXPECT_EQ(r.var("data"), "");
     EXPECT_EQ(r.var("rawdata"), "");
 
+    // The script's Windows-1252 name is made in the system's UTF-8.
+    r = RunWeb("s = htget(\"" + PageUrl("a;b") + "\", \"" + dir.path() + "/Geb\xFChren.csv\")");
+    EXPECT_EQ(r.var("s"), "200");
+    EXPECT_EQ(ReadFile(dir.path() + "/Geb\xC3\xBChren.csv"), "a;b");
+
     // A file that cannot be made ends the run before anything is sent.
     env.TakeRequests();
     r = RunWeb("print(\"vorher\")\ns = htget(\"" + env.Url("/echo") + "\", \"" + dir.path() +
