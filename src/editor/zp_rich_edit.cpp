@@ -1,5 +1,6 @@
 #include "editor/zp_rich_edit.h"
 
+#include <QKeyEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -77,6 +78,20 @@ void TZpRichEdit::resizeEvent(QResizeEvent* event)
 }
 
 // The text starts right of the gutter.
+void TZpRichEdit::keyPressEvent(QKeyEvent* event)
+{
+    // Shift+Enter would put a line separator inside a line, which a run and a
+    // file cannot hold alike: a script has only real line ends.
+    if (event->matches(QKeySequence::InsertLineSeparator)) {
+        QKeyEvent plain(event->type(), event->key(), event->modifiers() & ~Qt::ShiftModifier, event->text(),
+                        event->isAutoRepeat(), event->count());
+        PlainTextPane::keyPressEvent(&plain);
+        event->setAccepted(plain.isAccepted());
+        return;
+    }
+    PlainTextPane::keyPressEvent(event);
+}
+
 void TZpRichEdit::SetEditRect()
 {
     setViewportMargins(gutterSize_, 0, 0, 0);

@@ -151,8 +151,8 @@ private slots:
         QCOMPARE((*w)->RichEdit1->toPlainText(), QString());
     }
 
-    // The run and the file get the same bytes: the no-break space stays one.
-    void noBreakSpaceReachesTheRunAndTheFile()
+    // The no-break space stays one in the run and in the file.
+    void theRunAndTheFileGetTheSameBytes()
     {
         const std::string bytes = "x = \"a\xA0" "b\"\r\nprint(instr(x, \" \"))";
         auto w = withScript("nbsp.skl", bytes);
@@ -165,6 +165,13 @@ private slots:
         (*w2)->RichEdit1->setPlainText(QString::fromUtf8("y = \"c\u00A0d\"\n"));
         QCOMPARE((*w2)->EditorText(), std::string("y = \"c\xA0" "d\"\r\n"));
         QCOMPARE((*w2)->EditorLines(), std::vector<std::string>{"y = \"c\xA0" "d\""});
+        // Shift+Enter ends a line as Enter does, not with a separator inside it.
+        (*w2)->RichEdit1->setPlainText("a");
+        (*w2)->RichEdit1->moveCursor(QTextCursor::End);
+        QTest::keyClick((*w2)->RichEdit1, Qt::Key_Return, Qt::ShiftModifier);
+        QTest::keyClicks((*w2)->RichEdit1, "b");
+        QCOMPARE((*w2)->EditorLines(), (std::vector<std::string>{"a", "b"}));
+        QCOMPARE((*w2)->EditorText(), std::string("a\r\nb"));
     }
 
     void failedWriteIsReported()
