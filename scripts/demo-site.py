@@ -35,9 +35,10 @@ class Handler(http.server.SimpleHTTPRequestHandler):
             self.send_error(404)
             return
         length = int(self.headers.get("Content-Length", "0"))
-        # The program sends form values in Windows-1252, umlauts unescaped.
-        form = urllib.parse.parse_qs(self.rfile.read(length).decode("cp1252", errors="replace"),
-                                     keep_blank_values=True, encoding="cp1252", errors="replace")
+        # The form's page is UTF-8, so its values come in UTF-8, escaped, as
+        # a browser sends them.
+        form = urllib.parse.parse_qs(self.rfile.read(length).decode("ascii", errors="replace"),
+                                     keep_blank_values=True, encoding="utf-8", errors="replace")
         name = form.get("name", [""])[0].strip() or "Unbekannt"
         artikel = NAMES.get(form.get("artikel", [""])[0], "?")
         menge = form.get("menge", ["1"])[0]

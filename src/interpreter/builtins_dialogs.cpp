@@ -9,6 +9,7 @@
 #include "platform/cp1252.h"
 #include "platform/error_text.h"
 #include "platform/files.h"
+#include "web/page_charset.h"
 
 namespace {
 
@@ -69,6 +70,9 @@ void InsertBase(Skript& run, std::string& text, const std::string& lower)
 BuiltinResult Browse(Skript& run, funcContext& args, const BuiltinCall& call)
 {
     std::string text = args.values.empty() ? run.pageText : args.values[0];
+    // The window reads the page in the charset the fetch found for it: a
+    // header's charset is nowhere in the copy.
+    run.browseCharset = args.values.empty() ? PageEncoding(run.pageCharset) : std::string();
     std::string lower = Lower(text);
     bool urlMode = lower.compare(0, 4, "http") == 0;
     if (!urlMode) {

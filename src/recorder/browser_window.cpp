@@ -344,6 +344,7 @@ void TForm11::FormShow()
             profile_->setHttpUserAgent(text);
         Skript* run = host_.waitingRun();
         origURL = browseURL.empty() && run ? run->vars->GetValue("_url") : std::string();
+        copyCharset = browseURL.empty() && run ? run->browseCharset : std::string();
         // The hooks carry origURL into the page.
         InstallHookScript();
         if (browseURL.empty()) {

@@ -166,6 +166,9 @@ public:
     bool refreshPending = false;
     bool userAgentMode = false;
     std::string origURL;
+    // The encoding of the run's page copy, "" when the copy's own META or
+    // the engine decides.
+    std::string copyCharset;
 
     // --- BrowserWindowLink ------------------------------------------------------
     void clearRecording() override;

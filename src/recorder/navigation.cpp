@@ -71,8 +71,9 @@ void TForm11::BrowseFromTemp()
     const QUrl base = web ? site : QUrl();
     // The engine takes content only as a data URL of a few megabytes; a
     // larger copy is written into a blank document at the same address.
+    const QString charset = QString::fromStdString(copyCharset);
     if (copy.size() <= kMaxContent) {
-        page->setContent(copy, QStringLiteral("text/html"), base);
+        page->setContent(copy, charset.isEmpty() ? QStringLiteral("text/html") : "text/html;charset=" + charset, base);
         return;
     }
     // The blank document gets no hooks: the written one reports in its place.
@@ -82,15 +83,19 @@ void TForm11::BrowseFromTemp()
     const unsigned request = ++writeRequest_;
     QPointer<TForm11> self(this);
     auto conn = std::make_shared<QMetaObject::Connection>();
-    *conn = connect(page, &QWebEnginePage::loadFinished, this, [self, conn, request, hooks, copy](bool) {
+    *conn = connect(page, &QWebEnginePage::loadFinished, this, [self, conn, request, hooks, copy, charset](bool) {
         QObject::disconnect(*conn);
         if (!self)
             return;
         self->InstallHookScript();
         if (request != self->writeRequest_)
             return;
+        QStringDecoder known(charset.toLatin1().constData());
         const std::optional<QStringConverter::Encoding> declared = QStringConverter::encodingForHtml(copy);
-        self->WriteCopy(declared ? QString(QStringDecoder(*declared).decode(copy)) : FromCp1252(copy.toStdString()), hooks);
+        if (known.isValid())
+            self->WriteCopy(known.decode(copy), hooks);
+        else
+            self->WriteCopy(declared ? QString(QStringDecoder(*declared).decode(copy)) : FromCp1252(copy.toStdString()), hooks);
     });
     page->setContent(QByteArrayLiteral("<!DOCTYPE html><html></html>"), QStringLiteral("text/html"), base);
 }

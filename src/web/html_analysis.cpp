@@ -19,16 +19,34 @@
 #include "platform/cp1252.h"
 #include "web/entities.h"
 #include "web/html_analysis.h"
+#include "web/page_charset.h"
 
 namespace {
 
 enum class Kind { Top, Node, Attr };
 
-// Link addresses and texts are script values: Windows-1252, whatever the
-// page's charset. Everything else stays as libxml2 gives it, in UTF-8.
 std::string FromUtf8Text(std::string_view text)
 {
-    return platform::Utf8ToCp1252(text);
+    return PageTextToScript(text);
+}
+
+bool IsAscii(std::string_view text)
+{
+    for (char c : text)
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return false;
+    return true;
+}
+
+// A name or value of a form: the script's text, and the page's own text
+// where the two may differ.
+void Take(std::string& script, std::string& page, const char* utf8)
+{
+    script = FromUtf8Text(utf8);
+    if (IsAscii(utf8))
+        page.clear();
+    else
+        page = PageTextWithoutC1(utf8);
 }
 
 bool Is(const char* a, const char* b)
@@ -340,10 +358,10 @@ private:
         if (Is(attribute, "name")) {
             if (Is(container, "form")) {
                 if (run_.curForm)
-                    run_.curForm->name = value;
+                    run_.curForm->name = FromUtf8Text(value);
             } else if ((Is(container, "input") || Is(container, "textarea") || Is(container, "select")) &&
                        hasField()) {
-                run_.curField->name = value;
+                Take(run_.curField->name, run_.curField->pageName, value);
             }
         } else if (Is(attribute, "type")) {
             if (hasField())
@@ -353,13 +371,13 @@ private:
                 run_.curField->checked = true;
         } else if (Is(attribute, "value")) {
             if (hasField())
-                run_.curField->value = value;
+                Take(run_.curField->value, run_.curField->pageValue, value);
         } else if (Is(attribute, "action")) {
             if (run_.curForm)
-                run_.curForm->action = DecodeEntities(value);
+                run_.curForm->action = DecodeEntities(FromUtf8Text(value));
         } else if (Is(attribute, "method")) {
             if (run_.curForm)
-                run_.curForm->method = value;
+                run_.curForm->method = FromUtf8Text(value);
         } else if (Is(attribute, "href")) {
             run_.setVariable("base", value);
         }
@@ -374,10 +392,10 @@ private:
                 return;
             VarOption& o = *run_.curOption;
             if (Is(attribute, "value")) {
-                o.value = value;
+                Take(o.value, o.pageValue, value);
                 o.hasValue = true;
                 if (run_.curField->options->Count() == 1 || o.selected)
-                    run_.curField->value = o.value;
+                    takeOption(o.value, o.pageValue);
             } else if (Is(attribute, "selected")) {
                 // libxml2 gives a bare selected the value "selected", so the
                 // written-out form must select as well, or no page could
@@ -386,6 +404,10 @@ private:
             }
         } else if (Is(container, "meta") && Is(attribute, "content")) {
             meta(value);
+        } else if (Is(container, "meta") && Is(attribute, "charset")) {
+            // The short form of the charset declaration, <meta charset="...">.
+            if (!run_.headerCharset)
+                run_.pageCharset = LowerCp1252(value);
         }
     }
 
@@ -395,12 +417,12 @@ private:
             if (!hasOption())
                 return;
             VarOption& o = *run_.curOption;
-            o.text = value;
+            Take(o.text, o.pageText, value);
             if ((run_.curField->options->Count() == 1 || o.selected) && !o.hasValue)
-                run_.curField->value = o.text;
+                takeOption(o.text, o.pageText);
         } else if (Is(container, "textarea")) {
             if (hasField())
-                run_.curField->value = value;
+                Take(run_.curField->value, run_.curField->pageValue, value);
         }
     }
 
@@ -418,7 +440,14 @@ private:
     void select(VarOption& o)
     {
         o.selected = true;
-        run_.curField->value = o.value;
+        takeOption(o.value, o.pageValue);
+    }
+
+    // The current field takes an option's value or text.
+    void takeOption(const std::string& value, const std::string& pageValue)
+    {
+        run_.curField->value = value;
+        run_.curField->pageValue = pageValue;
     }
 
     void meta(const char* content)
@@ -623,7 +652,9 @@ constexpr int kParseOptions = HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | XML_PA
 // (Without the huge option libxml2 stops at a nesting depth of 256 and
 // silently drops the rest of the page. Its value is the HTML parser's
 // huge option of later libxml2 versions.)
-xmlParserCtxt* NewPageParser(const std::string& body, const std::string& url)
+// A charset of the reply's header is the page's, whatever its META
+// elements say: the parser reads the page in it and ignores theirs.
+xmlParserCtxt* NewPageParser(const std::string& body, const std::string& url, const std::string& encoding)
 {
     xmlInitParser();
     xmlParserCtxt* ctxt = xmlCreateMemoryParserCtxt(body.data(), int(body.size()));
@@ -636,6 +667,12 @@ xmlParserCtxt* NewPageParser(const std::string& body, const std::string& url)
     }
     std::memcpy(ctxt->sax, &htmlDefaultSAXHandler, sizeof(xmlSAXHandlerV1));
     htmlCtxtUseOptions(ctxt, kParseOptions);
+    if (!encoding.empty()) {
+        if (xmlCharEncodingHandler* handler = xmlFindCharEncodingHandler(encoding.c_str())) {
+            xmlSwitchToEncoding(ctxt, handler);
+            htmlCtxtUseOptions(ctxt, kParseOptions | HTML_PARSE_IGNORE_ENC);
+        }
+    }
     ctxt->html = 1;
     if (ctxt->input && !ctxt->input->filename)
         ctxt->input->filename = reinterpret_cast<char*>(xmlStrdup(reinterpret_cast<const xmlChar*>(url.c_str())));
@@ -666,9 +703,10 @@ bool WebAccess::analysePage(const std::string& body, const std::string& url)
         forms = std::make_unique<Formulare>();
     const int formsBefore = forms->Count();
     const std::string charsetBefore = pageCharset;
+    const std::string encoding = headerCharset ? PageEncoding(pageCharset) : std::string();
     std::string lateDoctype;
     for (;;) {
-        xmlParserCtxt* ctxt = NewPageParser(body, url);
+        xmlParserCtxt* ctxt = NewPageParser(body, url, encoding);
         if (!ctxt)
             return false;
         PageParse parse{*this, *ctxt->sax, Walker(*this, ctxt), nullptr, false, lateDoctype, !lateDoctype.empty()};
@@ -679,8 +717,13 @@ bool WebAccess::analysePage(const std::string& body, const std::string& url)
         xmlFreeDoc(doc);
         if (parse.failure)
             std::rethrow_exception(parse.failure);
-        if (!parse.lateDoctype)
+        if (!parse.lateDoctype) {
+            // The page's forms are sent back in its charset, which a META
+            // element may have named anywhere in the page.
+            for (auto it = forms->items.lower_bound(formsBefore); it != forms->items.end(); ++it)
+                it->second->charset = pageCharset;
             return doc != nullptr;
+        }
         // Undone what the walk found so far, the page is analysed again.
         forms->items.erase(forms->items.lower_bound(formsBefore), forms->items.end());
         pageCharset = charsetBefore;

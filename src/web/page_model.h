@@ -28,6 +28,10 @@ public:
     bool hasValue = false;  // carries a value attribute
     std::string value;
     std::string text;
+    // The page's own value and text in UTF-8, where they hold more than
+    // ASCII (the script's are Windows-1252); "" otherwise.
+    std::string pageValue;
+    std::string pageText;
 };
 
 using VarOptionList = std::map<int, std::unique_ptr<VarOption>>;
@@ -63,6 +67,12 @@ public:
     std::string type;
     std::string name;
     std::string value;
+    // The page's own name and value in UTF-8, where they hold more than
+    // ASCII: submission sends them while the script's text still is their
+    // Windows-1252 form, so what the script left alone goes back as the page
+    // had it. "" otherwise.
+    std::string pageName;
+    std::string pageValue;
     bool checked = false;
     std::unique_ptr<Optionen> options;  // empty unless a selection list
 };
@@ -123,6 +133,9 @@ public:
     std::string name;
     std::string action;  // as written in the page, may be relative
     std::string method;  // submission compares it, lower-cased, with "post"
+    // The charset of the page that holds the form, which submission encodes
+    // into; "" for a form the script made, which sends the script's bytes.
+    std::string charset;
 };
 
 using FormList = std::map<int, std::unique_ptr<Formular>>;

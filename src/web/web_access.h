@@ -36,6 +36,9 @@ public:
     LinkList links;
     int formNo = -1;
     std::string pageText;
+    // The encoding of the page copy that browse shows: the page's own for
+    // the page, "" for a text of the script's (the window reads its META).
+    std::string browseCharset;
     Cache cache;
     int sendCount = 0, recvCount = 0;
 
@@ -62,6 +65,9 @@ public:
     void sslStatusInfo(const std::string&) {}
     // A form value escaped for submission.
     static std::string encodeValue(const std::string& text);
+    // A field name escaped for submission: only what would change the
+    // bytes a server reads or cut the query short.
+    static std::string encodeName(const std::string& text);
     // Sends a form with its button-th submit button; the status text.
     std::string submit(Formular& form, const std::string& file, int button, int line);
 

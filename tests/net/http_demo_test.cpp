@@ -23,8 +23,8 @@ TEST(Demo, FetchesFollowsAndSubmits)
     EXPECT_EQ(WEXITSTATUS(status), 0) << out;
     EXPECT_NE(out.find("Seite: Willkommen im Demo-Laden\n"), std::string::npos) << out;
     EXPECT_NE(out.find("  Brötchen, 6 Stück: 1,99 €\n"), std::string::npos) << out;
-    // The name holds umlauts: the script's bytes and the site's decoding must
-    // agree on Windows-1252 for it to come back whole.
+    // The name holds umlauts: the script's Windows-1252 text goes to the
+    // UTF-8 site in UTF-8, and comes back whole.
     EXPECT_NE(out.find("Antwort: Danke, Jörg Müller: 2 x Kaffee als Geschenk bestellt.\n"), std::string::npos)
         << out;
 }

@@ -7,6 +7,7 @@
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTimer>
+#include <cctype>
 #include <csignal>
 
 #include "browser_fixture.h"
@@ -60,9 +61,25 @@ class BrowserRunTest : public QObject {
         return requests;
     }
 
-    // The requests for /echo in the server's log: the request line and the
-    // body's fields decoded, so that a browser's and a script's encodings of
-    // the same values compare equal.
+    // The requests for /echo in the server's log: the method and path, and
+    // the fields of the query and the body decoded, so that a browser's and
+    // a script's encodings of the same bytes compare equal.
+    // A server's reading of an escaped field: "%" and two hex digits are a
+    // byte, any other "%" is itself.
+    static QByteArray Unescaped(const QByteArray& field)
+    {
+        QByteArray out;
+        for (qsizetype i = 0; i < field.size(); ++i) {
+            if (field[i] == '%' && i + 2 < field.size() && std::isxdigit(uchar(field[i + 1])) &&
+                std::isxdigit(uchar(field[i + 2]))) {
+                out += char(field.mid(i + 1, 2).toInt(nullptr, 16));
+                i += 2;
+            } else {
+                out += field[i];
+            }
+        }
+        return out;
+    }
     QStringList EchoRequests() const
     {
         QStringList out;
@@ -75,17 +92,35 @@ class BrowserRunTest : public QObject {
             if (!line.contains(" /echo"))
                 continue;
             QStringList fields;
-            for (QByteArray field : entry.mid(head + 4).split('&')) {
-                if (field.isEmpty())
-                    continue;
-                field.replace('+', ' ');
-                fields << QString::fromLatin1(QByteArray::fromPercentEncoding(field));
-            }
-            out << QString::fromLatin1(line.left(line.lastIndexOf(' '))) + " | " + fields.join(" & ");
+            QByteArray target = line.left(line.lastIndexOf(' '));
+            const qsizetype query = target.indexOf('?');
+            for (const QByteArray& part : {query < 0 ? QByteArray() : target.mid(query + 1), entry.mid(head + 4)})
+                for (QByteArray field : part.split('&')) {
+                    if (field.isEmpty())
+                        continue;
+                    field.replace('+', ' ');
+                    fields << QString::fromLatin1(Unescaped(field));
+                }
+            if (query >= 0)
+                target.truncate(query);
+            out << QString::fromLatin1(target) + " | " + fields.join(" & ");
         }
         return out;
     }
     void ClearLog() const { QFile(logPath).resize(0); }
+    // Ends the showing, runs the recorded lines after fetch and compares
+    // what reached /echo with what the user's own actions sent.
+    void ExpectReplay(BrowserSetup& s, const QString& fetch, const QStringList& recorded, const QStringList& byUser)
+    {
+        s.browser->Button1->click();
+        QVERIFY(s.RunEnded());
+
+        ClearLog();
+        s.Run(fetch + recorded.join('\n'));
+        QVERIFY(s.RunEnded());
+        QCOMPARE(Output(*s.win), QStringList());
+        QCOMPARE(EchoRequests(), byUser);
+    }
 
 private slots:
     void initTestCase()
@@ -407,14 +442,51 @@ private slots:
         QCOMPARE(byUser.size(), 1);
         const QStringList recorded = s.Recorded();
         QVERIFY2(recorded.contains(line), qPrintable(recorded.join('\n')));
-        s.browser->Button1->click();
-        QVERIFY(s.RunEnded());
+        ExpectReplay(s, fetch, recorded, byUser);
+    }
+
+    void umlautsGoOutAsTheWindowSentThem_data()
+    {
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<int>("form");
+        QTest::newRow("UTF-8 named by the header, POST") << "umlaute_utf8.html&ct=text/html;charset=utf-8" << 0;
+        QTest::newRow("UTF-8 named by meta charset, GET") << "umlaute_utf8_meta.html" << 1;
+        QTest::newRow("Windows-1252 named by the header, GET") << "umlaute_1252.html&ct=text/html;charset=windows-1252" << 1;
+        QTest::newRow("Windows-1252 named by http-equiv, POST") << "umlaute_1252_meta.html" << 0;
+    }
+    void umlautsGoOutAsTheWindowSentThem()
+    {
+        QFETCH(QString, page);
+        QFETCH(int, form);
+        const QString fetch = QStringLiteral("x = htget(\"%1\")\n").arg(server.page(page));
+        BrowserSetup s;
+        s.browser->Button5Click();
+        s.Run(fetch + "browse");
+        QVERIFY(s.WaitPage());
+        // The window reads the page in the charset the run found for it.
+        QCOMPARE(s.Js("document.getElementById('gruss').textContent").toString(), QString::fromUtf8("Grüße 5€"));
 
         ClearLog();
-        s.Run(fetch + recorded.join('\n'));
-        QVERIFY(s.RunEnded());
-        QCOMPARE(Output(*s.win), QStringList());
-        QCOMPARE(EchoRequests(), byUser);
+        const QString field = QStringLiteral("document.forms[%1].elements[1]").arg(form);
+        QVERIFY(s.ClickAt(field));
+        QTest::keyClick(s.Input(), Qt::Key_End);
+        // Key by key, as typed: keyClicks takes Latin-1 only.
+        for (const QChar c : QString::fromUtf8(" und Maß #1 & 5% + €")) {
+            const Qt::Key key = c.unicode() < 128 ? Qt::Key(c.toUpper().unicode()) : Qt::Key_unknown;
+            QTest::sendKeyEvent(QTest::Press, s.Input(), key, QString(c), Qt::NoModifier);
+            QTest::sendKeyEvent(QTest::Release, s.Input(), key, QString(c), Qt::NoModifier);
+        }
+        QVERIFY(QTest::qWaitFor([&] { return s.Js(field + ".value").toString().endsWith(QString::fromUtf8("€")); }, 5000));
+        QVERIFY(s.ClickAt(QStringLiteral("document.forms[%1].elements[2]").arg(form)));
+        QVERIFY(s.WaitRecorded(2));
+        QVERIFY(QTest::qWaitFor([&] { return !EchoRequests().isEmpty(); }, 10000));
+        const QStringList byUser = EchoRequests();
+        QCOMPARE(byUser.size(), 1);
+        const QStringList recorded = s.Recorded();
+        const QString k = QString::number(form + 1);
+        QCOMPARE(recorded, (QStringList{"formset(" + k + QString::fromUtf8(",\"größe\",\"Größe und Maß #1 & 5% + €\")"),
+                                        "submit(" + k + ")"}));
+        ExpectReplay(s, fetch, recorded, byUser);
     }
 
     void withoutAPageTheWindowSaysSo()

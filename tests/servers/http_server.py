@@ -12,7 +12,8 @@ server can answer with malformed or hostile replies on purpose. The routes:
   /echo                 200, the raw request as text/plain
   /page?body=T&ct=C     200 with body T (default a small HTML page) and
                         Content-Type C (default text/html)
-  /file?name=N          200 with the file N of --root, as text/html
+  /file?name=N&ct=C     200 with the file N of --root, with Content-Type C
+                        (default text/html)
   /status?code=N        reply N with a one-line body; with line=L the status
                         line reads "HTTP/1.1 " + L
   /redirect?to=U&code=N redirect (default 302) to U; with cookie=V it also
@@ -137,7 +138,7 @@ class Handler(socketserver.BaseRequestHandler):
     def route_file(self, query, raw, body):
         path = os.path.join(self.server.root, os.path.basename(self.q(query, "name")))
         with open(path, "rb") as f:
-            return self.send("200 OK", [("Content-Type", "text/html")], f.read())
+            return self.send("200 OK", [("Content-Type", self.q(query, "ct", "text/html"))], f.read())
 
     def route_status(self, query, raw, body):
         line = self.q(query, "line", None)
