@@ -9,6 +9,7 @@
 
 #include "interpreter/null_host.h"
 #include "interpreter/skript.h"
+#include "platform/script_text.h"
 
 namespace {
 
@@ -47,6 +48,11 @@ const char* const kOutside[] = {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     std::string text(reinterpret_cast<const char*>(data), size);
+    // Read as skimlark-run reads a script file: UTF-8 is converted first.
+    const platform::ScriptEncoding encoding = platform::DetectScriptEncoding(text);
+    if (encoding == platform::ScriptEncoding::Utf16)
+        return 0;
+    text = platform::ScriptToCp1252(text, encoding);
     for (const char* word : kOutside)
         if (text.find(word) != std::string::npos)
             return 0;
