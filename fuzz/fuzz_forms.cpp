@@ -2,8 +2,8 @@
 // input is a page, each later one a "name=value" that formset gives the
 // page's first form (a value without "=" names a field to delete). The form
 // then goes out with a button chosen by the first byte, and the request the
-// server receives must be well formed: one request line with nothing in its
-// target that a server would split or cut.
+// server receives must be well formed: nothing in its target that a server
+// would split or cut, and the form's data escaped as a browser sends it.
 #include <cstdint>
 #include <cstdlib>
 #include <libxml/parser.h>
@@ -16,7 +16,20 @@
 
 namespace {
 
-bool WellFormed(const std::string& request)
+// A target holds no blank or control character; form data no byte above
+// 127 and no "#" (names are otherwise sent as the page has them).
+bool Clean(const std::string& text, bool formData)
+{
+    for (unsigned char c : text)
+        if (formData ? (c >= 0x80 || c == '#') : (c <= ' ' || c == 0x7f))
+            return false;
+    return true;
+}
+
+// One request line whose target a server takes whole, and a POST body with
+// every byte above 127 and every "#" escaped. (A GET query follows whatever
+// query the page's action held, so only the target's form is checked.)
+bool WellFormed(const std::string& request, bool post)
 {
     size_t end = request.find("\r\n");
     if (end == std::string::npos)
@@ -25,12 +38,10 @@ bool WellFormed(const std::string& request)
     size_t first = line.find(' '), last = line.rfind(' ');
     if (first == std::string::npos || first == last)
         return false;
-    for (size_t i = first + 1; i < last; ++i) {
-        unsigned char c = static_cast<unsigned char>(line[i]);
-        if (c <= ' ' || c >= 0x7f || c == '#')
-            return false;
-    }
-    return true;
+    if (!Clean(line.substr(first + 1, last - first - 1), false))
+        return false;
+    size_t body = request.find("\r\n\r\n");
+    return !post || body == std::string::npos || Clean(request.substr(body + 4), true);
 }
 
 }  // namespace
@@ -72,7 +83,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     run.http.reset();
     const std::string sent = feed.End();
     SystemStore::Instance().Clear();
-    if (!WellFormed(sent))
+    if (!WellFormed(sent, sent.compare(0, 5, "POST ") == 0))
         std::abort();
     return 0;
 }
