@@ -9,6 +9,7 @@
 #include "platform/cp1252.h"
 #include "platform/error_text.h"
 #include "platform/files.h"
+#include "platform/page_copy.h"
 #include "web/page_charset.h"
 
 namespace {
@@ -63,7 +64,9 @@ void InsertBase(Skript& run, std::string& text, const std::string& lower)
     long long afterSlashes = slashes == std::string::npos ? 1 : (long long)slashes + 2;
     if (last != std::string::npos && afterSlashes < (long long)last)
         b.erase(last + 1);
-    text.insert(p + 6, "<base href=\"" + b + "\">");
+    run.copyBase = "<base href=\"" + b + "\">";
+    run.copyBaseAt = p + 6;
+    text.insert(run.copyBaseAt, run.copyBase);
 }
 
 // browse([text or URL])
@@ -75,11 +78,12 @@ BuiltinResult Browse(Skript& run, funcContext& args, const BuiltinCall& call)
     run.browseCharset = args.values.empty() ? PageEncoding(run.pageCharset) : std::string();
     std::string lower = Lower(text);
     bool urlMode = lower.compare(0, 4, "http") == 0;
+    run.copyBase.clear();
     if (!urlMode) {
         InsertBase(run, text, lower);
         if (text.empty())
             text = "<table width=100% height=100%><tr><td align=center>Skimlark: Keine HTML-Daten im Speicher.</td></tr></table>";
-        std::string path = run.settings().dataDir + "/_skimlark0.html";
+        std::string path = platform::PageCopyPath(run.settings().dataDir);
         std::FILE* f = std::fopen(path.c_str(), "wb");
         if (f) {
             bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();

@@ -206,6 +206,11 @@ public:
     std::string errMsg;
     int errLine = 0;  // -1 no error, else the 0-based line
     std::string inputResult, inputPrompt, inputDefault;
+    // The base element browse put into the page copy and where: the window
+    // shows the copy under the page's own address without it, so that links
+    // mean there what they mean on the page. Empty when none was put in.
+    std::string copyBase;
+    size_t copyBaseAt = 0;
     std::FILE* logStream = nullptr;
     std::mt19937 rng;  // the random built-in's generator, seeded at every run start
     ExtractPlace extractPlace;  // where the last extract by count stopped

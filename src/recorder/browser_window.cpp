@@ -12,7 +12,6 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
-#include <QPointer>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QSpinBox>
@@ -21,12 +20,14 @@
 #include <QTextBlock>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QWebEngineLoadingInfo>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 #include <csignal>
 #include <functional>
+#include <memory>
 
 #include "editor/browser_link.h"
 #include "editor/find_dialog.h"
@@ -90,9 +91,17 @@ TForm11::TForm11(BrowserHost& host, QWidget* parent)
     host_.attach(this);
     // FormCreate
     browserHash.clear();
+    connect(page, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo& info) {
+        if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus)
+            return;
+        if (info.url().scheme() == QLatin1String("about"))
+            blankLoading_ = false;
+        if (info.status() != QWebEngineLoadingInfo::LoadSucceededStatus)
+            LoadEnded(info.url());
+    });
     // The web engine starts its page process now, so the first page shows
     // sooner.
-    page->setUrl(QUrl(QStringLiteral("about:blank")));
+    LoadBlank();
 }
 
 TForm11::~TForm11()
@@ -329,9 +338,9 @@ void TForm11::FormShow()
 
         // A page process still caught in the last page's script would hold
         // up this page for good.
-        if (!PageProcessAnswers())
-            EndPageProcess();
+        SettleBlank();
         BeginNavigate();
+        ClearPage();
         PushCookies();
         // The probe looks for the engine's own User-Agent; browse sends the
         // settings' one, as the same bytes as the script's requests.
@@ -380,12 +389,12 @@ void TForm11::FormClose()
     // The page keeps no load or refresh going while the window is hidden.
     navigateActive = false;
     page->triggerAction(QWebEnginePage::Stop);
-    AskPageProcess();
     FindDialog1->hide();
 
     host_.clearSelection();
 
     showing_ = false;
+    LoadBlank();
     Skript* run = userAgentMode ? nullptr : host_.waitingRun();
     if (run) {
         if (!continueScript)
@@ -400,51 +409,49 @@ void TForm11::FormClose()
 // --- the page process ---------------------------------------------------------------------
 
 namespace {
-// How long a page process may take to answer once its page was stopped.
-constexpr int kAnswerMs = 100;
+// How long a page process may take to load the empty page; the engine's
+// start at the first one takes longer.
+constexpr int kBlankMs = 200;
+constexpr int kStartMs = 15000;
 }  // namespace
 
-void TForm11::AskPageProcess()
+void TForm11::LoadBlank()
 {
-    processAnswered_ = true;
-    if (page->renderProcessPid() <= 0)
-        return;
-    processAnswered_ = false;
-    asked_.start();
-    const unsigned question = ++question_;
-    QPointer<TForm11> self(this);
-    page->runJavaScript(QStringLiteral("0"), QWebEngineScript::ApplicationWorld, [self, question](const QVariant&) {
-        if (self && question == self->question_)
-            self->processAnswered_ = true;
-    });
+    // The first one waits for the engine's start.
+    blankLimitMs_ = blankRequest_ == 0 ? kStartMs : kBlankMs;
+    blankLoading_ = true;
+    blankStarted_.start();
+    page->setUrl(QUrl(QStringLiteral("about:blank")));
     // A hidden window's page burns no core either.
-    QTimer::singleShot(kAnswerMs * 3, this, [this, question] {
-        if (question == question_ && !PageProcessAnswers() && !showing_)
+    const unsigned request = ++blankRequest_;
+    QTimer::singleShot(blankLimitMs_, this, [this, request] {
+        if (request == blankRequest_ && blankLoading_ && !showing_ && page->renderProcessPid() > 0)
             EndPageProcess();
     });
 }
 
-bool TForm11::PageProcessAnswers()
+void TForm11::SettleBlank()
 {
-    if (!processAnswered_) {
+    if (!blankLoading_)
+        return;
+    if (blankStarted_.elapsed() < blankLimitMs_) {
         QEventLoop wait;
         QTimer poll;
         connect(&poll, &QTimer::timeout, &wait, [&] {
-            if (processAnswered_ || asked_.elapsed() >= kAnswerMs)
+            if (!blankLoading_ || blankStarted_.elapsed() >= blankLimitMs_)
                 wait.quit();
         });
         poll.start(1);
-        if (asked_.elapsed() < kAnswerMs)
-            wait.exec(QEventLoop::ExcludeUserInputEvents);
+        wait.exec(QEventLoop::ExcludeUserInputEvents);
     }
-    return processAnswered_;
+    if (blankLoading_)
+        EndPageProcess();
 }
 
 void TForm11::EndPageProcess()
 {
     const qint64 pid = page->renderProcessPid();
-    processAnswered_ = true;
-    ++question_;
+    blankLoading_ = false;  // the next page goes to a fresh process
     if (pid <= 0)
         return;
     // The engine starts a fresh process for the next page once it has seen

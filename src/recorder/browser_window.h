@@ -232,6 +232,10 @@ public:
     // Appends one recorded line.
     void Record(const std::string& line);
 
+    // A load of the top level ended without a page: a navigation of the
+    // window's own that came to nothing leaves the page as it was.
+    void LoadEnded(const QUrl& url);
+
     // The frame number under which a document was registered, -2 for none.
     int FrameOfDocument(const QString& docId) const;
 
@@ -250,6 +254,15 @@ private:
     QString HookScript() const;
     // The frame number for a completed document, by its browser.
     int NumberDocument(const QString& docId, bool top, const QString& url);
+    // Forgets the page shown: its frames, links and documents.
+    void ClearPage();
+    // Sends the view to an empty page: when the window is made and when it
+    // closes, so that nothing a page set going runs on while it is hidden.
+    void LoadBlank();
+    // Before a page is shown: waits until the empty page is there, so that
+    // it never passes for the page shown, and ends a page process that could
+    // not load it, being caught in the last page's script.
+    void SettleBlank();
 
     BrowserHost& host_;
     // Where the next recorded lines go in: the first line inserted during
@@ -260,8 +273,18 @@ private:
     AgentHeader* agentHeader_;
     QString key_;  // marks the hook reports among the page's console lines
     bool showing_ = false;
-    // Documents registered since the last navigation of the window's own.
+    // Documents of the page shown.
     std::map<QString, int> docFrames_;
+    // The window has begun a navigation of its own and no document of it has
+    // come yet: the page shown is still the one before.
+    bool pageStale_ = false;
+    // Where the top level's navigation that the window let through goes.
+    QString ownTopUrl_;
+    // The empty page is on its way, since blankStarted_.
+    bool blankLoading_ = false;
+    QElapsedTimer blankStarted_;
+    int blankLimitMs_ = 0;  // the longest it may take
+    unsigned blankRequest_ = 0;
     std::map<QString, QString> claimedBrowsers_;  // browser key -> document
     QString lastFrameBrowser_;
     // The newest field values of the top document, by form position.
@@ -270,16 +293,10 @@ private:
     std::map<std::pair<int, int>, std::unique_ptr<InputMap>> frameSnapshots_;
     // The script's number of each link, by frame number and link position.
     std::map<std::pair<int, int>, int> scriptNumbers_;
-    // Whether the page process answers once its page was stopped: one that
-    // does not is still caught in a script and is ended.
-    void AskPageProcess();
-    bool PageProcessAnswers();
+    // Ends the page process, which the engine then starts anew.
     void EndPageProcess();
-    bool processAnswered_ = true;
     // The top level has a navigation under way.
     bool topLoading_ = false;
-    unsigned question_ = 0;
-    QElapsedTimer asked_;
     unsigned sourceRequest_ = 0;
     unsigned writeRequest_ = 0;
     QString sourceDoc_;

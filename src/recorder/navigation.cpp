@@ -1,6 +1,7 @@
 // Navigation control and page completion: the view goes only where the
 // window sends it once a page has completed, completed documents become the
 // frames of the window, and the source tab shows them.
+#include <QEventLoop>
 #include <QFile>
 #include <QJsonDocument>
 #include <QLabel>
@@ -9,7 +10,9 @@
 #include <QPointer>
 #include <QStringDecoder>
 #include <QTabWidget>
+#include <QTimer>
 #include <QWebEngineCookieStore>
+#include <QWebEngineLoadingInfo>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
 #include <QWebEngineScriptCollection>
@@ -19,6 +22,8 @@
 #include "editor/browser_link.h"
 #include "editor/qt_text.h"
 #include "interpreter/host.h"
+#include "interpreter/skript.h"
+#include "platform/page_copy.h"
 #include "platform/texts.h"
 #include "recorder/browser_window.h"
 #include "web/page_model.h"
@@ -57,11 +62,18 @@ void BrowserPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const 
 
 void TForm11::BrowseFromTemp()
 {
-    std::string path = host_.runSettings().dataDir + "/_skimlark0.html";
+    std::string path = platform::PageCopyPath(host_.runSettings().dataDir);
     if (host_.runSettings().debugLevel == 2)
         AppendOutput("BrowseFromTemp: Navigate(%s)", path.c_str());
     QFile file(FromNative(path));
     QByteArray copy = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    // The copy is shown under the page's own address: the base element the
+    // run put in for the file would only change what relative links mean.
+    if (Skript* run = host_.waitingRun()) {
+        const QByteArray inserted = QByteArray::fromStdString(run->copyBase);
+        if (!inserted.isEmpty() && copy.mid(qsizetype(run->copyBaseAt), inserted.size()) == inserted)
+            copy.remove(qsizetype(run->copyBaseAt), inserted.size());
+    }
     // The copy stands in for the page at its own address: it has that
     // site's rights and no more, its relative links, pictures and forms go
     // to the site. A copy of no web page gets an origin of its own.
@@ -83,7 +95,11 @@ void TForm11::BrowseFromTemp()
     const unsigned request = ++writeRequest_;
     QPointer<TForm11> self(this);
     auto conn = std::make_shared<QMetaObject::Connection>();
-    *conn = connect(page, &QWebEnginePage::loadFinished, this, [self, conn, request, hooks, copy, charset](bool) {
+    *conn = connect(page, &QWebEnginePage::loadingChanged, this,
+                    [self, conn, request, hooks, copy, charset](const QWebEngineLoadingInfo& info) {
+        // The view's empty page may still end its load after this one began.
+        if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus || info.url().scheme() == QLatin1String("about"))
+            return;
         QObject::disconnect(*conn);
         if (!self)
             return;
@@ -126,14 +142,35 @@ void TForm11::BeginNavigate()
     visitedURLs.clear();
     navigateActive = true;
     frameCounter = 0;
-    frames->Clear();
-    sourceFrame = 0;
+    // The page's frames go when the first document of this navigation
+    // comes: a navigation that brings none (a refused or empty reply, a
+    // download) leaves the page and its links as they were.
+    pageStale_ = true;
     refreshPending = false;
     browserHash.clear();
-    docFrames_.clear();
-    scriptNumbers_.clear();
     claimedBrowsers_.clear();
     lastFrameBrowser_.clear();
+    ownTopUrl_.clear();
+}
+
+void TForm11::ClearPage()
+{
+    frames->Clear();
+    sourceFrame = 0;
+    docFrames_.clear();
+    scriptNumbers_.clear();
+    pageStale_ = false;
+}
+
+void TForm11::LoadEnded(const QUrl& url)
+{
+    if (!showing_ || !navigateActive || !pageStale_ || ownTopUrl_.isEmpty() || UrlKey(url) != ownTopUrl_)
+        return;
+    navigateActive = false;
+    pageStale_ = false;
+    topLoading_ = false;
+    if (frames->Count() > 0)
+        ShowLoadState(2);
 }
 
 bool TForm11::BeforeNavigate(const QUrl& url, QWebEnginePage::NavigationType type, bool isMainFrame)
@@ -154,8 +191,10 @@ bool TForm11::BeforeNavigate(const QUrl& url, QWebEnginePage::NavigationType typ
     if (!navigateActive)
         return false;
     ShowLoadState(1);
-    if (isMainFrame)
+    if (isMainFrame) {
         topLoading_ = true;
+        ownTopUrl_ = UrlKey(url);
+    }
     const QString u = UrlKey(url);
     if (visitedURLs.count(u))
         return true;
@@ -209,6 +248,12 @@ void TForm11::DocumentComplete(const QJsonObject& report)
         const QString docId = report.value(QLatin1String("d")).toString();
         const bool top = report.value(QLatin1String("top")).toBool();
         const std::string location = ToCp1252(report.value(QLatin1String("url")).toString());
+        // The view's empty start page is never the page being shown.
+        if (top && location == "about:blank" && ownTopUrl_ != QLatin1String("about:blank"))
+            return;
+        // The first document of the window's navigation: the page before goes.
+        if (pageStale_ && !docFrames_.count(docId))
+            ClearPage();
         if (debug == 2)
             AppendOutput("DocumentComplete(): Location=%s", location.c_str());
         const int n = NumberDocument(docId, top, report.value(QLatin1String("url")).toString());

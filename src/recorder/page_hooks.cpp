@@ -101,16 +101,20 @@ const char* const kHookScript = R"JS(
     }
     return numbers;
   }
+  // Only the browser's own events record and navigate: a page's click() or
+  // dispatched event is no user's.
   window.addEventListener('click', function (e) {
-    if (!loaded || e.button !== 0) return;
+    if (!loaded || e.button !== 0 || !e.isTrusted) return;
     var i = linkOf(e);
     if (i < 0) return;
     var href = String(document.links[i].href);
-    // A script link runs on the page; every other link the window follows
-    // itself, so the page's own navigation for it would be a second request.
-    var script = /^javascript:/i.test(href);
-    if (!script) e.preventDefault();
-    send({t: 'ev', e: -1003, i: i, js: script});
+    // A script link runs on the page and a link to a place on the page
+    // scrolls it; every other link the window follows itself, so the page's
+    // own navigation for it would be a second request.
+    var here = String(location.href).split('#')[0];
+    var own = /^javascript:/i.test(href) || (href.indexOf('#') >= 0 && href.split('#')[0] === here);
+    if (!own) e.preventDefault();
+    send({t: 'ev', e: -1003, i: i, js: own});
   }, true);
   window.addEventListener('mouseover', function (e) {
     var i = loaded ? linkOf(e) : -1;
@@ -120,10 +124,22 @@ const char* const kHookScript = R"JS(
     var i = loaded ? linkOf(e) : -1;
     if (i >= 0) send({t: 'ev', e: -1006, i: i});
   }, true);
+  // A submission counts once the page's own handlers have let it go ahead:
+  // the browser then builds the form's data, and before it sends anything.
+  var pending = null;
   window.addEventListener('submit', function (e) {
     var form = e.target, i = Array.prototype.indexOf.call(document.forms, form);
-    if (!loaded || i < 0) return;
-    send({t: 'ev', e: -1000, i: i, s: fields(form), b: buttonOf(form, e.submitter)});
+    pending = null;
+    if (!loaded || i < 0 || !e.isTrusted) return;
+    pending = {form: form, i: i, ev: e, b: buttonOf(form, e.submitter)};
+  }, true);
+  window.addEventListener('formdata', function (e) {
+    var p = pending;
+    // Data a handler builds while the submission is still being decided
+    // is not the submission.
+    if (!p || e.target !== p.form || p.ev.eventPhase !== 0 || p.ev.defaultPrevented) return;
+    pending = null;
+    send({t: 'ev', e: -1000, i: p.i, s: fields(p.form), b: p.b});
   }, true);
   window.addEventListener('error', function () {
     send({t: 'ev', e: -1004, i: 0});

@@ -379,7 +379,9 @@ private:
             if (run_.curForm)
                 run_.curForm->method = FromUtf8Text(value);
         } else if (Is(attribute, "href")) {
-            run_.setVariable("base", value);
+            // A relative base, "/" say, means a place on the page's own site.
+            const std::string* url = run_.findVariable("_url");
+            run_.setVariable("base", WebAccess::resolveUrl(url ? *url : std::string(), value));
         }
     }
 

@@ -14,23 +14,23 @@ bool StartsWith(const std::string& s, const char* prefix)
 std::string WebAccess::resolveUrl(const std::string& base, const std::string& href)
 {
     // Split the base into scheme (with its colon), host (with its port) and
-    // directory (after the host's "/", up to and including the last "/").
+    // directory (after the host's "/", up to and including the last "/" of
+    // the path: a "/" in the query or fragment is no directory).
     const size_t colon = base.find(':');
     const size_t schemeLen = colon == std::string::npos ? 0 : colon + 1;
     const std::string scheme = base.substr(0, schemeLen);
-    const std::string rest = schemeLen + 2 < base.size() ? base.substr(schemeLen + 2) : std::string();
-    // The directory runs to the last "/" after the host, wherever it stands:
-    // a "/" in the query counts too (scripts rely on that), so
-    // p.php?next=/a/b gives the directory "p.php?next=/a/".
+    const size_t restAt = schemeLen + 2;
+    const std::string rest = restAt < base.size() ? base.substr(restAt) : std::string();
+    const std::string path = rest.substr(0, rest.find_first_of("?#"));
     std::string host, directory;
-    const size_t slash = rest.find('/');
+    const size_t slash = path.find('/');
     if (slash != std::string::npos) {
-        host = rest.substr(0, slash);
-        const size_t last = rest.rfind('/');
+        host = path.substr(0, slash);
+        const size_t last = path.rfind('/');
         if (last > slash)
-            directory = rest.substr(slash + 1, last - slash);
+            directory = path.substr(slash + 1, last - slash);
     } else {
-        host = rest;
+        host = path;
     }
 
     const size_t a = href.find(':');
@@ -44,6 +44,12 @@ std::string WebAccess::resolveUrl(const std::string& base, const std::string& hr
         return scheme + "//" + host + href;
     if (href.empty())
         return base;
+    // A query alone keeps the base's path; a fragment alone is the base
+    // itself.
+    if (href[0] == '?' || href[0] == '#') {
+        const size_t from = restAt < base.size() ? restAt : base.size();
+        return base.substr(0, base.find_first_of(href[0] == '?' ? "?#" : "#", from)) + href;
+    }
     if (!host.empty())
         return scheme + "//" + host + "/" + directory + href;
     return scheme + "//" + directory + href;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QApplication>
+#include <QFile>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProcess>
@@ -48,6 +49,22 @@ public:
     QProcess proc;
     int port = 0;
 };
+
+// What a run printed, as lines.
+inline QStringList Output(TForm1& w)
+{
+    QStringList l;
+    for (const std::string& s : w.OutputLines())
+        l << FromCp1252(s);
+    return l;
+}
+
+// The requests a server of tests/servers wrote to its --log file.
+inline QByteArray ReadServerLog(const QString& path)
+{
+    QFile log(path);
+    return log.open(QIODevice::ReadOnly) ? log.readAll() : QByteArray();
+}
 
 inline QString BrowserFixtures()
 {
@@ -99,23 +116,19 @@ struct BrowserSetup {
         QTest::qWaitFor([&] { return done; }, 10000);
         return result;
     }
-    // A press and a click on the element that expr finds in the top document,
-    // as the user's mouse gives them.
-    void Click(const QString& expr)
-    {
-        Js(QStringLiteral("(function(){var a=%1;a.dispatchEvent(new MouseEvent('mousedown',{bubbles:true,"
-                          "cancelable:true,view:window}));a.click();return 1;})()")
-               .arg(expr));
-    }
     // The view's widget that takes the input events.
     QWidget* Input() const { return browser->CppWebBrowser1->focusProxy(); }
     // A click of the real mouse on the middle of the element that expr finds
-    // in the top document.
+    // in the top document or in one of its frames of the same origin.
     bool ClickAt(const QString& expr)
     {
         const QVariantList at =
             Js(QStringLiteral("(function(){var e=%1;e.scrollIntoView({block:'center'});"
-                              "var b=e.getBoundingClientRect();return [b.left+b.width/2,b.top+b.height/2];})()")
+                              "var b=e.getBoundingClientRect(),x=b.left+b.width/2,y=b.top+b.height/2;"
+                              "for(var w=e.ownerDocument.defaultView;w.frameElement;w=w.parent){"
+                              "var f=w.frameElement,r=f.getBoundingClientRect();"
+                              "x+=r.left+f.clientLeft;y+=r.top+f.clientTop;}"
+                              "return [x,y];})()")
                    .arg(expr))
                 .toList();
         if (at.size() != 2 || !Input())
@@ -125,6 +138,7 @@ struct BrowserSetup {
         QTest::mouseClick(Input(), Qt::LeftButton, {}, p);
         return true;
     }
+    void Click(const QString& expr) { QVERIFY(ClickAt(expr)); }
     QStringList Recorded() const
     {
         QStringList l = browser->Memo1->toPlainText().split(QLatin1Char('\n'));

@@ -25,14 +25,6 @@ QStringList Lines(TForm1& w)
     return l;
 }
 
-QStringList Output(TForm1& w)
-{
-    QStringList l;
-    for (const std::string& s : w.OutputLines())
-        l << FromCp1252(s);
-    return l;
-}
-
 }  // namespace
 
 class BrowserRunTest : public QObject {
@@ -43,11 +35,7 @@ class BrowserRunTest : public QObject {
                        {QStringLiteral("--root"), BrowserFixtures(), QStringLiteral("--log"), logPath}};
     LocalServer maker{QStringLiteral("maker_server.py")};
 
-    QByteArray ReadLog() const
-    {
-        QFile log(logPath);
-        return log.open(QIODevice::ReadOnly) ? log.readAll() : QByteArray();
-    }
+    QByteArray ReadLog() const { return ReadServerLog(logPath); }
     // The server's log once it holds what, or as it is after 15 s.
     QByteArray WaitLogged(const QByteArray& what) const
     {

@@ -14,6 +14,7 @@ server can answer with malformed or hostile replies on purpose. The routes:
                         Content-Type C (default text/html)
   /file?name=N&ct=C     200 with the file N of --root, with Content-Type C
                         (default text/html)
+  /site/D/N             the file N as /file gives it, under any folders D
   /status?code=N        reply N with a one-line body; with line=L the status
                         line reads "HTTP/1.1 " + L
   /redirect?to=U&code=N redirect (default 302) to U; with cookie=V it also
@@ -108,7 +109,10 @@ class Handler(socketserver.BaseRequestHandler):
             target = raw.split(b" ")[1].decode("latin-1")
             url = urllib.parse.urlsplit(target)
             query = urllib.parse.parse_qs(url.query, keep_blank_values=True)
-            route = getattr(self, "route_" + url.path.strip("/").replace("-", "_"), None)
+            name = url.path.strip("/")
+            if name.startswith("site/"):
+                name = "site"
+            route = getattr(self, "route_" + name.replace("-", "_"), None)
             try:
                 keep = route(query, raw, body) if route else self.send("404 Not Found", body=b"not found\n")
             except (BrokenPipeError, ConnectionResetError, ssl.SSLError):
@@ -139,6 +143,11 @@ class Handler(socketserver.BaseRequestHandler):
         path = os.path.join(self.server.root, os.path.basename(self.q(query, "name")))
         with open(path, "rb") as f:
             return self.send("200 OK", [("Content-Type", self.q(query, "ct", "text/html"))], f.read())
+
+    def route_site(self, query, raw, body):
+        # /site/any/folders/N: the file N of --root under a path of folders.
+        path = urllib.parse.urlsplit(raw.split(b" ")[1].decode("latin-1")).path
+        return self.route_file({"name": [path.rsplit("/", 1)[-1]]}, raw, body)
 
     def route_status(self, query, raw, body):
         line = self.q(query, "line", None)

@@ -127,6 +127,27 @@ TEST(HtmlAnalysis, LinksFramesBaseAndRefresh)
     EXPECT_EQ(w.run.forms->Count(), 0);
 }
 
+// A page's base element is taken against the page's own address, so a
+// relative one still names a place on that site.
+TEST(HtmlAnalysis, BaseElementAgainstThePageAddress)
+{
+    const struct {
+        const char* href;
+        const char* base;
+    } cases[] = {
+        {"/", "http://h.test/"},
+        {"../oben/", "http://h.test/s_dir/../oben/"},
+        {"//cdn.test/x/", "http://cdn.test/x/"},
+        {"http://other.test/d/", "http://other.test/d/"},
+    };
+    for (const auto& c : cases) {
+        WebRun w;
+        ASSERT_TRUE(w.analyse(std::string("<html><head><base href=\"") + c.href + "\"></head><body></body></html>",
+                              "http://h.test/s_dir/s_links.html?next=/a/b"));
+        EXPECT_EQ(w.run.variable("base"), c.base) << c.href;
+    }
+}
+
 TEST(HtmlAnalysis, FramesetAfterARefresh)
 {
     WebRun w;

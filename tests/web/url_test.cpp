@@ -24,10 +24,15 @@ INSTANTIATE_TEST_SUITE_P(Cases, ResolveUrl, ::testing::Values(
     UrlCase{"x://h/a/b.html", "/d", "x://h/d"},
     UrlCase{"x://h/a/b.html", "//g/y", "x://g/y"},
     UrlCase{"x://h/a/b.html", "", "x://h/a/b.html"},
-    // No normalisation: dot segments stay, the file name goes for a query.
+    // No normalisation: dot segments stay.
     UrlCase{"x://h/a/b.html", "../e", "x://h/a/../e"},
-    UrlCase{"x://h/a/b.html", "?q=1", "x://h/a/?q=1"},
-    UrlCase{"x://h/a/b.html", "#top", "x://h/a/#top"},
+    // A query alone replaces the base's query and keeps its file name; a
+    // fragment alone is the page itself.
+    UrlCase{"x://h/a/b.html", "?q=1", "x://h/a/b.html?q=1"},
+    UrlCase{"x://h/a/b.html?r=2#f", "?q=1", "x://h/a/b.html?q=1"},
+    UrlCase{"x://h/a/b.html", "#top", "x://h/a/b.html#top"},
+    UrlCase{"x://h/a/b.html?r=/y/z#f", "#top", "x://h/a/b.html?r=/y/z#top"},
+    UrlCase{"x://h", "?q=1", "x://h?q=1"},
     // Absolute: a colon among the first nine characters, before any "//".
     UrlCase{"x://h/a/b.html", "mailto:u", "mailto:u"},
     UrlCase{"x://h/a/b.html", "https://o.test/p", "https://o.test/p"},
@@ -41,12 +46,14 @@ INSTANTIATE_TEST_SUITE_P(Cases, ResolveUrl, ::testing::Values(
     UrlCase{"http://h:8080/a/", "c", "http://h:8080/a/c"},
     UrlCase{"http://h:8080/a/", "/c", "http://h:8080/c"},
     UrlCase{"", "c.html", "//c.html"},
-    // The directory runs to the base's last "/", in its query or fragment too;
-    // the host ends at the first "/".
-    UrlCase{"x://h:81/a/b.php?r=/y/z", "c.html", "x://h:81/a/b.php?r=/y/c.html"},
-    UrlCase{"x://h:81/a/b.php?r=/y/z", "?q=1", "x://h:81/a/b.php?r=/y/?q=1"},
-    UrlCase{"x://h/a/b.html#s/t", "c.html", "x://h/a/b.html#s/c.html"},
-    UrlCase{"x://h?next=/b/c", "c.html", "x://h?next=/b/c.html"},
+    // The directory ends at the path's last "/": a "/" in the query or the
+    // fragment is none, and the host ends before a query.
+    UrlCase{"x://h:81/a/b.php?r=/y/z", "c.html", "x://h:81/a/c.html"},
+    UrlCase{"x://h:81/a/b.php?r=/y/z", "?q=1", "x://h:81/a/b.php?q=1"},
+    UrlCase{"x://h/rq/start?next=/a/b", "c", "x://h/rq/c"},
+    UrlCase{"x://h/a/b.html#s/t", "c.html", "x://h/a/c.html"},
+    UrlCase{"x://h?next=/b/c", "c.html", "x://h/c.html"},
+    UrlCase{"x://h?next=/b/c", "/d", "x://h/d"},
     UrlCase{"x://h/a/p.php?next=/b/c", "/x", "x://h/x"},
     UrlCase{"x://h/a/p.php?next=/b/c", "//g/y", "x://g/y"}));
 
