@@ -17,7 +17,8 @@ demo=(
 
 # Everything else: the window program, the browser window and Setup (Qt,
 # minizip, Qt's German texts), xdg-open for help pages, documents and URLs, the tests, the
-# sanitizer and fuzzing builds (clang) and the benchmarks.
+# sanitizer and fuzzing builds (clang), the benchmarks, and the zip tools whose
+# archives the installer tests unpack.
 rest=(
   clang zlib1g-dev libminizip-dev
   qt6-base-dev qt6-base-dev-tools qt6-webengine-dev libqt6opengl6-dev
@@ -25,6 +26,7 @@ rest=(
   xdg-utils
   libgtest-dev libgmock-dev libbenchmark-dev libxml2-utils time
   python3-pyftpdlib openssl nginx curl xvfb xauth locales-all
+  zip libarchive-tools
 )
 
 case "$set_name" in
