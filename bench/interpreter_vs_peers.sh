@@ -8,8 +8,13 @@
 #   nested    N steps of two nested loops with an if and a comparison per step
 #   concat    a text of 10 N bytes from N concatenations
 #   array     N elements with numeric keys filled, then read back in reverse
+#             (the peers keep them in an array, as their users would)
 #   keys      N elements with text keys filled, then read back (for both, max
 #             RSS is shown beside the time)
+#   decimal   N additions of 0.5 to a decimal number
+#   size      N elements filled, then read back in a loop whose condition asks
+#             for the element count each time
+#   startup   an empty script (perl: an empty program)
 #   textfn    N/3 rounds of instr, substr and replace on a 1 KB text
 #   page      a page of the given size read line by line into one text, then
 #             every value between <b> and </b> taken out of it (the script
@@ -86,9 +91,27 @@ write_scripts() {
     ;;
   array)
     printf 'for i = 1 to %s\na[i] = i\nnext\ni = %s\nwhile i gt 0 do\ns = s + a[i]\ni = i - 1\ndone\nprint(s)\n' "$n" "$n" >"$d.skl"
-    printf 'my %%a; for my $i (1..%s) { $a{$i} = $i } my $s = 0; my $i = %s; while ($i > 0) { $s = $s + $a{$i}; $i = $i - 1 } print "$s\\n";\n' "$n" "$n" >"$d.pl"
-    printf 'for {set i 1} {$i <= %s} {incr i} { set a($i) $i }; set s 0; set i %s; while {$i > 0} { set s [expr {$s + $a($i)}]; incr i -1 }; puts $s\n' "$n" "$n" >"$d.tcl"
-    printf 'a = {}\nfor i in range(1, %s + 1):\n    a[i] = i\ns = 0\ni = %s\nwhile i > 0:\n    s = s + a[i]\n    i = i - 1\nprint(s)\n' "$n" "$n" >"$d.py"
+    printf 'my @a; for my $i (1..%s) { $a[$i] = $i } my $s = 0; my $i = %s; while ($i > 0) { $s = $s + $a[$i]; $i = $i - 1 } print "$s\\n";\n' "$n" "$n" >"$d.pl"
+    printf 'set a [list 0]; for {set i 1} {$i <= %s} {incr i} { lappend a $i }; set s 0; set i %s; while {$i > 0} { set s [expr {$s + [lindex $a $i]}]; incr i -1 }; puts $s\n' "$n" "$n" >"$d.tcl"
+    printf 'a = [0] * (%s + 1)\nfor i in range(1, %s + 1):\n    a[i] = i\ns = 0\ni = %s\nwhile i > 0:\n    s = s + a[i]\n    i = i - 1\nprint(s)\n' "$n" "$n" "$n" >"$d.py"
+    ;;
+  decimal)
+    printf 'for i = 1 to %s\nx = x + 0.5\nnext\nprint(x)\n' "$n" >"$d.skl"
+    printf 'my $x = 0; for my $i (1..%s) { $x = $x + 0.5 } print "$x\\n";\n' "$n" >"$d.pl"
+    printf 'set x 0; for {set i 1} {$i <= %s} {incr i} { set x [expr {$x + 0.5}] }; puts [format %%.15g $x]\n' "$n" >"$d.tcl"
+    printf 'x = 0\nfor i in range(1, %s + 1):\n    x = x + 0.5\nprint("%%.15g" %% x)\n' "$n" >"$d.py"
+    ;;
+  size)
+    printf 'for i = 1 to %s\na[i] = i\nnext\ni = 1\nwhile i le size(a) do\ns = s + a[i]\ni = i + 1\ndone\nprint(s)\n' "$n" >"$d.skl"
+    printf 'my @a; for my $i (1..%s) { push @a, $i } my $s = 0; my $i = 1; while ($i <= scalar(@a)) { $s = $s + $a[$i - 1]; $i = $i + 1 } print "$s\\n";\n' "$n" >"$d.pl"
+    printf 'set a {}; for {set i 1} {$i <= %s} {incr i} { lappend a $i }; set s 0; set i 1; while {$i <= [llength $a]} { set s [expr {$s + [lindex $a [expr {$i - 1}]]}]; incr i }; puts $s\n' "$n" >"$d.tcl"
+    printf 'a = []\nfor i in range(1, %s + 1):\n    a.append(i)\ns = 0\ni = 1\nwhile i <= len(a):\n    s = s + a[i - 1]\n    i = i + 1\nprint(s)\n' "$n" >"$d.py"
+    ;;
+  startup)
+    : >"$d.skl"
+    : >"$d.pl"
+    : >"$d.tcl"
+    : >"$d.py"
     ;;
   keys)
     printf 'for i = 1 to %s\na["k" . i] = i\nnext\nfor i = 1 to %s\ns = s + a["k" . i]\nnext\nprint(s)\n' "$n" "$n" >"$d.skl"
@@ -250,7 +273,7 @@ EOF
   # Python keeps in-place appends and fast variables for a function's locals
   # only: the work runs in main().
   # The script workload is about the size of the program, not its speed.
-  if [ "$name" != script ]; then
+  if [ "$name" != script ] && [ "$name" != startup ]; then
     { echo "def main():"; sed 's/^/    /' "$d.py"; echo "main()"; } >"$d.py.tmp"
     mv "$d.py.tmp" "$d.py"
   fi
@@ -338,6 +361,11 @@ bench array 100000
 bench array 200000
 bench keys 100000
 bench keys 200000
+bench decimal 250000 "250 k"
+bench decimal 500000 "500 k"
+bench size 2000 "2 k"
+bench size 4000 "4 k"
+bench startup 0 empty
 bench textfn 50000 "50k calls"
 bench textfn 100000 "100k calls"
 bench page 2500000 "2.5 MB"

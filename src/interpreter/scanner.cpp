@@ -292,10 +292,14 @@ void Skript::scanLineTokens(LineTokens& entry) const
 void Skript::useLine(int index)
 {
     const std::string& text = (*lines)[index];
-    linePos = 1;
-    lastCached = nullptr;
     cachedPushedBack = size_t(-1);
     endPushedBack = false;
+    if (linePath == LinePath::kGrammar) {
+        setLine(text);
+        return;
+    }
+    linePos = 1;
+    lastCached = nullptr;
     if (size_t(index) >= tokenCache.size()) {
         tokenCache.resize(size_t(index) + 1);
         ranOnce.resize(size_t(index) + 1);

@@ -199,6 +199,12 @@ public:
     // relaxed load, as it comes before every line.
     bool takeHandedLines() { return linesHanded.load(std::memory_order_relaxed) && takeHandedLinesNow(); }
 
+    // How lines are read: kCached runs the line shapes from the token
+    // cache; kGrammar reads every line's text token by token through the
+    // grammar alone, the reference the other way is compared with in tests.
+    enum class LinePath : unsigned char { kCached, kGrammar };
+    LinePath linePath = LinePath::kCached;
+
     // --- state of the run -------------------------------------------------
     RunHost& host;
     std::vector<std::string>* lines;

@@ -113,11 +113,21 @@ TEST(Appending, DoublingEndsAtTheLimitWithTheRunError)
     EXPECT_EQ(r.errMsg, "Text zu lang: mehr als 1000 Zeichen");
 }
 
-TEST(LineCache, ALineChangedBetweenTwoRunsIsRunAsItIsNow)
+// The tests that change lines between or during runs go both ways: through
+// the grammar alone and the usual way.
+class LineCache : public ::testing::TestWithParam<Skript::LinePath> {};
+INSTANTIATE_TEST_SUITE_P(Ways, LineCache,
+                         ::testing::Values(Skript::LinePath::kGrammar, Skript::LinePath::kCached),
+                         [](const auto& info) {
+                             return std::string(info.param == Skript::LinePath::kGrammar ? "Grammar" : "Usual");
+                         });
+
+TEST_P(LineCache, ALineChangedBetweenTwoRunsIsRunAsItIsNow)
 {
     TestHost host;
     std::vector<std::string> lines = Lines({"for i = 1 to 2", "x = i + 1", "print(x)", "next"});
     Skript run(true, host, &lines);
+    run.linePath = GetParam();
     EXPECT_EQ(run.runLines(&lines), 0);
     lines[1] = "x = i * 7";  // same length
     lines[2] = "print(x, \"!\")";
@@ -131,14 +141,15 @@ struct WaitingRun {
     TestHost& host;
     std::vector<std::string>& lines;
     Skript run{true, host, &lines};
-    WaitingRun(TestHost& h, std::vector<std::string>& l) : host(h), lines(l)
+    WaitingRun(TestHost& h, std::vector<std::string>& l, Skript::LinePath path) : host(h), lines(l)
     {
+        run.linePath = path;
         run.Resume();
         run.WaitFor();
     }
 };
 
-TEST(LineCache, LinesInsertedWhileTheRunWaitsAreRunWhereTheyNowStand)
+TEST_P(LineCache, LinesInsertedWhileTheRunWaitsAreRunWhereTheyNowStand)
 {
     // The first pass caches every line; the lines inserted during the input
     // move the cached ones down, so each index now holds another text.
@@ -152,14 +163,14 @@ TEST(LineCache, LinesInsertedWhileTheRunWaitsAreRunWhereTheyNowStand)
         run->inputResult = "antwort";
         run->wake();
     };
-    WaitingRun waiting(host, lines);
+    WaitingRun waiting(host, lines, GetParam());
     Skript& run = waiting.run;
     EXPECT_EQ(run.errLine, 0) << run.errMsg;
     EXPECT_EQ(Joined(host.output()), "1\nneu 1\n2\nEnde");
     EXPECT_EQ(run.vars->Value("b"), "antwort1");
 }
 
-TEST(LineCache, StringsOverSeveralLinesAndCommentsInALoop)
+TEST(LoopLines, StringsOverSeveralLinesAndCommentsInALoop)
 {
     RunResult r = RunScript("for i = 1 to 2\ns = \"a\nb\" # Kommentar\nprint(s, i) # nur Kommentar\n# leer\nnext");
     EXPECT_EQ(r.result, 0) << r.errMsg;
@@ -224,7 +235,7 @@ TEST(Numbers, IntegerArithmeticGivesTheTextsOfDoubleArithmetic)
         }
 }
 
-TEST(LineCache, ConditionLinesEditedBetweenRuns)
+TEST_P(LineCache, ConditionLinesEditedBetweenRuns)
 {
     // Each edit keeps the script and changes only the condition line; a
     // line of the same length must not run as it stood.
@@ -242,6 +253,7 @@ TEST(LineCache, ConditionLinesEditedBetweenRuns)
     TestHost host;
     std::vector<std::string> lines = Lines({"for i = 1 to 3", "", "print(i, \":ja\")", "fi", "next"});
     Skript run(true, host, &lines);
+    run.linePath = GetParam();
     size_t seen = 0;
     for (const auto& e : edits) {
         lines[1] = e.condition;
@@ -255,7 +267,7 @@ TEST(LineCache, ConditionLinesEditedBetweenRuns)
     }
 }
 
-TEST(LineCache, LinesInsertedBeforeARunningWhileWhileTheRunWaitsInBrowse)
+TEST_P(LineCache, LinesInsertedBeforeARunningWhileWhileTheRunWaitsInBrowse)
 {
     TestHost host;
     std::vector<std::string> lines = Lines({"i = 0", "while i lt 3 do", "i = i + 1", "if i eq 2 then", "browse",
@@ -270,14 +282,14 @@ TEST(LineCache, LinesInsertedBeforeARunningWhileWhileTheRunWaitsInBrowse)
         }
         run->wake();
     };
-    WaitingRun waiting(host, lines);
+    WaitingRun waiting(host, lines, GetParam());
     Skript& run = waiting.run;
     EXPECT_EQ(run.errLine, 0) << run.errMsg;
     // After the insertion the browse line runs once more from its new place.
     EXPECT_EQ(Joined(host.output()), "1\n2\nneu\n3");
 }
 
-TEST(LineCache, ALineEditedToTheSameLengthWhileTheRunWaits)
+TEST_P(LineCache, ALineEditedToTheSameLengthWhileTheRunWaits)
 {
     TestHost host;
     std::vector<std::string> lines = Lines({"for i = 1 to 3", "if i eq 2 then", "x = input(\"?\")", "fi",
@@ -287,7 +299,7 @@ TEST(LineCache, ALineEditedToTheSameLengthWhileTheRunWaits)
             lines[4] = "if i eq 1 then";  // the count of lines stays
         run->wake();
     };
-    WaitingRun waiting(host, lines);
+    WaitingRun waiting(host, lines, GetParam());
     Skript& run = waiting.run;
     EXPECT_EQ(run.errLine, 0) << run.errMsg;
     EXPECT_EQ(Joined(host.output()), "Ende");

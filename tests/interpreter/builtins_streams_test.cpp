@@ -84,7 +84,7 @@ TEST_F(Streams, WriteTakesAnyNumberOfValues)
 TEST_F(Streams, AppendKeepsWhatIsThere)
 {
     WriteFile("log.txt", "one\n");
-    RunResult r = RunScript(
+    RunResult r = RunScriptOnce(
         "open(f, \"" + Path("log.txt") + "\", \"a\")\n"
         "write(f, \"two\\n\")\n"
         "close(f)");
@@ -240,7 +240,7 @@ TEST_F(Streams, LogCopiesPrintLinesWhileLoggingIsOn)
 TEST_F(Streams, LogAgainClosesTheFirstFile)
 {
     WriteFile("second.log", "before\n");
-    RunResult r = RunScript(
+    RunResult r = RunScriptOnce(
         "log(\"" + Path("first.log") + "\", \"w\")\n"
         "print(\"a\")\n"
         "log(\"" + Path("second.log") + "\", \"a\")\n"

@@ -48,21 +48,26 @@ class CachedLineTest : public ::testing::TestWithParam<LineCase> {};
 TEST_P(CachedLineTest, GivesWhatTheGrammarGives)
 {
     const LineCase& c = GetParam();
-    InputFile in;
-    // Each script runs twice on one run object: once as lines seen the
-    // first time, once from the lines kept in the token cache.
-    TestHost host;
-    std::vector<std::string> lines = ScriptLines(in.with(c.script));
-    Skript run(true, host, &lines);
-    size_t seen = 0;
-    for (int round = 0; round < 2; ++round) {
-        EXPECT_EQ(run.runLines(&lines), c.errorLine) << c.script << " round " << round;
-        if (c.errorLine)
-            EXPECT_EQ(run.errMsg, W(c.error)) << c.script;
-        const std::vector<std::string> all = host.output();
-        const std::vector<std::string> now(all.begin() + long(seen), all.end());
-        seen = all.size();
-        EXPECT_EQ(Joined(now), c.output) << c.script << " round " << round;
+    // Each script runs twice on one run object, through the grammar alone
+    // and the usual way: once as lines seen the first time, once from the
+    // lines kept in the token cache.
+    for (Skript::LinePath path : {Skript::LinePath::kGrammar, Skript::LinePath::kCached}) {
+        InputFile in;
+        TestHost host;
+        std::vector<std::string> lines = ScriptLines(in.with(c.script));
+        Skript run(true, host, &lines);
+        run.linePath = path;
+        const std::string way = path == Skript::LinePath::kGrammar ? " (grammar)" : " (usual)";
+        size_t seen = 0;
+        for (int round = 0; round < 2; ++round) {
+            EXPECT_EQ(run.runLines(&lines), c.errorLine) << c.script << " round " << round << way;
+            if (c.errorLine)
+                EXPECT_EQ(run.errMsg, W(c.error)) << c.script << way;
+            const std::vector<std::string> all = host.output();
+            const std::vector<std::string> now(all.begin() + long(seen), all.end());
+            seen = all.size();
+            EXPECT_EQ(Joined(now), c.output) << c.script << " round " << round << way;
+        }
     }
 }
 

@@ -160,6 +160,40 @@ const ScriptCase kArguments[] = {
 INSTANTIATE_TEST_SUITE_P(Arguments, ScriptTest, ::testing::ValuesIn(kArguments),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// Lines are evaluated while they are read: a failing call cuts its list short
+// or gives its value, and what was read before an error has run.
+const ScriptCase kReadWhileRunning[] = {
+    {"failing_call_nested_left_of_a_comparison",
+     "if print(\"a\") . length(substr(\"xy\", 1, format(\"%d\"))) eq length(print(\"b\") . read(9, l)) . print(\"c\") then\n"
+     "print(\"ja\")\nfi",
+     "a", 1, "Interner Fehler: logischer Ausdruck ergibt -1"},
+    {"failing_call_nested_right_of_a_comparison",
+     "if print(\"a\") eq length(print(\"b\") . read(9, l)) . print(\"c\") then\nprint(\"ja\")\nfi", "a\nb\nc", 1,
+     "Stream in read ist nicht definiert."},
+    {"failing_calls_on_both_sides_of_a_while",
+     "while print(\"a\") . instr(read(9, l), \"x\") lt print(\"b\") . length(format(\"%s\", print(\"c\"), format(\"%d\"))) do\n"
+     "done",
+     "a\nb\nc", 1, "Fehlender Wert nach ')'"},
+    {"failing_call_inside_two_lists", "x = length(upper(format(\"%d\")) . print(\"b\")) . print(\"c\")\nprint(x)", "", 1,
+     "Argumentfehler in format()-Funktion"},
+    {"syntax_error_after_a_call_that_prints", "x = print(\"vor\") . 1 ) . print(\"nach\")\nprint(x)", "vor", 1,
+     "Die linke Seite eines Ausdrucks muss eine Variable sein"},
+    {"text_over_two_lines_in_a_loop", "n = 0\nwhile n lt 2 do\ns = s . \"a\nb\" . n\nn = n + 1\ndone\nprint(s)",
+     "a\r\nb0a\r\nb1", 0, ""},
+    {"element_overwritten_while_a_loop_reads_it",
+     "t[1] = 1\nfor i = 1 to 3\nt[1] = t[1] . t[1]\nt[i + 1] = t[i] + t[1]\nprint(t[1], \" \", t[i + 1])\nnext\n"
+     "a[1] = 1\nwhile a[1] lt 100 do\na[1] = a[1] * 3\ndone\nprint(a[1])",
+     "11 22\n1111 1133\n11111111 11112244\n243", 0, ""},
+    {"decimal_texts_at_the_limits",
+     "print(1E15 * 1)\nprint(9.9999998E15 * 1)\nprint(0.00001 * 1)\nprint(0.000001 * 1)\n"
+     "print(\"-0\" * 1, \" \", \"-0\" . \"\", \" \", \"-0\" + 0.5)\n"
+     "print(999999999999999 + 1, \" \", 999999999999999.9 * 1, \" \", 99999999999999.99 * 1)",
+     "1E15\n9.9999998E15\n0.00001\n1E-6\n0 -0 0.5\n1E15 1E15 100000000000000", 0, ""},
+    {"decimal_sum_of_tenths", "x = 0\nfor i = 1 to 10\nx = x + 0.1\nnext\nprint(x)", "1", 0, ""},
+};
+INSTANTIATE_TEST_SUITE_P(ReadWhileRunning, ScriptTest, ::testing::ValuesIn(kReadWhileRunning),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 // print, alert and format take open lists: well past any fixed maximum.
 TEST(OpenArgumentLists, TakeAnyNumberOfValues)
 {

@@ -92,8 +92,10 @@ protected:
 
     RunResult Run(const std::string& script)
     {
+        // Once: a dial changes the connections' state.
         TestHost fresh;
         fresh.s = host.s;
+        fresh.bothWays = false;
         return RunScript(script, &fresh);
     }
 

@@ -53,7 +53,8 @@ protected:
     // The value of one expression, printed between brackets.
     std::string Eval(const std::string& expression)
     {
-        RunResult r = RunScript("print(\"[\", " + expression + ", \"]\")\n");
+        // Once: the programs it starts leave their traces.
+        RunResult r = RunScriptOnce("print(\"[\", " + expression + ", \"]\")\n");
         EXPECT_EQ(r.errMsg, "") << expression;
         std::string line = r.output.empty() ? "" : r.output.back();
         return line.size() >= 2 ? line.substr(1, line.size() - 2) : "<no result: " + line + ">";

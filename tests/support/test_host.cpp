@@ -1,5 +1,8 @@
 #include "support/test_host.h"
 
+#include <gtest/gtest.h>
+
+#include <optional>
 #include <sstream>
 
 #include "interpreter/skript.h"
@@ -9,20 +12,6 @@ TestHost::TestHost()
     s.dataDir = "/tmp";
     s.tempDir = "/tmp/";
     s.programDir = "/tmp/";
-    onPost = [this](unsigned message, Skript* run, const std::string*) {
-        if (!run)
-            return;
-        if (message == WM_SCRIPT_INPUT) {
-            std::lock_guard<std::mutex> lock(mutex_);
-            if (inputAnswers.empty()) {
-                run->inputResult.clear();
-            } else {
-                run->inputResult = inputAnswers.front();
-                inputAnswers.pop_front();
-            }
-        }
-        run->wake();
-    };
 }
 
 TestHost::~TestHost() = default;
@@ -134,8 +123,24 @@ void TestHost::postMessage(unsigned message, Skript* run, const std::string* url
         std::lock_guard<std::mutex> lock(mutex_);
         calls_.push_back("post " + std::to_string(message));
     }
-    if (onPost)
+    if (onPost) {
         onPost(message, run, url);
+        return;
+    }
+    if (!run)
+        return;
+    // Input is answered with the next of inputAnswers (or ""); every wait
+    // for the window ends at once.
+    if (message == WM_SCRIPT_INPUT) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (inputAnswers.empty()) {
+            run->inputResult.clear();
+        } else {
+            run->inputResult = inputAnswers.front();
+            inputAnswers.pop_front();
+        }
+    }
+    run->wake();
 }
 
 std::vector<std::string> ScriptLines(const std::string& script)
@@ -148,23 +153,74 @@ std::vector<std::string> ScriptLines(const std::string& script)
     return lines;
 }
 
+namespace {
+
+// What one run left behind, for comparing two ways of running a script.
+struct RunTrace {
+    RunResult result;
+    std::vector<std::string> boxes, calls, variables;
+};
+
+RunTrace RunOneWay(const std::vector<std::string>& scriptLines, TestHost& h, Skript::LinePath path)
+{
+    std::vector<std::string> lines = scriptLines;
+    RunTrace t;
+    {
+        Skript run(true, h, &lines);
+        run.linePath = path;
+        run.Resume();
+        run.WaitFor();
+        t.result.result = run.errLine;
+        t.result.errMsg = run.errMsg;
+        t.result.stopped = run.stop;
+        for (size_t i = 0; i < run.vars->Count(); ++i) {
+            NamedVariable v = run.vars->At(i);
+            t.variables.push_back(std::string(v.name) + "=" + v.value);
+        }
+    }
+    t.result.output = h.output();
+    t.result.notes = h.notes();
+    t.boxes = h.boxes();
+    t.calls = h.calls();
+    return t;
+}
+
+}  // namespace
+
 RunResult RunScript(const std::string& script, TestHost* host)
 {
     TestHost local;
     TestHost& h = host ? *host : local;
-    std::vector<std::string> lines = ScriptLines(script);
-    RunResult r;
-    {
-        Skript run(true, h, &lines);
-        run.Resume();
-        run.WaitFor();
-        r.result = run.errLine;
-        r.errMsg = run.errMsg;
-        r.stopped = run.stop;
+    const std::vector<std::string> lines = ScriptLines(script);
+    std::optional<RunTrace> reference;
+    if (h.bothWays && !h.onPost) {
+        // The reference run gets a host of its own with the same settings
+        // and answers.
+        TestHost ref;
+        ref.s = h.s;
+        ref.boxAnswers = h.boxAnswers;
+        ref.inputAnswers = h.inputAnswers;
+        reference = RunOneWay(lines, ref, Skript::LinePath::kGrammar);
     }
-    r.output = h.output();
-    r.notes = h.notes();
-    return r;
+    RunTrace t = RunOneWay(lines, h, Skript::LinePath::kCached);
+    if (reference) {
+        const RunTrace& g = *reference;
+        EXPECT_EQ(t.result.output, g.result.output) << "output differs from the grammar's for:\n" << script;
+        EXPECT_EQ(t.result.notes, g.result.notes) << "notes differ from the grammar's for:\n" << script;
+        EXPECT_EQ(t.result.result, g.result.result) << "error line differs from the grammar's for:\n" << script;
+        EXPECT_EQ(t.result.errMsg, g.result.errMsg) << "error differs from the grammar's for:\n" << script;
+        EXPECT_EQ(t.boxes, g.boxes) << "boxes differ from the grammar's for:\n" << script;
+        EXPECT_EQ(t.calls, g.calls) << "host calls differ from the grammar's for:\n" << script;
+        EXPECT_EQ(t.variables, g.variables) << "variables differ from the grammar's for:\n" << script;
+    }
+    return t.result;
+}
+
+RunResult RunScriptOnce(const std::string& script)
+{
+    TestHost host;
+    host.bothWays = false;
+    return RunScript(script, &host);
 }
 
 std::string Joined(const std::vector<std::string>& lines)

@@ -18,9 +18,9 @@ public:
     RunSettings s;
     // Answers for messageBox, taken in order; IDOK when none is left.
     std::deque<int> boxAnswers;
-    // Called for every posted message; the default answers WM_SCRIPT_INPUT
-    // with the next of inputAnswers (or "") and wakes the run, and wakes the
-    // run for WM_SCRIPT_BROWSE.
+    // Called for every posted message when set; without it WM_SCRIPT_INPUT
+    // is answered with the next of inputAnswers (or "") and every post wakes
+    // the run.
     std::function<void(unsigned message, Skript* run, const std::string* url)> onPost;
     std::deque<std::string> inputAnswers;
 
@@ -46,6 +46,12 @@ public:
 
     // Record the line status of every line (off by default: it is per line).
     bool recordLineStatus = false;
+    // RunScript runs the script first through the grammar alone on a host of
+    // its own and expects the same output, notes, boxes, host calls, error
+    // and final variables from the usual run. Off for a script whose two
+    // runs differ by nature (clock, random numbers, a server that counts);
+    // a host with its own onPost runs one way only.
+    bool bothWays = true;
 
 private:
     mutable std::mutex mutex_;
@@ -61,9 +67,13 @@ struct RunResult {
     std::vector<std::string> notes;
 };
 
-// Runs a script (lines split at "\n") on a run object's own thread to its end.
-// Without a host a fresh TestHost is used.
+// Runs a script (lines split at "\n") on a run object's own thread to its end,
+// and checks it against the grammar alone (see TestHost::bothWays). Without
+// a host a fresh TestHost is used.
 RunResult RunScript(const std::string& script, TestHost* host = nullptr);
+// RunScript on a fresh host, the usual way only: for a script whose two runs
+// differ by nature.
+RunResult RunScriptOnce(const std::string& script);
 // A script's lines, split at "\n".
 std::vector<std::string> ScriptLines(const std::string& script);
 
