@@ -39,8 +39,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (const Cookie& c : store.Items())
         if (c.name.size() + c.value.size() > CookieStore::kMaxCookieSize)
             std::abort();
-    for (const SystemStore::Entry& e : shared.CookieEntries())
-        if (e.cookies.size() > SystemStore::kMaxPerHost)
+    store.CopyChanges(shared);
+    if (shared.Cookies().size() > SystemStore::kMaxCookies)
+        std::abort();
+    for (const Cookie& c : shared.Cookies()) {
+        SystemStore::Entry e;
+        if (!shared.Find("Cookie:" + c.domain + c.path, e) || e.cookies.size() > SystemStore::kMaxPerDomain)
             std::abort();
+    }
     return 0;
 }

@@ -15,8 +15,10 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
 
 #include "editor/browser_link.h"
+#include "web/cookies.h"
 
 class Frame;
 class Frames;
@@ -269,6 +271,8 @@ private:
     // this showing, -1 before any.
     int firstInserted_ = -1;
     QWebEngineProfile* profile_;
+    // The shared store's cookies as last handed to the profile, by key.
+    std::unordered_map<std::string, Cookie> pushed_;
     QString engineAgent_;
     AgentHeader* agentHeader_;
     QString key_;  // marks the hook reports among the page's console lines

@@ -1,8 +1,10 @@
 // Navigation control and page completion: the view goes only where the
 // window sends it once a page has completed, completed documents become the
 // frames of the window, and the source tab shows them.
+#include <QDateTime>
 #include <QEventLoop>
 #include <QFile>
+#include <QHostAddress>
 #include <QJsonDocument>
 #include <QLabel>
 #include <QNetworkCookie>
@@ -10,6 +12,7 @@
 #include <QPointer>
 #include <QStringDecoder>
 #include <QTabWidget>
+#include <QTimeZone>
 #include <QTimer>
 #include <QWebEngineCookieStore>
 #include <QWebEngineLoadingInfo>
@@ -367,16 +370,48 @@ void TForm11::PageControl1MouseDown()
 }
 
 // The cookies the runs stored go into the view's store before it loads, so a
-// page the script logged into shows logged in.
+// page the script logged into shows logged in. Each goes with its own domain,
+// path, flags and date, so that it reaches no further from the window than
+// from the run; one the runs dropped since the last showing leaves.
 void TForm11::PushCookies()
 {
     QWebEngineCookieStore* store = profile_->cookieStore();
-    for (const SystemStore::Entry& e : SystemStore::Instance().CookieEntries()) {
-        const QUrl origin(FromCp1252(e.url));
-        for (const auto& [name, value] : e.cookies) {
-            QNetworkCookie c(QByteArray::fromStdString(name), QByteArray::fromStdString(value));
-            c.setPath(QStringLiteral("/"));
-            store->setCookie(c, origin);
-        }
+    auto hand = [store](const Cookie& c, bool remove) {
+        QNetworkCookie qc(QByteArray::fromStdString(c.name), QByteArray::fromStdString(c.value));
+        const QString path = c.path.empty() ? QStringLiteral("/") : FromCp1252(c.path);
+        qc.setPath(path);
+        qc.setSecure(c.secure);
+        qc.setHttpOnly(c.httpOnly);
+        const QString host = FromCp1252(c.domain);
+        // An address has no names below it: its cookie is one of that host.
+        if (!c.hostOnly && QHostAddress(host).isNull() && !host.startsWith(QLatin1Char('[')))
+            qc.setDomain(QLatin1Char('.') + host);
+        // Set again as expired, a cookie of the same domain, path and name
+        // leaves the store, and nothing else does.
+        if (remove)
+            qc.setExpirationDate(QDateTime::fromSecsSinceEpoch(1, QTimeZone::utc()));
+        else if (c.expires != 0)
+            qc.setExpirationDate(QDateTime::fromSecsSinceEpoch(c.expires, QTimeZone::utc()));
+        QUrl origin;
+        origin.setScheme(c.secure ? QStringLiteral("https") : QStringLiteral("http"));
+        origin.setHost(host);
+        origin.setPath(path);
+        store->setCookie(qc, origin);
+    };
+    std::unordered_map<std::string, Cookie> now;
+    for (Cookie& c : SystemStore::Instance().Cookies())
+        now.emplace(CookieKey(c), std::move(c));
+    for (const auto& [key, c] : pushed_)
+        if (!now.count(key))
+            hand(c, true);
+    for (const auto& [key, c] : now) {
+        auto before = pushed_.find(key);
+        if (before != pushed_.end() && before->second == c)
+            continue;
+        // The engine tells a cookie of a domain from one of its host alone.
+        if (before != pushed_.end() && before->second.hostOnly != c.hostOnly)
+            hand(before->second, true);
+        hand(c, false);
     }
+    pushed_ = std::move(now);
 }

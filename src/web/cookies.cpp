@@ -7,6 +7,7 @@
 #include <curl/curl.h>
 
 #include "platform/ascii_text.h"
+#include "web/system_store.h"
 #include "web/url_parts.h"
 
 namespace {
@@ -30,16 +31,6 @@ bool IsAddress(const std::string& host)
     return !host.empty() && host.find_first_not_of("0123456789.") == std::string::npos;
 }
 
-bool DomainMatches(const Cookie& c, const std::string& host)
-{
-    if (host == c.domain)
-        return true;
-    if (c.hostOnly || host.size() <= c.domain.size())
-        return false;
-    return host.compare(host.size() - c.domain.size(), c.domain.size(), c.domain) == 0 &&
-           host[host.size() - c.domain.size() - 1] == '.';
-}
-
 bool PathMatches(const std::string& cookiePath, const std::string& path)
 {
     if (cookiePath.empty() || cookiePath == "/")
@@ -47,16 +38,6 @@ bool PathMatches(const std::string& cookiePath, const std::string& path)
     if (path.compare(0, cookiePath.size(), cookiePath) != 0)
         return false;
     return path.size() == cookiePath.size() || cookiePath.back() == '/' || path[cookiePath.size()] == '/';
-}
-
-// A path that the server did not name and the root path are one path.
-bool SamePath(const std::string& a, const std::string& b)
-{
-    auto norm = [](const std::string& p) -> const std::string& {
-        static const std::string root = "/";
-        return p.empty() ? root : p;
-    };
-    return norm(a) == norm(b);
 }
 
 bool HasControl(std::string_view s)
@@ -69,32 +50,113 @@ bool HasControl(std::string_view s)
 
 }  // namespace
 
+std::string CookieKey(const Cookie& c)
+{
+    std::string key = c.domain;
+    key += '\0';
+    key += c.path.empty() ? std::string("/") : c.path;
+    key += '\0';
+    key += c.name;
+    return key;
+}
+
+std::vector<Cookie> CookieStore::Items() const
+{
+    std::vector<Cookie> out;
+    out.reserve(items_.size());
+    for (const auto& [seq, item] : items_)
+        out.push_back(item.cookie);
+    return out;
+}
+
+void CookieStore::Clear()
+{
+    while (!items_.empty())
+        Remove(items_.begin()->first);
+}
+
 void CookieStore::FixPaths()
 {
-    for (Cookie& c : items_)
-        if (c.path.empty())
-            c.path = "/";
+    for (Seq seq : pathless_) {
+        auto it = items_.find(seq);
+        if (it != items_.end() && it->second.cookie.path.empty())
+            it->second.cookie.path = "/";
+    }
+    pathless_.clear();
+}
+
+void CookieStore::Remove(Seq seq)
+{
+    auto it = items_.find(seq);
+    if (it == items_.end())
+        return;
+    const Cookie& c = it->second.cookie;
+    byKey_.erase(it->second.key);
+    auto d = byDomain_.find(c.domain);
+    if (d != byDomain_.end()) {
+        d->second.erase(seq);
+        if (d->second.empty())
+            byDomain_.erase(d);
+    }
+    Unschedule(seq, c.expires);
+    if (copied_.count(it->second.key))
+        dirty_.insert(it->second.key);
+    else
+        dirty_.erase(it->second.key);
+    items_.erase(it);
+}
+
+void CookieStore::Unschedule(Seq seq, std::time_t expires)
+{
+    if (expires == 0)
+        return;
+    auto [from, to] = expiry_.equal_range(expires);
+    for (auto e = from; e != to; ++e)
+        if (e->second == seq) {
+            expiry_.erase(e);
+            return;
+        }
 }
 
 void CookieStore::DropExpired(std::time_t now)
 {
-    std::erase_if(items_, [now](const Cookie& c) { return c.expires != 0 && c.expires <= now; });
+    while (!expiry_.empty() && expiry_.begin()->first <= now)
+        Remove(expiry_.begin()->second);
+}
+
+// The cookies of one domain that go with a request for the path; a host-only
+// cookie only to its own host.
+void CookieStore::Matching(const std::string& domain, bool hostItself, const std::string& path, bool https,
+                           std::vector<std::pair<Seq, const Cookie*>>& out) const
+{
+    auto d = byDomain_.find(domain);
+    if (d == byDomain_.end())
+        return;
+    for (Seq seq : d->second) {
+        const Cookie& c = items_.at(seq).cookie;
+        if ((hostItself || !c.hostOnly) && PathMatches(c.path, path) && (!c.secure || https))
+            out.emplace_back(seq, &c);
+    }
 }
 
 std::string CookieStore::CookieHeader(const std::string& url)
 {
-    std::time_t now = std::time(nullptr);
-    DropExpired(now);
+    DropExpired(std::time(nullptr));
     UrlParts u = CookieUrl(url);
-    std::vector<const Cookie*> send;
-    for (const Cookie& c : items_)
-        if (DomainMatches(c, u.host) && PathMatches(c.path, u.path) && (!c.secure || u.scheme == "https"))
-            send.push_back(&c);
+    const bool https = u.scheme == "https";
+    // The host itself and each domain above it: the cost goes with the
+    // request's own cookies, not with the hosts the store knows.
+    std::vector<std::pair<Seq, const Cookie*>> send;
+    Matching(u.host, true, u.path, https, send);
+    if (!IsAddress(u.host))
+        for (size_t dot = u.host.find('.'); dot != std::string::npos; dot = u.host.find('.', dot + 1))
+            Matching(u.host.substr(dot + 1), false, u.path, https, send);
+    std::sort(send.begin(), send.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     // The longer path first; otherwise in the order they were set.
     std::stable_sort(send.begin(), send.end(),
-                     [](const Cookie* a, const Cookie* b) { return a->path.size() > b->path.size(); });
+                     [](const auto& a, const auto& b) { return a.second->path.size() > b.second->path.size(); });
     std::string header;
-    for (const Cookie* c : send) {
+    for (const auto& [seq, c] : send) {
         if (!header.empty())
             header += "; ";
         header += c->name + "=" + c->value;
@@ -141,10 +203,7 @@ void CookieStore::SetCookie(const std::string& url, const std::string& header)
                 continue;
             // A site sets cookies only for itself and the domains above it,
             // never for a bare top-level name or another site.
-            bool ok = d == u.host ||
-                      (!IsAddress(u.host) && d.find('.') != std::string::npos && u.host.size() > d.size() &&
-                       u.host.compare(u.host.size() - d.size(), d.size(), d) == 0 &&
-                       u.host[u.host.size() - d.size() - 1] == '.');
+            bool ok = d == u.host || (!IsAddress(u.host) && d.find('.') != std::string::npos && HostAtOrBelow(u.host, d));
             if (!ok)
                 return;
             c.domain = d;
@@ -153,6 +212,8 @@ void CookieStore::SetCookie(const std::string& url, const std::string& header)
             c.path = !val.empty() && val.front() == '/' ? val : std::string();
         } else if (key == "secure") {
             c.secure = true;
+        } else if (key == "httponly") {
+            c.httpOnly = true;
         } else if (key == "max-age") {
             char* end = nullptr;
             long long secs = std::strtoll(val.c_str(), &end, 10);
@@ -171,9 +232,9 @@ void CookieStore::SetCookie(const std::string& url, const std::string& header)
     }
 
     if (expired) {
-        std::erase_if(items_, [&](const Cookie& o) {
-            return o.name == c.name && o.domain == c.domain && SamePath(o.path, c.path);
-        });
+        auto old = byKey_.find(CookieKey(c));
+        if (old != byKey_.end())
+            Remove(old->second);
         return;
     }
     Store(std::move(c));
@@ -181,23 +242,73 @@ void CookieStore::SetCookie(const std::string& url, const std::string& header)
 
 void CookieStore::Store(Cookie c)
 {
-    for (Cookie& o : items_) {
-        if (o.name == c.name && o.domain == c.domain && SamePath(o.path, c.path)) {
-            o.value = std::move(c.value);
-            o.hostOnly = c.hostOnly;
-            o.secure = c.secure;
-            o.expires = c.expires;
-            if (!c.path.empty())
-                o.path = std::move(c.path);
-            return;
+    std::string key = CookieKey(c);
+    dirty_.insert(key);
+    auto known = byKey_.find(key);
+    if (known != byKey_.end()) {
+        // Replaced in place: it keeps its place in the order.
+        const Seq seq = known->second;
+        Cookie& o = items_.at(seq).cookie;
+        if (o.expires != c.expires) {
+            Unschedule(seq, o.expires);
+            if (c.expires != 0)
+                expiry_.emplace(c.expires, seq);
+        }
+        o.value = std::move(c.value);
+        o.hostOnly = c.hostOnly;
+        o.secure = c.secure;
+        o.httpOnly = c.httpOnly;
+        o.expires = c.expires;
+        if (!c.path.empty())
+            o.path = std::move(c.path);
+        return;
+    }
+    auto domain = byDomain_.find(c.domain);
+    if (domain != byDomain_.end() && domain->second.size() >= kMaxPerDomain)
+        Remove(*domain->second.begin());
+    else if (items_.size() >= kMaxTotal)
+        Remove(items_.begin()->first);
+    const Seq seq = next_++;
+    if (c.path.empty())
+        pathless_.push_back(seq);
+    if (c.expires != 0)
+        expiry_.emplace(c.expires, seq);
+    byDomain_[c.domain].insert(seq);
+    byKey_.emplace(key, seq);
+    items_.emplace(seq, Item{std::move(c), std::move(key)});
+}
+
+void CookieStore::CopyChanges(SystemStore& shared)
+{
+    if (dirty_.empty())
+        return;
+    std::vector<Seq> order;
+    std::vector<std::string> gone;
+    for (const std::string& key : dirty_) {
+        auto it = byKey_.find(key);
+        if (it == byKey_.end()) {
+            gone.push_back(key);
+            copied_.erase(key);
+        } else {
+            order.push_back(it->second);
+            copied_.insert(key);
         }
     }
-    size_t inDomain = std::count_if(items_.begin(), items_.end(), [&](const Cookie& o) { return o.domain == c.domain; });
-    if (inDomain >= kMaxPerDomain) {
-        auto oldest = std::find_if(items_.begin(), items_.end(), [&](const Cookie& o) { return o.domain == c.domain; });
-        items_.erase(oldest);
-    } else if (items_.size() >= kMaxTotal) {
-        items_.erase(items_.begin());
+    dirty_.clear();
+    // In the order they were set, so that the shared store's bounds push
+    // out the same cookies as this store's.
+    std::sort(order.begin(), order.end());
+    std::vector<Cookie> set;
+    set.reserve(order.size());
+    for (Seq seq : order)
+        set.push_back(items_.at(seq).cookie);
+    shared.Apply(set, gone);
+}
+
+void CookieStore::Recopy(const std::string& domain)
+{
+    for (const auto& [seq, item] : items_) {
+        if (HostAtOrBelow(item.cookie.domain, domain))
+            dirty_.insert(item.key);
     }
-    items_.push_back(std::move(c));
 }

@@ -3,11 +3,18 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <ctime>
+#include <map>
+#include <set>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/http_client.h"
+
+class SystemStore;
 
 struct Cookie {
     std::string domain;  // lower case, without a leading dot
@@ -16,8 +23,15 @@ struct Cookie {
     std::string path;  // "" when the server named none (see FixPaths)
     bool hostOnly = true;  // set without a Domain attribute: that host alone
     bool secure = false;
+    bool httpOnly = false;  // kept from page scripts in the browser window
     std::time_t expires = 0;  // 0: lives as long as the store
+
+    bool operator==(const Cookie&) const = default;
 };
+
+// What names a cookie: a later cookie of the same domain, path and name
+// replaces it. A path the server did not name counts as the root path.
+std::string CookieKey(const Cookie& c);
 
 class CookieStore : public HttpCookieJar {
 public:
@@ -30,16 +44,46 @@ public:
 
     size_t Count() const { return items_.size(); }
     // The cookies in the order they were first set.
-    const std::vector<Cookie>& Items() const { return items_; }
-    void Clear() { items_.clear(); }
+    std::vector<Cookie> Items() const;
+    void Clear();
     // Every cookie without a path gets the path "/".
     void FixPaths();
 
     std::string CookieHeader(const std::string& url) override;
     void SetCookie(const std::string& url, const std::string& header) override;
 
+    // Hands the shared store what changed since the last call: the cookies
+    // set or replaced, and those gone (deleted by their server, expired,
+    // pushed out or emptied), so that no cookie lives on there that this
+    // run no longer sends. Costs what changed, not what the store holds.
+    void CopyChanges(SystemStore& shared);
+    // The shared store lost its entries of the domain: the cookies of the
+    // domain and below it go there again with the next copy.
+    void Recopy(const std::string& domain);
+
 private:
+    using Seq = std::uint64_t;  // order of first setting
+    struct Item {
+        Cookie cookie;
+        std::string key;
+    };
+
     void Store(Cookie cookie);
+    void Remove(Seq seq);
+    void Unschedule(Seq seq, std::time_t expires);
     void DropExpired(std::time_t now);
-    std::vector<Cookie> items_;
+    void Matching(const std::string& domain, bool hostItself, const std::string& path, bool https,
+                  std::vector<std::pair<Seq, const Cookie*>>& out) const;
+
+    std::map<Seq, Item> items_;
+    std::unordered_map<std::string, Seq> byKey_;
+    std::unordered_map<std::string, std::set<Seq>> byDomain_;
+    std::multimap<std::time_t, Seq> expiry_;  // cookies with a date, soonest first
+    std::vector<Seq> pathless_;  // cookies that may still lack their path
+    // Keys that changed since the last copy, and keys the shared store may
+    // hold from this run: a cookie removed before it was ever copied needs
+    // no word to the shared store, so neither set outgrows the store.
+    std::unordered_set<std::string> dirty_;
+    std::unordered_set<std::string> copied_;
+    Seq next_ = 0;
 };

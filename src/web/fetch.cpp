@@ -246,9 +246,10 @@ HttpReply WebAccess::sendRequest(const std::string& url, bool post, const std::s
 std::string WebAccess::acceptReply(const HttpReply& reply, const std::string& url)
 {
     setVariable("base", WithoutQuery(url));
-    SystemStore& store = SystemStore::Instance();
-    for (const Cookie& c : cookieManager->Items())
-        store.SetCookie(url, "", c.name + " = " + c.value);
+    // Each cookie under its own domain and path, with its flags and date,
+    // and those the run dropped leave: the browser window sends no cookie
+    // further than the run does.
+    cookieManager->CopyChanges(SystemStore::Instance());
     return std::to_string(reply.code);
 }
 

@@ -1,5 +1,6 @@
 #include "web/system_store.h"
 
+#include <ctime>
 #include <string_view>
 
 #include "platform/ascii_text.h"
@@ -10,14 +11,24 @@ namespace {
 using platform::AsciiLower;
 using platform::TrimBlanks;
 
-// Host (lower case, port dropped) and directory ("/" ... up to the last "/")
-// of a URL; the host is "" when the URL has none.
-void HostAndDirectory(const std::string& url, std::string& host, std::string& dir)
+std::string Backwards(std::string_view host)
 {
-    UrlParts p = SplitUrl(url);
-    host = std::move(p.host);
-    size_t slash = p.path.rfind('/');
-    dir = slash == std::string::npos ? std::string("/") : p.path.substr(0, slash + 1);
+    return std::string(host.rbegin(), host.rend());
+}
+
+std::string CookiePath(const Cookie& c)
+{
+    return c.path.empty() ? std::string("/") : c.path;
+}
+
+std::string CookieSource(const Cookie& c)
+{
+    return "Cookie:" + c.domain + CookiePath(c);
+}
+
+bool Expired(const Cookie& c, std::time_t now)
+{
+    return c.expires != 0 && c.expires <= now;
 }
 
 }  // namespace
@@ -39,82 +50,145 @@ std::vector<std::string> SystemStore::Enumerate(const std::string& pattern) cons
     return found;
 }
 
+SystemStore::Slot& SystemStore::SlotFor(const std::string& source, const std::string& url, const std::string& host)
+{
+    auto [it, added] = entries_.try_emplace(source);
+    if (added) {
+        it->second.url = url;
+        it->second.host = host;
+        byHost_.emplace(Backwards(host), source);
+    }
+    return it->second;
+}
+
+void SystemStore::EraseSlot(std::map<std::string, Slot>::iterator it)
+{
+    byHost_.erase({Backwards(it->second.host), it->first});
+    if (it->second.visited)
+        visited_.erase(it->second.visitedSeq);
+    entries_.erase(it);
+}
+
+void SystemStore::RemoveCookie(Seq seq)
+{
+    auto it = cookies_.find(seq);
+    if (it == cookies_.end())
+        return;
+    const Cookie& c = it->second;
+    byKey_.erase(CookieKey(c));
+    auto d = byDomain_.find(c.domain);
+    if (d != byDomain_.end()) {
+        d->second.erase(seq);
+        if (d->second.empty())
+            byDomain_.erase(d);
+    }
+    auto slot = entries_.find(CookieSource(c));
+    if (slot != entries_.end()) {
+        slot->second.cookies.erase(seq);
+        if (slot->second.cookies.empty() && !slot->second.visited)
+            EraseSlot(slot);
+    }
+    cookies_.erase(it);
+}
+
 bool SystemStore::Delete(const std::string& sourceUrl)
 {
     std::lock_guard<std::mutex> lock(mutex_);
     auto it = entries_.find(sourceUrl);
     if (it == entries_.end())
         return false;
-    if (!it->second.entry.cookies.empty()) {
-        std::string host, dir;
-        HostAndDirectory(it->second.entry.url, host, dir);
-        auto h = hosts_.find(host);
-        if (h != hosts_.end()) {
-            std::erase_if(h->second, [&sourceUrl](const auto& c) { return c.first == sourceUrl; });
-            if (h->second.empty())
-                hosts_.erase(h);
-        }
+    const std::set<Seq> seqs = it->second.cookies;
+    if (seqs.empty()) {
+        EraseSlot(it);
+        return true;
     }
-    entries_.erase(it);
+    // The last cookie takes its entry with it.
+    for (Seq seq : seqs)
+        RemoveCookie(seq);
     return true;
 }
 
-// Takes one cookie out of its entry; the caller keeps the host's list.
-void SystemStore::DropCookie(const std::string& source, const std::string& name)
+size_t SystemStore::DeleteDomain(const std::string& pattern, const std::string& domain)
 {
-    auto it = entries_.find(source);
-    if (it == entries_.end())
-        return;
-    Slot& slot = it->second;
-    auto n = slot.names.find(name);
-    if (n == slot.names.end())
-        return;
-    slot.entry.cookies.erase(slot.entry.cookies.begin() + std::ptrdiff_t(n->second));
-    if (slot.entry.cookies.empty()) {
-        entries_.erase(it);
+    const std::string want = AsciiLower(pattern);
+    const std::string host = Backwards(AsciiLower(domain));
+    if (host.empty())
+        return 0;
+    std::vector<std::string> found;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        auto take = [&](const std::string& from, bool below) {
+            for (auto it = byHost_.lower_bound({from, std::string()}); it != byHost_.end(); ++it) {
+                if (below ? it->first.compare(0, from.size(), from) != 0 : it->first != from)
+                    break;
+                if (AsciiLower(std::string_view(it->second).substr(0, want.size())) == want)
+                    found.push_back(it->second);
+            }
+        };
+        take(host, false);
+        take(host + ".", true);
+    }
+    size_t deleted = 0;
+    for (const std::string& source : found)
+        deleted += Delete(source) ? 1 : 0;
+    return deleted;
+}
+
+void SystemStore::Put(Cookie c)
+{
+    c.path = CookiePath(c);
+    const std::string key = CookieKey(c);
+    auto known = byKey_.find(key);
+    if (known != byKey_.end()) {
+        // Replaced in place: it keeps its place in the order.
+        cookies_.at(known->second) = std::move(c);
         return;
     }
-    slot.names.clear();
-    for (size_t i = 0; i < slot.entry.cookies.size(); ++i)
-        slot.names[slot.entry.cookies[i].first] = i;
+    auto domain = byDomain_.find(c.domain);
+    if (domain != byDomain_.end() && domain->second.size() >= kMaxPerDomain)
+        RemoveCookie(*domain->second.begin());
+    else if (cookies_.size() >= kMaxCookies)
+        RemoveCookie(cookies_.begin()->first);
+    const Seq seq = next_++;
+    SlotFor(CookieSource(c), "http://" + c.domain + c.path, c.domain).cookies.insert(seq);
+    byDomain_[c.domain].insert(seq);
+    byKey_.emplace(key, seq);
+    cookies_.emplace(seq, std::move(c));
 }
 
 bool SystemStore::SetCookie(const std::string& url, const std::string& name, const std::string& data)
 {
-    std::string cookieName, value;
+    Cookie c;
     if (name.empty()) {
         std::string_view d(data);
         size_t eq = d.find('=');
-        cookieName = std::string(TrimBlanks(d.substr(0, eq)));
-        value = eq == std::string_view::npos ? std::string() : std::string(TrimBlanks(d.substr(eq + 1)));
+        c.name = std::string(TrimBlanks(d.substr(0, eq)));
+        c.value = eq == std::string_view::npos ? std::string() : std::string(TrimBlanks(d.substr(eq + 1)));
     } else {
-        cookieName = name;
-        value = data;
+        c.name = name;
+        c.value = data;
     }
-    std::string host, dir;
-    HostAndDirectory(url, host, dir);
-    if (host.empty() || cookieName.empty())
+    UrlParts p = SplitUrl(url);
+    if (p.host.empty() || c.name.empty())
         return false;
-    std::string source = "Cookie:" + host + dir;
+    size_t slash = p.path.rfind('/');
+    c.path = slash == std::string::npos ? std::string("/") : p.path.substr(0, slash + 1);
+    c.domain = std::move(p.host);
     std::lock_guard<std::mutex> lock(mutex_);
-    Slot& slot = entries_[source];
-    Entry& e = slot.entry;
-    e.sourceUrl = source;
-    e.url = url;
-    auto [at, added] = slot.names.try_emplace(cookieName, e.cookies.size());
-    if (!added) {
-        e.cookies[at->second].second = value;
-        return true;
-    }
-    e.cookies.emplace_back(cookieName, value);
-    HostCookies& order = hosts_[host];
-    order.emplace_back(source, cookieName);
-    if (order.size() > kMaxPerHost) {
-        auto [oldSource, oldName] = std::move(order.front());
-        order.pop_front();
-        DropCookie(oldSource, oldName);
-    }
+    Put(std::move(c));
     return true;
+}
+
+void SystemStore::Apply(const std::vector<Cookie>& set, const std::vector<std::string>& removed)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (const std::string& key : removed) {
+        auto it = byKey_.find(key);
+        if (it != byKey_.end())
+            RemoveCookie(it->second);
+    }
+    for (const Cookie& c : set)
+        Put(c);
 }
 
 void SystemStore::AddVisited(const std::string& url)
@@ -126,10 +200,21 @@ void SystemStore::AddVisited(const std::string& url)
     size_t start = scheme == std::string::npos ? 0 : scheme + 3;
     if (url.find_first_of("/?#", start) == std::string::npos)
         source += "/";
+    const std::string host = SplitUrl(url).host;
     std::lock_guard<std::mutex> lock(mutex_);
-    Entry& e = entries_[source].entry;
-    e.sourceUrl = source;
-    e.url = url;
+    auto known = entries_.find(source);
+    if (known == entries_.end() && visited_.size() >= kMaxVisited) {
+        auto oldest = entries_.find(visited_.begin()->second);
+        if (oldest != entries_.end())
+            EraseSlot(oldest);
+    }
+    Slot& slot = SlotFor(source, url, host);
+    slot.url = url;
+    if (!slot.visited) {
+        slot.visited = true;
+        slot.visitedSeq = next_++;
+        visited_.emplace(slot.visitedSeq, source);
+    }
 }
 
 bool SystemStore::Find(const std::string& sourceUrl, Entry& out) const
@@ -138,17 +223,23 @@ bool SystemStore::Find(const std::string& sourceUrl, Entry& out) const
     auto it = entries_.find(sourceUrl);
     if (it == entries_.end())
         return false;
-    out = it->second.entry;
+    out.sourceUrl = it->first;
+    out.url = it->second.url;
+    out.cookies.clear();
+    for (Seq seq : it->second.cookies)
+        out.cookies.push_back(cookies_.at(seq));
     return true;
 }
 
-std::vector<SystemStore::Entry> SystemStore::CookieEntries() const
+std::vector<Cookie> SystemStore::Cookies() const
 {
+    const std::time_t now = std::time(nullptr);
     std::lock_guard<std::mutex> lock(mutex_);
-    std::vector<Entry> out;
-    for (const auto& [source, slot] : entries_)
-        if (!slot.entry.cookies.empty())
-            out.push_back(slot.entry);
+    std::vector<Cookie> out;
+    out.reserve(cookies_.size());
+    for (const auto& [seq, c] : cookies_)
+        if (!Expired(c, now))
+            out.push_back(c);
     return out;
 }
 
@@ -156,5 +247,9 @@ void SystemStore::Clear()
 {
     std::lock_guard<std::mutex> lock(mutex_);
     entries_.clear();
-    hosts_.clear();
+    byHost_.clear();
+    cookies_.clear();
+    byKey_.clear();
+    byDomain_.clear();
+    visited_.clear();
 }

@@ -4,6 +4,14 @@
 
 #include "platform/ascii_text.h"
 
+bool HostAtOrBelow(std::string_view host, std::string_view domain)
+{
+    if (host == domain)
+        return true;
+    return host.size() > domain.size() && host.substr(host.size() - domain.size()) == domain &&
+           host[host.size() - domain.size() - 1] == '.';
+}
+
 UrlParts SplitUrl(std::string_view rest)
 {
     UrlParts p;

@@ -13,6 +13,10 @@ struct UrlParts {
 // Also takes a URL without a scheme ("host/path").
 UrlParts SplitUrl(std::string_view url);
 
+// Whether a host is the domain itself or a name below it ("www.example.de"
+// under "example.de", not "badexample.de").
+bool HostAtOrBelow(std::string_view host, std::string_view domain);
+
 // The host name of a URL: what follows "//" (or, without "//", the URL from
 // its second character on) up to the first "/", or up to a ":" before it.
 std::string UrlHostName(const std::string& url);

@@ -53,7 +53,7 @@ public:
     static std::string toAnsi(const std::string& charset, const std::string& text);
     // Purges the system cache's entries of the URL's domain once per run.
     void ClrCache(const std::string& url);
-    void ClrCookie(const std::string& pattern, const std::string& domain);
+    size_t ClrCookie(const std::string& pattern, const std::string& domain);
     // The header printer of trace "2".
     void traceReceive(std::string_view chunk);
     void traceSend(std::string_view chunk);

@@ -101,13 +101,79 @@ TEST(Cookies, FollowRedirectsButStayWithTheirHost)
     EXPECT_NE(r.var("hier").find("\r\nCookie: sid=42\r\n"), std::string::npos) << r.var("hier");
     EXPECT_EQ(r.var("dort").find("Cookie:"), std::string::npos) << r.var("dort");
 
-    // Every 2xx reply copies the store under the URL just requested, the
-    // other host's too.
+    // The shared store has it for its own host alone, as the run sends it.
     SystemStore::Entry e;
     ASSERT_TRUE(SystemStore::Instance().Find("Cookie:127.0.0.1/", e));
-    EXPECT_EQ(e.cookies, (std::vector<std::pair<std::string, std::string>>{{"sid", "42"}}));
-    ASSERT_TRUE(SystemStore::Instance().Find("Cookie:localhost/", e));
-    EXPECT_EQ(e.cookies, (std::vector<std::pair<std::string, std::string>>{{"sid", "42"}}));
+    ASSERT_EQ(e.cookies.size(), 1u);
+    EXPECT_EQ(e.cookies[0].name + "=" + e.cookies[0].value, "sid=42");
+    EXPECT_EQ(SystemStore::Instance().Enumerate("cookie:"), (std::vector<std::string>{"Cookie:127.0.0.1/"}));
+}
+
+// What the browser window gets is what the run holds: each cookie with its
+// own domain, path, flags and date; what the run drops leaves.
+TEST(Cookies, TheSharedStoreHoldsWhatTheRunHolds)
+{
+    Env& env = Env::Get();
+    SystemStore& shared = SystemStore::Instance();
+    shared.Clear();
+    const std::string set = env.Url("/setcookie?c=sid%3Dgeheim1%3B%20Path%3D/%3B%20HttpOnly"
+                                    "&c=adm%3D1%3B%20Path%3D/admin&c=sec%3D1%3B%20Secure%3B%20Max-Age%3D3600"
+                                    "&c=weg%3D1&c=bleibt%3D1");
+    // The deletion comes with a redirect, whose reply copies nothing: it
+    // reaches the shared store with the next 2xx reply.
+    ScriptRun run("s = htget(\"" + set + "\")\n"
+                  "s = htget(\"" + env.Url("/setcookie?c=weg%3Dx%3B%20Max-Age%3D0&to=/echo") + "\")\n");
+    WebResult r = run.Go();
+    ASSERT_EQ(r.var("s"), "200");
+    std::vector<Cookie> held = run.run().cookieManager->Items();
+    for (Cookie& c : held)
+        c.path = c.path.empty() ? "/" : c.path;
+    EXPECT_EQ(shared.Cookies(), held);
+    ASSERT_EQ(held.size(), 4u);
+    EXPECT_TRUE(held[0].httpOnly && held[0].hostOnly && held[0].domain == "127.0.0.1");
+    EXPECT_EQ(held[1].path, "/admin");
+    EXPECT_TRUE(held[2].secure && held[2].expires > std::time(nullptr));
+    EXPECT_EQ(held[3].name, "bleibt");
+
+    // Switched off, the run keeps none, and the shared store neither.
+    ScriptRun off("s = htget(\"" + set + "\")\ncookies = 0\ns = htget(\"" + env.Url("/echo") + "\")");
+    r = off.Go();
+    ASSERT_EQ(r.var("s"), "200");
+    EXPECT_TRUE(shared.Cookies().empty());
+    shared.Clear();
+}
+
+// Only what changed goes to the shared store: a cookie set and dropped
+// between two copies never was there, and takes nothing with it.
+TEST(CookieStore, CopiesChangesOnly)
+{
+    SystemStore& shared = SystemStore::Instance();
+    shared.Clear();
+    const std::string url = "http://shop.example.de/";
+    ASSERT_TRUE(shared.SetCookie(url, "fremd", "1"));
+    CookieStore store;
+    store.SetCookie(url, "a=1; Domain=example.de");
+    store.SetCookie(url, "b=1");
+    store.CopyChanges(shared);
+    store.SetCookie(url, "fremd=2");
+    store.SetCookie(url, "fremd=; Max-Age=0");
+    store.SetCookie(url, "a=; Max-Age=0; Domain=example.de");
+    store.SetCookie(url, "b=2");
+    store.CopyChanges(shared);
+    auto names = [&] {
+        std::string out;
+        for (const Cookie& c : shared.Cookies())
+            out += c.domain + ":" + c.name + "=" + c.value + " ";
+        return out;
+    };
+    EXPECT_EQ(names(), "shop.example.de:fremd=1 shop.example.de:b=2 ");
+
+    // A purge of a domain above the run's cookies: they go there again.
+    EXPECT_EQ(shared.DeleteDomain("cookie:", "de"), 1u);
+    store.Recopy("de");
+    store.CopyChanges(shared);
+    EXPECT_EQ(names(), "shop.example.de:b=2 ");
+    shared.Clear();
 }
 
 TEST(Cookies, SwitchedOffTheStoreIsEmptiedAndNothingIsSent)
@@ -143,7 +209,8 @@ TEST(Cookies, TheFirstRequestOfADomainPurgesItsEntriesOnce)
               (std::vector<std::string>{"Cookie:127.0.0.1/", "Cookie:localhost/", "Cookie:x0.1/"}));
     SystemStore::Entry e;
     ASSERT_TRUE(store.Find("Cookie:127.0.0.1/", e));
-    EXPECT_EQ(e.cookies, (std::vector<std::pair<std::string, std::string>>{{"sid", "7"}}));
+    ASSERT_EQ(e.cookies.size(), 1u);
+    EXPECT_EQ(e.cookies[0].name + "=" + e.cookies[0].value, "sid=7");
     EXPECT_TRUE(store.Enumerate("visited:").empty());
     store.Clear();
 }

@@ -4,9 +4,12 @@
 #include <QCheckBox>
 #include <QFile>
 #include <QLineEdit>
+#include <QNetworkCookie>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTimer>
+#include <QWebEngineCookieStore>
+#include <QWebEngineProfile>
 #include <cctype>
 #include <csignal>
 
@@ -14,8 +17,18 @@
 #include "editor/find_dialog.h"
 #include "editor/settings_dialog.h"
 #include "interpreter/skript.h"
+#include "web/system_store.h"
 
 namespace {
+
+// The engine takes every loopback address for a secure place, where Secure
+// cookies go over plain HTTP too; under a name of its own a local server is
+// an ordinary site.
+const bool kSiteNames = [] {
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS",
+            qgetenv("QTWEBENGINE_CHROMIUM_FLAGS") + " --host-resolver-rules=\"MAP *.test 127.0.0.1\"");
+    return true;
+}();
 
 QStringList Lines(TForm1& w)
 {
@@ -108,6 +121,36 @@ class BrowserRunTest : public QObject {
         QVERIFY(s.RunEnded());
         QCOMPARE(Output(*s.win), QStringList());
         QCOMPARE(EchoRequests(), byUser);
+    }
+    static QNetworkCookie Named(const QList<QNetworkCookie>& cookies, const QByteArray& name)
+    {
+        for (const QNetworkCookie& c : cookies)
+            if (c.name() == name)
+                return c;
+        return QNetworkCookie();
+    }
+    // The names of the cookies each request for the path carried, in the
+    // order of the requests in the log.
+    static QList<QStringList> CookiesSent(const QString& path, const QByteArray& target)
+    {
+        QFile file(path);
+        const QByteArray log = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        QList<QStringList> out;
+        qsizetype from = 0;
+        for (qsizetype end; (end = log.indexOf("\n=== end ===\n", from)) >= 0; from = end + 13) {
+            const QList<QByteArray> lines = log.mid(from, end - from).split('\n');
+            const QList<QByteArray> request = lines.value(0).split(' ');
+            if (request.value(1).split('?').value(0) != target)
+                continue;
+            QStringList names;
+            for (const QByteArray& line : lines)
+                if (line.startsWith("Cookie: "))
+                    for (const QByteArray& pair : line.mid(8).trimmed().split(';'))
+                        names << QString::fromLatin1(pair.trimmed().split('=').value(0));
+            names.sort();
+            out << names;
+        }
+        return out;
     }
 
 private slots:
@@ -499,6 +542,115 @@ private slots:
         const QByteArray requests = ReadLog();
         QVERIFY(requests.count("User-Agent: Skimlark-T\xEBst/1.0\r\n") >= 2);  // the script's and the window's
         QVERIFY(!requests.contains("Skimlark-T\xC3\xABst"));
+    }
+
+    // A run logged into one site: the window sends each cookie where the
+    // run sends it and nowhere else, keeps HttpOnly ones from page scripts,
+    // and drops one the server deleted.
+    void theWindowSendsEachCookieNoFurtherThanTheRun()
+    {
+        const QString otherLog = logDir.path() + "/other.log";
+        LocalServer other{QStringLiteral("http_server.py"),
+                          {QStringLiteral("--host"), QStringLiteral("127.0.0.2"), QStringLiteral("--log"), otherLog}};
+        QVERIFY(other.port > 0);
+        const QString b = QStringLiteral("http://127.0.0.2:%1").arg(other.port);
+        BrowserSetup s;
+        QList<QNetworkCookie> added;
+        connect(s.browser->page->profile()->cookieStore(), &QWebEngineCookieStore::cookieAdded,
+                [&](const QNetworkCookie& c) { added << c; });
+        ClearLog();
+        s.Run(QStringLiteral("s = htget(\"%1\")\ns = htget(\"%2\")\nbrowse(\"%2\")\n"
+                             "s = htget(\"%3\")\ns = htget(\"%4\")\ns = htget(\"%5\")\n"
+                             "browse(\"%4\")\nbrowse(\"%5\")\n")
+                  .arg(server.url("/setcookie?c=sid%3Dgeheim1%3B%20Path%3D/%3B%20HttpOnly"
+                                  "&c=adm%3D1%3B%20Path%3D/page&c=weg%3D1"),
+                       server.url("/echo"), server.url("/setcookie?c=weg%3D%3B%20Max-Age%3D0"),
+                       server.url("/page"), b + "/echo"));
+        // What page scripts see, one showing after the other.
+        const struct {
+            QString url;
+            QString script;
+        } showings[] = {
+            {server.url("/echo"), "weg=1"},
+            {server.url("/page"), "adm=1"},
+            {b + "/echo", ""},
+        };
+        for (const auto& showing : showings) {
+            QVERIFY2(s.WaitPage(showing.url), qPrintable(showing.url));
+            QCOMPARE(s.Js("document.cookie").toString(), showing.script);
+            s.browser->Button3->click();
+        }
+        QVERIFY(s.RunEnded());
+        auto find = [&](const QByteArray& name) { return Named(added, name); };
+        QVERIFY(find("sid").isHttpOnly());
+        QCOMPARE(find("adm").path(), QStringLiteral("/page"));
+
+        // Each request of the window carries the cookies that the run's
+        // request for the same page carried before it.
+        const struct {
+            QString log;
+            QByteArray path;
+            QStringList cookies;
+        } pages[] = {
+            {logPath, "/echo", {"sid", "weg"}},
+            {logPath, "/page", {"adm", "sid"}},
+            {otherLog, "/echo", {}},
+        };
+        for (const auto& page : pages) {
+            const QList<QStringList> sent = CookiesSent(page.log, page.path);
+            QCOMPARE(sent.size(), 2);  // the run's and the window's
+            QCOMPARE(sent[0], page.cookies);
+            QCOMPARE(sent[1], page.cookies);
+        }
+
+    }
+
+    // A Secure cookie of the run goes to the site's HTTPS pages alone, one
+    // of its parent domain to the hosts below it, and one that expired to
+    // no one.
+    void aCookieKeepsItsFlagsDomainAndDate()
+    {
+        BrowserSetup s;
+        QList<QNetworkCookie> added;
+        connect(s.browser->page->profile()->cookieStore(), &QWebEngineCookieStore::cookieAdded,
+                [&](const QNetworkCookie& c) { added << c; });
+        auto cookie = [](const char* domain, const char* name, bool hostOnly) {
+            Cookie c;
+            c.domain = domain;
+            c.name = name;
+            c.value = "1";
+            c.path = "/";
+            c.hostOnly = hostOnly;
+            return c;
+        };
+        Cookie sec = cookie("shop.test", "sec", true);
+        sec.secure = true;
+        Cookie dated = cookie("shop.test", "datiert", true);
+        dated.expires = std::time(nullptr) + 3600;
+        Cookie gone = cookie("shop.test", "abgelaufen", true);
+        gone.expires = std::time(nullptr) - 60;
+        SystemStore::Instance().Clear();
+        // As a run that logged in there copies them.
+        SystemStore::Instance().Apply({cookie("shop.test", "offen", true), sec, cookie("shop.test", "weit", false),
+                                       cookie("www.shop.test", "fremd", true), dated, gone},
+                                      {});
+        ClearLog();
+        const QString url = QStringLiteral("http://www.shop.test:%1/echo").arg(server.port);
+        const QString own = QStringLiteral("http://shop.test:%1/echo").arg(server.port);
+        s.Run(QStringLiteral("browse(\"%1\")\nbrowse(\"%2\")").arg(own, url));
+        QVERIFY(s.WaitPage(own));
+        s.browser->Button3->click();
+        QVERIFY(s.WaitPage(url));
+        s.browser->Button3->click();
+        QVERIFY(s.RunEnded());
+        SystemStore::Instance().Clear();
+        const QList<QStringList> sent = CookiesSent(logPath, "/echo");
+        QCOMPARE(sent, (QList<QStringList>{{"datiert", "offen", "weit"}, {"fremd", "weit"}}));
+
+        auto find = [&](const QByteArray& name) { return Named(added, name); };
+        QVERIFY(find("sec").isSecure());
+        QCOMPARE(find("weit").domain(), QStringLiteral(".shop.test"));
+        QCOMPARE(find("datiert").expirationDate().toSecsSinceEpoch(), qint64(dated.expires));
     }
 
     void theUserAgentProbeHandsOverTheFirstField()

@@ -1,10 +1,10 @@
 #!/usr/bin/env python3
 """A small HTTP/1.1 server for the fetch tests, standard library only.
 
-Listens on 127.0.0.1 (port 0 picks a free one) and prints "PORT <n>" as its
-first line. With --cert and --key it speaks TLS. Every request is appended
-raw to the --log file, followed by a line "=== end ===". With --exit-on-eof it
-ends when its stdin closes.
+Listens on 127.0.0.1, or the loopback address of --host (port 0 picks a free
+one), and prints "PORT <n>" as its first line. With --cert and --key it speaks
+TLS. Every request is appended raw to the --log file, followed by a line
+"=== end ===". With --exit-on-eof it ends when its stdin closes.
 
 It parses requests itself, so a test sees the bytes exactly as sent and the
 server can answer with malformed or hostile replies on purpose. The routes:
@@ -249,7 +249,9 @@ class Server(socketserver.ThreadingMixIn, socketserver.TCPServer):
     allow_reuse_address = True
 
     def __init__(self, args):
-        super().__init__(("127.0.0.1", args.port), Handler)
+        if not args.host.startswith("127."):
+            raise SystemExit("loopback addresses only")
+        super().__init__((args.host, args.port), Handler)
         self.log = args.log
         self.root = args.root
         self.tls = None
