@@ -1,39 +1,19 @@
 #include "installer/uninstall.h"
 
-#include <climits>
-#include <cstdlib>
-#include <dirent.h>
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "installer/extract.h"
 #include "installer/payload_header.h"
+#include "installer/setup_ui.h"
 #include "installer/shortcuts.h"
 #include "installer/special_folders.h"
 #include "platform/registry.h"
 
 namespace installer {
-
-namespace {
-
-std::string RealPath(const std::string& path)
-{
-    char resolved[PATH_MAX];
-    return realpath(path.c_str(), resolved) ? std::string(resolved) : std::string();
-}
-
-// True when inner is top itself or lies below it (both resolved paths).
-bool IsWithin(const std::string& inner, const std::string& top)
-{
-    if (inner.empty() || top.empty())
-        return false;
-    if (inner == top)
-        return true;
-    const std::string prefix = top == "/" ? top : top + "/";
-    return inner.compare(0, prefix.size(), prefix) == 0;
-}
-
-}  // namespace
 
 std::string FolderOf(const std::string& file)
 {
@@ -43,42 +23,86 @@ std::string FolderOf(const std::string& file)
     return slash == 0 ? std::string("/") : file.substr(0, slash);
 }
 
-bool RemoveListedFile(const std::string& folder, const std::string& line)
+int RemoveListedName(const std::string& folder, const std::string& line)
 {
+    const bool isFolder = !line.empty() && (line.back() == '/' || line.back() == '\\');
     auto relative = SafeEntryPath(line);
     if (!relative || relative->empty())
-        return false;
-    const std::string path = folder + "/" + *relative;
-    // A folder on the way may be a link to somewhere else; the file's own
-    // folder must resolve to a place inside the installation.
-    const std::string top = RealPath(folder);
-    const std::string parent = RealPath(FolderOf(path));
-    if (!IsWithin(parent, top))
-        return false;
+        return 0;
+    std::vector<std::string> levels;
+    for (size_t pos = 0; pos <= relative->size();) {
+        size_t slash = relative->find('/', pos);
+        if (slash == std::string::npos)
+            slash = relative->size();
+        levels.push_back(relative->substr(pos, slash - pos));
+        pos = slash + 1;
+    }
+    int dir = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     struct stat st;
-    if (lstat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode))
-        return false;
-    // unlink removes a link itself, never what it points at.
-    return unlink(path.c_str()) == 0;
+    if (dir < 0 || fstat(dir, &st) != 0) {
+        int err = errno;
+        if (dir >= 0)
+            close(dir);
+        return err;
+    }
+    const dev_t device = st.st_dev;
+    int err = 0;
+    for (size_t i = 0; i + 1 < levels.size() && err == 0; ++i) {
+        int next = openat(dir, levels[i].c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (next < 0) {
+            // Gone, or replaced by a link or a file: nothing of ours is there.
+            err = errno == ENOENT || errno == ELOOP || errno == ENOTDIR ? -1 : errno;
+        } else if (fstat(next, &st) != 0 || st.st_dev != device) {
+            err = EXDEV;
+        }
+        close(dir);
+        dir = next;
+    }
+    if (err == 0) {
+        const char* name = levels.back().c_str();
+        if (fstatat(dir, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+            err = errno == ENOENT ? -1 : errno;
+        else if (isFolder != bool(S_ISDIR(st.st_mode)))
+            err = -1;  // no longer what the install made there
+        else if (st.st_dev != device)
+            err = isFolder ? -1 : EXDEV;  // a file system mounted there
+        else if (unlinkat(dir, name, isFolder ? AT_REMOVEDIR : 0) != 0)
+            err = errno == EEXIST ? ENOTEMPTY : errno;
+    }
+    if (dir >= 0)
+        close(dir);
+    return err < 0 ? 0 : err;
 }
 
-void RemoveDirectoryTree(const std::string& folder)
+std::vector<std::pair<std::string, int>> RemoveListedNames(const std::string& folder,
+                                                           const std::vector<std::string>& lines)
 {
-    DIR* d = opendir(folder.c_str());
-    if (!d)
-        return;
-    while (dirent* entry = readdir(d)) {
-        const std::string name = entry->d_name;
-        if (name == "setup.exe" || name == "." || name == "..")
-            continue;
-        const std::string path = folder + "/" + name;
-        struct stat st;
-        // lstat: a link to a folder elsewhere is not part of the tree.
-        if (lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
-            RemoveDirectoryTree(path);
+    auto isFolder = [](const std::string& line) {
+        return !line.empty() && (line.back() == '/' || line.back() == '\\');
+    };
+    auto depth = [](const std::string& line) {
+        return std::count_if(line.begin(), line.end(), [](char c) { return c == '/' || c == '\\'; });
+    };
+    std::vector<std::string> order;
+    for (const std::string& line : lines)
+        if (!isFolder(line))
+            order.push_back(line);
+    std::vector<std::string> folders;
+    for (const std::string& line : lines)
+        if (isFolder(line))
+            folders.push_back(line);
+    std::stable_sort(folders.begin(), folders.end(),
+                     [&](const std::string& a, const std::string& b) { return depth(a) > depth(b); });
+    order.insert(order.end(), folders.begin(), folders.end());
+
+    std::vector<std::pair<std::string, int>> left;
+    for (const std::string& line : order) {
+        if (!isFolder(line))
+            ShowStatus("L\xC3\xB6sche %s", line.c_str());
+        if (int err = RemoveListedName(folder, line))
+            left.emplace_back(line, err);
     }
-    closedir(d);
-    rmdir(folder.c_str());
+    return left;
 }
 
 void RemoveShortcuts(const std::string& product)

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace installer {
 
@@ -11,14 +13,19 @@ namespace installer {
 // a file in the root.
 std::string FolderOf(const std::string& file);
 
-// Deletes one line of "files.lst" (a name relative to folder, "\" read as
-// "/"). Names that would leave the folder, absolute ones, ".." levels and
-// paths running through a link to elsewhere are refused. True when deleted.
-bool RemoveListedFile(const std::string& folder, const std::string& line);
+// Removes what one line of "files.lst" names below folder: a file, or with
+// a trailing "/" a folder the install created, when it is empty. The walk
+// goes level by level, never through a link and never into another file
+// system; names that would leave the folder (absolute ones, ".." levels)
+// are passed over. 0 when the name is gone or was never ours to remove
+// (a path through a link, a file system mounted in its place), ENOTEMPTY
+// for a folder that still holds other things, else the error that kept it.
+int RemoveListedName(const std::string& folder, const std::string& line);
 
-// Removes the empty folders of a tree, the top one included when it ends up
-// empty; "setup.exe" and every other file stay. Links are never followed.
-void RemoveDirectoryTree(const std::string& folder);
+// Removes every name of the list, files first and then folders, deepest
+// first. Returns the lines that could not be removed, each with its error.
+std::vector<std::pair<std::string, int>> RemoveListedNames(const std::string& folder,
+                                                           const std::vector<std::string>& lines);
 
 // The shortcuts that the install may have made for product; missing ones
 // are passed over.

@@ -9,10 +9,14 @@
 #include <QPushButton>
 #include <QShowEvent>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 #include "installer/feedback_form.h"
 #include "installer/payload_header.h"
@@ -34,6 +38,43 @@ std::string WithoutLineEnd(const char* line)
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
         text.pop_back();
     return text;
+}
+
+// Rewrites the list to hold only what is still there; when even that
+// cannot be written, the old list stays, which names no less.
+void KeepListed(const std::string& folder, const std::vector<std::pair<std::string, int>>& left)
+{
+    const std::string list = folder + "/files.lst", fresh = folder + "/files.lst.neu";
+    unlink(fresh.c_str());
+    FILE* f = std::fopen(fresh.c_str(), "wx");
+    if (!f)
+        return;
+    bool ok = true;
+    for (const auto& [name, err] : left)
+        ok = ok && std::fprintf(f, "%s\n", name.c_str()) > 0;
+    ok = std::fclose(f) == 0 && ok;
+    if (!ok || std::rename(fresh.c_str(), list.c_str()) != 0)
+        unlink(fresh.c_str());
+}
+
+// One note naming what could not be removed and why.
+void ReportLeftOver(const std::vector<std::pair<std::string, int>>& left)
+{
+    constexpr size_t kShown = 20;
+    std::string text = "Folgendes konnte nicht entfernt werden:\n";
+    size_t shown = 0, more = 0;
+    for (const auto& [name, err] : left) {
+        if (err == ENOTEMPTY)
+            continue;
+        if (shown++ < kShown)
+            text += name + ": " + std::strerror(err) + "\n";
+        else
+            ++more;
+    }
+    if (more)
+        text += "... und " + std::to_string(more) + " weitere\n";
+    text += "\nDer Eintrag zur Deinstallation bleibt, damit Sie sie wiederholen k\xC3\xB6nnen.";
+    ShowNote("%s", text.c_str());
 }
 
 }  // namespace
@@ -107,19 +148,21 @@ void UninstallForm::Button2Click()
     ShowStatus("Deinstallation starten...");
 
     const std::string folder = FolderOf(ownFile);
+    std::vector<std::pair<std::string, int>> left;
     if (chdir(folder.c_str()) != 0) {
         // Relative names must never be taken from whatever folder is current.
+        const int err = errno;
         ShowStatus("%s", "");
-        ShowNote("Hinweis %s/files.lst: %s", folder.c_str(), std::strerror(errno));
+        ShowNote("Hinweis %s/files.lst: %s", folder.c_str(), std::strerror(err));
+        left.emplace_back(folder, err);
     } else {
+        std::vector<std::string> lines;
         if (FILE* list = std::fopen((folder + "/files.lst").c_str(), "r")) {
             char line[kLineMax];
             while (std::fgets(line, sizeof line, list)) {
                 const std::string name = WithoutLineEnd(line);
-                if (name.empty())
-                    continue;
-                ShowStatus("L\xC3\xB6sche %s", name.c_str());
-                (void)RemoveListedFile(folder, name);
+                if (!name.empty())
+                    lines.push_back(name);
             }
             std::fclose(list);
         } else {
@@ -127,9 +170,24 @@ void UninstallForm::Button2Click()
             ShowStatus("%s", "");
             ShowNote("Hinweis %s/files.lst: %s", folder.c_str(), std::strerror(err));
         }
-        unlink((folder + "/files.lst").c_str());
-        unlink((folder + "/setup.zip").c_str());
-        RemoveDirectoryTree(folder);
+        left = RemoveListedNames(folder, lines);
+        // A folder of the program that holds the user's own files stays, as
+        // it should; it is named again only when the uninstall is repeated.
+        const bool complete = std::all_of(left.begin(), left.end(), [](const auto& l) { return l.second == ENOTEMPTY; });
+        if (complete) {
+            unlink((folder + "/files.lst").c_str());
+            unlink((folder + "/setup.zip").c_str());
+            left.clear();
+        } else {
+            KeepListed(folder, left);
+        }
+    }
+    if (!left.empty()) {
+        // The entry, the shortcuts and the list stay, so that the user can
+        // run the uninstall again once the cause is mended.
+        ReportLeftOver(left);
+        ShowStatus("Deinstallation unvollst\xC3\xA4ndig.");
+        return;
     }
     RemoveShortcuts(product);
     RemoveProductKeys(product);

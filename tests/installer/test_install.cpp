@@ -426,6 +426,48 @@ private slots:
         QVERIFY(!QFileInfo::exists(target));
     }
 
+    // Version 1 is running when version 2 is installed over it, and the
+    // question about its program file is answered "Abbrechen": the running
+    // program is untouched, and the list still names everything either
+    // version put there, so the uninstall afterwards removes it all.
+    void aCancelledUpdateKeepsEverythingListed()
+    {
+        const QByteArray program = ReadAll("/bin/sleep");
+        QVERIFY(!program.isEmpty());
+        QVERIFY(MakeZip(homePath("v1.zip"), {{"skimlark", program.toStdString(), false, 0755},
+                                             {"alt/eins.txt", "1"},
+                                             {"conf/", "", true},
+                                             {"conf/skimlark.ini", "[a]"}}));
+        makeInstallerWithTool(ReadAll(homePath("v1.zip")), "Skimlark skimlark|n|u|101|0");
+        const QString target = homePath("Programm");
+        BoxRecorder boxes;
+        form({"-directory", target})->RunInstall();
+        QVERIFY(boxes.boxes.empty());
+        QProcess running;
+        running.start(target + "/skimlark", {"60"});
+        QVERIFY(running.waitForStarted());
+
+        QVERIFY(MakeZip(homePath("v2.zip"), {{"neu/zwei.txt", "2"}, {"skimlark", "version 2"}, {"z.txt", "z"}}));
+        makeInstallerWithTool(ReadAll(homePath("v2.zip")), "Skimlark skimlark|n|u|101|0");
+        boxes.answers = {IDCANCEL};
+        auto f = form({"-directory", target});
+        f->RunInstall();
+        running.kill();
+        running.waitForFinished();
+        QCOMPARE(f->Label2->text(), QString("Abbruch nach Fehler."));
+        QCOMPARE(boxes.boxes.size(), size_t(2));
+        QVERIFY(boxes.boxes[0].text.rfind("Fehler beim Schreiben von skimlark: Das Programm ist vermutlich", 0) == 0);
+        QCOMPARE(boxes.boxes[1].text, std::string("Die Installation wurde unvollst\xC3\xA4ndig abgebrochen."));
+        QCOMPARE(ReadAll(target + "/skimlark"), program);
+        QCOMPARE(ReadAll(target + "/files.lst"),
+                 QByteArray("skimlark\nalt/\nalt/eins.txt\nconf/\nconf/skimlark.ini\nneu/\nneu/zwei.txt\n"));
+
+        uninstall(target);
+        QVERIFY(!QFileInfo::exists(target));
+        platform::TRegistry reg(platform::KEY_READ, platform::Hive::LocalMachine);
+        QVERIFY(!reg.KeyExists(kUninstallKey));
+    }
+
     // The program file stored in another case than the header names it:
     // the start and the shortcuts use the name it has on disk.
     void programFileKeepsItsSpellingOnDisk()

@@ -172,8 +172,9 @@ private slots:
     void removesEverythingAndThenItself()
     {
         BoxRecorder boxes;
-        // "\" between folders, a CR LF line end and a last line without one.
-        makeInstallation("skimlark\r\nhelp\\index.htm\nhelp/bilder/logo.png");
+        // "\" between folders, a CR LF line end and a last line without one;
+        // the folders the install made, listed before what they hold.
+        makeInstallation("help/\nhelp\\bilder\\\r\nskimlark\r\nhelp\\index.htm\nhelp/bilder/logo.png");
         auto f = form();
         QCOMPARE(f->windowTitle(), QString("Skimlark - UnSetup [Setup V 1.10.0]"));
         QCOMPARE(f->Label4->text(), QString());
@@ -195,7 +196,7 @@ private slots:
 
     void keepsWhatTheUserAdded()
     {
-        makeInstallation("skimlark\nhelp/index.htm\nhelp/bilder/logo.png\n");
+        makeInstallation("skimlark\nhelp/\nhelp/bilder/\nhelp/index.htm\nhelp/bilder/logo.png\n");
         QVERIFY(WriteAll(inTarget("help/notizen.txt"), "meins"));
         QVERIFY(WriteAll(inTarget("eigenes.skl"), "print 1"));
         auto f = form();
@@ -219,7 +220,7 @@ private slots:
         QVERIFY(WriteAll(homePath("Programme/nachbar.txt"), "n"));
         const QByteArray outside = QFile::encodeName(homePath("fremd/a.txt"));
         makeInstallation("skimlark\n../nachbar.txt\n..\\nachbar.txt\nhelp/../../nachbar.txt\n" + outside +
-                         "\nverweis/b.txt\nhelp/index.htm\nhelp/bilder/logo.png\n");
+                         "\nverweis/b.txt\nverweis/leer/\nhelp/index.htm\nhelp/bilder/logo.png\nhelp/bilder/\nhelp/\n");
         // A folder link and a file link inside the installation point outside.
         QVERIFY(QFile::link(homePath("fremd"), inTarget("verweis")));
         QVERIFY(QFile::link(homePath("fremd/b.txt"), inTarget("b-link")));
@@ -235,6 +236,85 @@ private slots:
         QVERIFY(Exists(inTarget("verweis")));
     }
 
+    // Installed into the home folder: the user's empty folders there and
+    // one inside a folder of the program stay; only the listed folders go,
+    // and a listed folder replaced by a link is not followed.
+    void onlyFoldersTheInstallMadeAreRemoved()
+    {
+        makeInstallation("skimlark\nhelp/\nhelp/bilder/\nhelp/index.htm\nhelp/bilder/logo.png\n"
+                         "daten/\ndaten/alt/\n");
+        const QStringList users{"Desktop", "Dokumente", "Musik", "Bilder/Urlaub", ".config/werkzeug",
+                                "help/bilder/eigene"};
+        for (const QString& folder : users)
+            QVERIFY(QDir().mkpath(inTarget(folder)));
+        QVERIFY(QDir().mkpath(homePath("anderswo/alt")));
+        QVERIFY(QFile::link(homePath("anderswo"), inTarget("daten")));
+        BoxRecorder boxes;
+        auto f = form();
+        f->Button2->click();
+        QVERIFY(boxes.boxes.empty());
+        QCOMPARE(f->Label2->text(), QString("Deinstallation abgeschlossen."));
+        for (const QString& folder : users)
+            QVERIFY2(QFileInfo(inTarget(folder)).isDir(), qPrintable(folder));
+        QVERIFY(!Exists(inTarget("help/index.htm")));
+        QVERIFY(!Exists(inTarget("help/bilder/logo.png")));
+        QVERIFY(QFileInfo(homePath("anderswo/alt")).isDir());
+        QVERIFY(QFileInfo(inTarget("daten")).isSymLink());
+    }
+
+    // A read-only installation, uninstalled by an ordinary user: nothing can
+    // go, one note names what stayed, and the list and the entry stay for
+    // another try, which then removes everything.
+    void whatCannotBeRemovedIsReportedAndTheEntryStays()
+    {
+        makeInstallation("skimlark\nhelp/\nhelp/bilder/\nhelp/index.htm\nhelp/bilder/logo.png\n");
+        const QByteArray list = ReadAll(inTarget("files.lst"));
+        const auto readOnly = QFileDevice::ReadOwner | QFileDevice::ExeOwner | QFileDevice::ReadOther |
+                              QFileDevice::ExeOther;
+        const auto writable = readOnly | QFileDevice::WriteOwner;
+        for (const QString& folder : {target, inTarget("help"), inTarget("help/bilder")})
+            QVERIFY(QFile::setPermissions(folder, readOnly));
+        // Reported in the child: 1 note, its text, the status and the button.
+        const int seen = AsOrdinaryUser(target, [this] {
+            BoxRecorder boxes;
+            auto f = form();
+            f->Button2->click();
+            const std::string expected =
+                "Folgendes konnte nicht entfernt werden:\n"
+                "skimlark: Permission denied\nhelp/index.htm: Permission denied\n"
+                "help/bilder/logo.png: Permission denied\nhelp/bilder/: Permission denied\n"
+                "help/: Permission denied\n\n"
+                "Der Eintrag zur Deinstallation bleibt, damit Sie sie wiederholen k\xC3\xB6nnen.";
+            return int(boxes.texts() == std::vector<std::string>{expected}) |
+                   int(f->Label2->text() == "Deinstallation unvollständig.") << 1 | int(!f->done) << 2;
+        });
+        if (seen == INT_MIN)
+            QSKIP("cannot run as an ordinary user");
+        QCOMPARE(seen, 7);
+        QCOMPARE(ReadAll(inTarget("files.lst")), list);
+        QVERIFY(Exists(inTarget("skimlark")));
+        QVERIFY(Exists(homePath("Schreibtisch/Skimlark.desktop")));
+        QVERIFY(KeyExists(platform::Hive::LocalMachine, std::string(kUninstallKey) + "Skimlark"));
+
+        // Now only "help" may not be written: what lies in it directly stays
+        // listed, and so does "help" itself, which still holds them.
+        for (const QString& folder : {target, inTarget("help/bilder")})
+            QVERIFY(QFile::setPermissions(folder, writable));
+        AsOrdinaryUser(target, [this] {
+            auto f = form();
+            BoxRecorder boxes;
+            f->Button2->click();
+            return 0;
+        });
+        QCOMPARE(ReadAll(inTarget("files.lst")), QByteArray("help/index.htm\nhelp/bilder/\nhelp/\n"));
+        QVERIFY(QFile::setPermissions(inTarget("help"), writable));
+        BoxRecorder boxes;
+        auto f = form();
+        f->Button2->click();
+        QVERIFY(boxes.boxes.empty());
+        verifyProductRemoved();
+    }
+
     void missingListStillRemovesTheRest()
     {
         BoxRecorder boxes;
@@ -246,8 +326,10 @@ private slots:
                  std::vector<std::string>{"Hinweis " + target.toStdString() + "/files.lst: No such file or directory"});
         QCOMPARE(f->Label2->text(), QString("Deinstallation abgeschlossen."));
         QVERIFY(!Exists(inTarget("setup.zip")));
-        QVERIFY(!Exists(inTarget("leer")));
-        QVERIFY(Exists(inTarget("skimlark")));  // unlisted, so it stays
+        // Unlisted, so they stay: empty folders are removed only when the
+        // list says the install made them.
+        QVERIFY(Exists(inTarget("leer/leerer")));
+        QVERIFY(Exists(inTarget("skimlark")));
         QVERIFY(Exists(inTarget("help/bilder/logo.png")));
         QVERIFY(!Exists(homePath("Schreibtisch/Skimlark.desktop")));
         QVERIFY(!KeyExists(platform::Hive::LocalMachine, std::string(kUninstallKey) + "Skimlark"));
