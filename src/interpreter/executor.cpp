@@ -646,7 +646,9 @@ int Skript::runLines(std::vector<std::string>* lineList)
             host.lineStatus(index + 1, int(lines->size()), (*lines)[index]);
             useLine(index);
             tokenStack.clear();
-            if (!RunShapedLine(*this, st))
+            // A stop that came meanwhile leaves the line unread, as the
+            // statement loop does, whatever the line's shape.
+            if (!stop && !RunShapedLine(*this, st))
                 RunStatements(*this, st);
             if (runMode == 1)
                 host.appendStatus("  ...Ok.");

@@ -104,7 +104,14 @@ double TextToDouble(const std::string& text)
             p = e;
         }
     }
-    // Overflow gives an infinity, which FormatNumber writes as INF.
+    // from_chars rounds as strtod does and needs no copy; it takes no '+'.
+    // A value out of its range (an overflow gives an infinity, which
+    // FormatNumber writes as INF) is left to strtod.
+    double value = 0;
+    const char* digitsStart = *start == '+' ? start + 1 : start;
+    const auto [end, ec] = std::from_chars(digitsStart, p, value);
+    if (ec == std::errc() && end == p)
+        return value;
     return strtod_l(std::string(start, p).c_str(), nullptr, CLocale());
 }
 
@@ -187,49 +194,81 @@ std::string IntToText(long long value)
     return out;
 }
 
-std::string FormatNumber(double value)
+void FormatNumberInto(std::string& out, double value)
 {
-    if (std::isnan(value))
-        return "NAN";
-    if (std::isinf(value))
-        return value < 0 ? "-INF" : "INF";
-    if (value == 0)
-        return "0";
-    if (value == std::trunc(value) && std::fabs(value) < 1e15)
-        return IntToText((long long)value);
+    if (std::isnan(value)) {
+        out.assign("NAN");
+        return;
+    }
+    if (std::isinf(value)) {
+        out.assign(value < 0 ? "-INF" : "INF");
+        return;
+    }
+    if (value == 0) {
+        out.assign("0");
+        return;
+    }
+    if (value == std::trunc(value) && std::fabs(value) < 1e15) {
+        IntToTextInto(out, (long long)value);
+        return;
+    }
 
     // 15 significant digits, then the general format's choice between fixed
     // and exponent form: fixed while the exponent is below 15 and the value
-    // is at least 0.00001.
-    char buf[64];
-    snprintf(buf, sizeof buf, "%.14e", std::fabs(value));
-    std::string digits;
-    const char* p = buf;
-    for (; *p && *p != 'e'; ++p)
-        if (*p >= '0' && *p <= '9')
-            digits += *p;
-    int exp = std::atoi(p + 1);
-    while (digits.size() > 1 && digits.back() == '0')
-        digits.pop_back();
+    // is at least 0.00001. to_chars rounds as printf's "%.14e" does.
+    char sci[40];
+    const char* sciEnd = std::to_chars(sci, sci + sizeof sci, std::fabs(value), std::chars_format::scientific, 14).ptr;
+    // sci holds d.dddddddddddddde[+-]x...
+    char digits[16];
+    size_t n = 0;
+    const char* p = sci;
+    for (; p < sciEnd && *p != 'e'; ++p)
+        if (*p != '.')
+            digits[n++] = *p;
+    int exp = 0;
+    std::from_chars(p + 1 + (p[1] == '+'), sciEnd, exp);
+    while (n > 1 && digits[n - 1] == '0')
+        --n;
 
-    std::string out = value < 0 ? "-" : "";
+    char buf[48];
+    char* o = buf;
+    if (value < 0)
+        *o++ = '-';
     if (exp < 15 && exp >= -5) {
         if (exp >= 0) {
-            std::string intPart = digits.substr(0, std::min<size_t>(digits.size(), size_t(exp) + 1));
-            while (intPart.size() < size_t(exp) + 1)
-                intPart += '0';
-            out += intPart;
-            if (digits.size() > size_t(exp) + 1)
-                out += "." + digits.substr(exp + 1);
+            const size_t whole = size_t(exp) + 1;
+            for (size_t i = 0; i < whole; ++i)
+                *o++ = i < n ? digits[i] : '0';
+            if (n > whole) {
+                *o++ = '.';
+                for (size_t i = whole; i < n; ++i)
+                    *o++ = digits[i];
+            }
         } else {
-            out += "0." + std::string(size_t(-exp - 1), '0') + digits;
+            *o++ = '0';
+            *o++ = '.';
+            for (int i = -1; i > exp; --i)
+                *o++ = '0';
+            for (size_t i = 0; i < n; ++i)
+                *o++ = digits[i];
         }
-        return out;
+    } else {
+        *o++ = digits[0];
+        if (n > 1) {
+            *o++ = '.';
+            for (size_t i = 1; i < n; ++i)
+                *o++ = digits[i];
+        }
+        *o++ = 'E';
+        o = std::to_chars(o, buf + sizeof buf, exp).ptr;
     }
-    out += digits.substr(0, 1);
-    if (digits.size() > 1)
-        out += "." + digits.substr(1);
-    out += "E" + std::to_string(exp);
+    out.assign(buf, size_t(o - buf));
+}
+
+std::string FormatNumber(double value)
+{
+    std::string out;
+    FormatNumberInto(out, value);
     return out;
 }
 
@@ -270,11 +309,11 @@ void ArithmeticInto(std::string& out, char op, const std::string& a, const std::
         IntToTextInto(out, r);
         return;
     }
-    double l = TextToDouble(a), rr = TextToDouble(b);
+    const double l = TextToDouble(a), rr = TextToDouble(b);
     switch (op) {
-    case '+': out = FormatNumber(l + rr); break;
-    case '-': out = FormatNumber(l - rr); break;
-    case '*': out = FormatNumber(l * rr); break;
-    default: out = FormatNumber(l / rr); break;
+    case '+': FormatNumberInto(out, l + rr); break;
+    case '-': FormatNumberInto(out, l - rr); break;
+    case '*': FormatNumberInto(out, l * rr); break;
+    default: FormatNumberInto(out, l / rr); break;
     }
 }

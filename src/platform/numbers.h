@@ -16,6 +16,8 @@ long TextToLong(const std::string& text);
 // The general format with 15 significant digits and '.' as decimal point:
 // 5, -3, 2.5, 0.333333333333333, 1E20, 1E-6.
 std::string FormatNumber(double value);
+// FormatNumber written into out.
+void FormatNumberInto(std::string& out, double value);
 // Decimal text of an integer.
 std::string IntToText(long long value);
 // Reads a text that strtod reads as an integer of at most 15 digits (so that

@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -213,6 +215,56 @@ TEST(Numbers, IntegerTextsAreTheDecimalForm)
         values.push_back(static_cast<long long>(gen()) >> (gen() % 64));
     for (long long v : values)
         EXPECT_EQ(IntToText(v), std::to_string(v));
+}
+
+TEST(Numbers, DecimalTextsAtTheLimitsOfTheirForms)
+{
+    const struct {
+        double value;
+        const char* text;
+    } cases[] = {
+        {1e15, "1E15"},
+        {9.9999998e15, "9.9999998E15"},
+        {999999999999999.0, "999999999999999"},
+        {999999999999999.9, "1E15"},  // 15 digits round up into the next power
+        {99999999999999.99, "100000000000000"},
+        {123456789012345.6, "123456789012346"},
+        {0.00001, "0.00001"},
+        {0.000012345, "0.000012345"},
+        {0.000001, "1E-6"},
+        {-0.0, "0"},
+        {-2.5, "-2.5"},
+        {0.1 + 0.2, "0.3"},
+        {1.0 / 3, "0.333333333333333"},
+        {-1e20, "-1E20"},
+        {1e100, "1E100"},
+        {1.7976931348623157e308, "1.79769313486232E308"},
+        {5e-324, "4.94065645841247E-324"},
+        {2.5e-7, "2.5E-7"},
+        {0.5, "0.5"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(FormatNumber(c.value), c.text) << c.text;
+}
+
+TEST(Numbers, DecimalTextsHoldTheFifteenDigitsOfTheCLibrary)
+{
+    // Whatever the form, a text reads back as the value rounded to 15
+    // significant digits by printf.
+    std::mt19937_64 gen(11);
+    for (int i = 0; i < 20000; ++i) {
+        double v;
+        const uint64_t bits = gen();
+        std::memcpy(&v, &bits, sizeof v);
+        if (!std::isfinite(v) || v == std::trunc(v))
+            continue;
+        char buf[64];
+        std::snprintf(buf, sizeof buf, "%.14e", v);
+        const std::string text = FormatNumber(v);
+        EXPECT_EQ(TextToDouble(text), std::strtod(buf, nullptr)) << text << " for " << buf;
+        // and a decimal read from a text is what the C library reads
+        EXPECT_EQ(TextToDouble(buf), std::strtod(buf, nullptr)) << buf;
+    }
 }
 
 TEST(Numbers, IntegerArithmeticGivesTheTextsOfDoubleArithmetic)
