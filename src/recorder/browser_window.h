@@ -65,6 +65,7 @@ public:
     int index = 0;  // position in the form's elements
     std::string name;
     std::string value;
+    bool toggle = false;  // a checkbox or radio button: its value while ticked, else ""
 };
 // A form's field values by element position; positions of elements that are
 // no fields have no entry.
@@ -213,13 +214,18 @@ public:
     // --- recorder (recorder.cpp) ---------------------------------------------------
     // scriptLink: the link's href is a script the page runs itself.
     void LinkClick(int frameNo, int index, bool scriptLink);
-    // A link's follow line.
-    static std::string FollowLine(const Frame& frame, const Link& link, int scriptNo);
+    // The follow line of link i of frame f.
+    std::string FollowLine(int f, const Frame& frame, const Link& link) const;
     // A text as the inside of a script's string literal.
     static std::string ScriptLiteral(const std::string& text);
     static std::string SentLineBreaks(const std::string& value);
-    // The number the script's follow() gives link i of frame f, 0 when unknown.
-    int ScriptNumber(int f, int i) const;
+    // What the script's follow() knows of link i of frame f: its number (0
+    // when unknown) and its text, which may differ from the shown one.
+    struct ScriptLink {
+        int number = 0;
+        std::string text;
+    };
+    const ScriptLink* ScriptLinkOf(int f, int i) const;
     // The window goes to a link's target only where the page itself could.
     bool MayFollow(const QUrl& target) const;
     void FormSubmission(int frameNo, int index, const QJsonObject& event);
@@ -295,8 +301,12 @@ private:
     QJsonArray topForms_;
     // Snapshots of forms inside frames, by frame number and form position.
     std::map<std::pair<int, int>, std::unique_ptr<InputMap>> frameSnapshots_;
-    // The script's number of each link, by frame number and link position.
-    std::map<std::pair<int, int>, int> scriptNumbers_;
+    // The script's number and text of each link, by frame number and link
+    // position.
+    std::map<std::pair<int, int>, ScriptLink> scriptLinks_;
+    // The number of each frame's element in its parent's list of links, by
+    // frame number; 0 when the parent did not tell.
+    std::map<int, int> frameNumbers_;
     // Ends the page process, which the engine then starts anew.
     void EndPageProcess();
     // The top level has a navigation under way.

@@ -161,7 +161,8 @@ void TForm11::ClearPage()
     frames->Clear();
     sourceFrame = 0;
     docFrames_.clear();
-    scriptNumbers_.clear();
+    scriptLinks_.clear();
+    frameNumbers_.clear();
     pageStale_ = false;
 }
 

@@ -36,24 +36,29 @@ const char* const kHookScript = R"JS(
     o.top = top;
     try { log(KEY + ':' + toJson(o)); } catch (e) {}
   }
+  function optionValue(o) {
+    return o.value === '' ? o.text : o.value;
+  }
+  // Each field as [position, name, value, toggle]: a checkbox or radio
+  // button gives its value while ticked and '' otherwise, a list that
+  // takes several options all chosen ones joined by ','.
   function fields(form) {
     var out = [], els = form.elements;
     for (var j = 0; j < els.length; j++) {
-      var el = els[j], tag = el.tagName, v;
+      var el = els[j], tag = el.tagName, v, toggle = 0;
       if (tag === 'INPUT') {
-        v = (el.type === 'checkbox' || el.type === 'radio') ? (el.checked ? el.value : '') : el.value;
+        toggle = (el.type === 'checkbox' || el.type === 'radio') ? 1 : 0;
+        v = toggle ? (el.checked ? el.value : '') : el.value;
+      } else if (tag === 'SELECT' && el.multiple) {
+        v = Array.prototype.map.call(el.selectedOptions, optionValue).join(',');
       } else if (tag === 'SELECT') {
-        v = '';
-        if (el.selectedIndex >= 0) {
-          var o = el.options[el.selectedIndex];
-          v = o.value === '' ? o.text : o.value;
-        }
+        v = el.selectedIndex >= 0 ? optionValue(el.options[el.selectedIndex]) : '';
       } else if (tag === 'TEXTAREA') {
         v = el.value;
       } else {
         continue;
       }
-      out.push([j, String(el.name), String(v)]);
+      out.push([j, String(el.name), String(v), toggle]);
     }
     return out;
   }
@@ -65,13 +70,21 @@ const char* const kHookScript = R"JS(
     if (!a || a.tagName !== 'A') return -1;
     return Array.prototype.indexOf.call(document.links, a);
   }
+  // The type a script's form gives an element: an input's as written, a
+  // button's as written or 'submit'.
+  function typeOf(el) {
+    if (el.tagName === 'INPUT') return el.getAttribute('type');
+    if (el.tagName === 'BUTTON') return el.hasAttribute('type') ? el.getAttribute('type') : 'submit';
+    return null;
+  }
   // The button a script names in submit(): the b-th input of type submit or
-  // image of the form, 0 for any other submitter.
+  // image or button element of type submit of the form, 0 for any other
+  // submitter.
   function buttonOf(form, submitter) {
-    if (!submitter || submitter.tagName !== 'INPUT') return 0;
+    if (!submitter) return 0;
     var b = 0, els = form.elements;
     for (var j = 0; j < els.length; j++) {
-      var t = els[j].tagName === 'INPUT' ? els[j].getAttribute('type') : null;
+      var t = typeOf(els[j]);
       if (t === 'submit' || t === 'image') {
         ++b;
         if (els[j] === submitter) return b;
@@ -81,8 +94,8 @@ const char* const kHookScript = R"JS(
   }
   // The number a script's follow() gives each link: links, frame sources and
   // META refreshes count, in document order; image-map areas do not.
-  function scriptNumbers() {
-    var numbers = new Map(), count = 0, all = document.getElementsByTagName('*');
+  function scriptNumbers(doc) {
+    var numbers = new Map(), count = 0, all = doc.getElementsByTagName('*');
     for (var k = 0; k < all.length; k++) {
       var el = all[k], tag = el.tagName.toUpperCase();
       if (tag === 'A' || tag === 'FRAME' || tag === 'IFRAME') {
@@ -101,10 +114,36 @@ const char* const kHookScript = R"JS(
     }
     return numbers;
   }
+  // The text a script's list holds for a link: the text and comments below
+  // it as the page has them, each line end a blank (the fetch joins the
+  // page's lines so), the no-break space a blank, trimmed.
+  function scriptText(a) {
+    var t = '', w = document.createTreeWalker(a, NodeFilter.SHOW_TEXT | NodeFilter.SHOW_COMMENT);
+    while (w.nextNode()) t += w.currentNode.data;
+    return t.replace(/\r\n?|\n/g, ' ').replace(/\u00a0/g, ' ').replace(/^[\x00-\x20]+|[\x00-\x20]+$/g, '');
+  }
+  // The number of this frame's element in its parent's list, as a script
+  // that fetched the parent counts it; 0 when the parent is another
+  // origin's.
+  function frameNumber() {
+    if (top) return 0;
+    try {
+      var fe = window.frameElement;
+      return fe ? (scriptNumbers(window.parent.document).get(fe) || 0) : 0;
+    } catch (e) {
+      return 0;
+    }
+  }
+  // A document the user acts on before its load event (a picture still
+  // coming) reports itself first, once its elements are all there.
+  function ready() {
+    if (!loaded && document.readyState !== 'loading') complete();
+    return loaded;
+  }
   // Only the browser's own events record and navigate: a page's click() or
   // dispatched event is no user's.
   window.addEventListener('click', function (e) {
-    if (!loaded || e.button !== 0 || !e.isTrusted) return;
+    if (e.button !== 0 || !e.isTrusted || !ready()) return;
     var i = linkOf(e);
     if (i < 0) return;
     var href = String(document.links[i].href);
@@ -130,7 +169,7 @@ const char* const kHookScript = R"JS(
   window.addEventListener('submit', function (e) {
     var form = e.target, i = Array.prototype.indexOf.call(document.forms, form);
     pending = null;
-    if (!loaded || i < 0 || !e.isTrusted) return;
+    if (i < 0 || !e.isTrusted || !ready()) return;
     pending = {form: form, i: i, ev: e, b: buttonOf(form, e.submitter)};
   }, true);
   window.addEventListener('formdata', function (e) {
@@ -162,12 +201,12 @@ const char* const kHookScript = R"JS(
   function complete() {
     if (loaded) return;
     loaded = true;
-    var numbers = scriptNumbers();
+    var numbers = scriptNumbers(document);
     var links = [], ls = document.links;
     for (var i = 0; i < ls.length; i++) {
       var a = ls[i];
       if (a.tagName !== 'A') continue;
-      links.push([i, String(a.innerText), String(a.href), numbers.get(a) || 0]);
+      links.push([i, String(a.innerText), String(a.href), numbers.get(a) || 0, scriptText(a)]);
     }
     var metas = [], all = document.getElementsByTagName('*');
     for (var k = 0; k < all.length; k++) {
@@ -180,7 +219,8 @@ const char* const kHookScript = R"JS(
       if (ORIG !== '' && (fs[f].getAttribute('action') || '') === '') fs[f].action = ORIG;
       snaps.push(fields(fs[f]));
     }
-    send({t: 'doc', url: String(location.href), n: ls.length, links: links, metas: metas, snaps: snaps});
+    send({t: 'doc', url: String(location.href), n: ls.length, links: links, metas: metas, snaps: snaps,
+          fn: frameNumber()});
   }
   // A document written after its load completes with the writer's close.
   if (document.readyState === 'complete') complete();
@@ -238,6 +278,7 @@ void TForm11::HookReport(const QString& message)
 
 void TForm11::registerEvents(const QJsonObject& report, int f)
 {
+    frameNumbers_[f] = report.value(QLatin1String("fn")).toInt();
     const int debug = host_.runSettings().debugLevel;
     Frame* frame = frames->Find(f);
     if (debug == 2) {
@@ -259,7 +300,7 @@ void TForm11::registerEvents(const QJsonObject& report, int f)
             link->number = i;
             link->text = std::string(platform::TrimBlanks(ToCp1252(l.at(1).toString())));
             link->href = ToCp1252(l.at(2).toString());
-            scriptNumbers_[{f, i}] = l.at(3).toInt();
+            scriptLinks_[{f, i}] = ScriptLink{l.at(3).toInt(), ToCp1252(l.at(4).toString())};
             if (debug != 0)
                 AppendOutput("Browse: Frame %d, Link %d: '%s' %s", f, i + 1, link->text.c_str(), link->href.c_str());
             if (frame)
@@ -288,6 +329,7 @@ std::unique_ptr<InputMap> TForm11::SnapshotFrom(const QJsonArray& fields)
         e->index = a.at(0).toInt();
         e->name = ToCp1252(a.at(1).toString());
         e->value = ToCp1252(a.at(2).toString());
+        e->toggle = a.at(3).toInt() != 0;
         const int key = e->index;
         (*map)[key] = std::move(e);
     }

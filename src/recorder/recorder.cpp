@@ -98,7 +98,7 @@ void TForm11::LinkClick(int f, int i, bool scriptLink)
     if (frame && recording) {
         FollowFrame(f);
         if (link) {
-            Record(FollowLine(*frame, *link, ScriptNumber(f, i)));
+            Record(FollowLine(f, *frame, *link));
             EnableInsertControls(true);
         } else {
             AppendOutput("Fehler: Link %d ist NULL. (%d Links)", i, count);
@@ -126,31 +126,39 @@ bool TForm11::MayFollow(const QUrl& target) const
     return !target.isLocalFile() || page->url().isLocalFile();
 }
 
-int TForm11::ScriptNumber(int f, int i) const
+const TForm11::ScriptLink* TForm11::ScriptLinkOf(int f, int i) const
 {
-    auto it = scriptNumbers_.find({f, i});
-    return it == scriptNumbers_.end() ? 0 : it->second;
+    auto it = scriptLinks_.find({f, i});
+    return it == scriptLinks_.end() ? nullptr : &it->second;
 }
 
-std::string TForm11::FollowLine(const Frame& frame, const Link& link, int scriptNo)
+std::string TForm11::FollowLine(int f, const Frame& frame, const Link& link) const
 {
     // follow() reads a text that starts with a number as that link number
     // and takes the last of equal texts: such a link goes by its number in
-    // the script's own count of the page's links.
+    // the script's own count of the page's links. So does a link whose
+    // shown text is not the one the script's list holds (a line break in
+    // the page's text, a <br>).
     auto lowered = [](std::string text) {
         for (char& c : text)
             c = platform::Cp1252Lower(c);
         return text;
     };
-    bool byText = !link.text.empty() && TextToLong(link.text) == 0;
+    auto listed = [&](const Link& l) -> const std::string& {
+        const ScriptLink* s = ScriptLinkOf(f, l.number);
+        return s ? s->text : l.text;
+    };
+    const std::string wanted = lowered(link.text);
+    bool byText = !link.text.empty() && TextToLong(link.text) == 0 && lowered(listed(link)) == wanted;
     if (byText) {
-        const std::string wanted = lowered(link.text);
         for (const auto& [key, other] : frame.links->items)
-            if (other && other.get() != &link && lowered(other->text) == wanted)
+            if (other && other.get() != &link && lowered(listed(*other)) == wanted)
                 byText = false;
     }
     if (byText)
         return "follow(\"" + ScriptLiteral(link.text) + "\")    # Link " + std::to_string(link.number + 1) + " verfolgen";
+    const ScriptLink* s = ScriptLinkOf(f, link.number);
+    const int scriptNo = s ? s->number : 0;
     const std::string n = std::to_string(scriptNo > 0 ? scriptNo : link.number + 1);
     return "follow(\"" + n + "\")    # Link " + n + " verfolgen";
 }
@@ -231,6 +239,25 @@ void TForm11::FormSubmission(int f, int i, const QJsonObject& event)
         }
     }
 
+    // A group of checkboxes is sent as every ticked box of it, kept ones
+    // included: formset ticks exactly the boxes it names.
+    for (auto& [name, value] : changed) {
+        std::string ticked;
+        bool toggles = false;
+        for (const auto& [key, e] : *current) {
+            if (e->name != name || !e->toggle)
+                continue;
+            toggles = true;
+            if (e->value.empty())
+                continue;
+            if (!ticked.empty())
+                ticked += ',';
+            ticked += e->value;
+        }
+        if (toggles)
+            value = ticked;
+    }
+
     if (recording) {
         FollowFrame(f);
         const std::string k = std::to_string(i + 1);
@@ -263,8 +290,12 @@ void TForm11::FollowFrame(int f)
         Record(W("follow(\"1\")    # META-Refresh ausführen"));
         refreshURL.pop_front();
     }
-    if (f > 0)
-        Record("follow(\"" + std::to_string(f) + "\")    # Frame laden");
+    if (f > 0) {
+        // The frame's element by its number in the script's list of links.
+        auto it = frameNumbers_.find(f);
+        const int n = it != frameNumbers_.end() && it->second > 0 ? it->second : f;
+        Record("follow(\"" + std::to_string(n) + "\")    # Frame laden");
+    }
 }
 
 void TForm11::Button5Click()

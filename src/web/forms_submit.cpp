@@ -94,10 +94,21 @@ std::string WebAccess::submit(Formular& form, const std::string& file, int butto
     for (const auto& f : form.fields->items) {
         if ((f->type == "radio" || f->type == "checkbox") && !f->checked)
             continue;
+        // Browsers send no plain and no reset button.
+        if (f->type == "button" || f->type == "reset")
+            continue;
         bool isButton = f->type == "submit" || f->type == "image";
         if (isButton && b-- != 1)
             continue;
         const std::string name = encodeName(Sent(f->name, f->pageName, encoding));
+        if (f->multiple) {
+            // Each chosen option by itself, as a browser sends them.
+            for (const auto& [key, o] : f->options->items)
+                if (o->selected)
+                    add(name, encodeValue(o->hasValue ? Sent(o->value, o->pageValue, encoding)
+                                                      : Sent(o->text, o->pageText, encoding)));
+            continue;
+        }
         add(name, encodeValue(Sent(f->value, f->pageValue, encoding)));
         if (f->type == "image") {
             // The click position a browser sends with an image button.

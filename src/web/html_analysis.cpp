@@ -57,7 +57,7 @@ bool Is(const char* a, const char* b)
 // The names that elementStart acts on for a node at the top level.
 bool StartsSomething(const char* name)
 {
-    for (const char* n : {"input", "select", "textarea", "option", "form", "frame", "base", "body"})
+    for (const char* n : {"input", "select", "textarea", "button", "option", "form", "frame", "base", "body"})
         if (Is(name, n))
             return true;
     return false;
@@ -309,10 +309,15 @@ private:
     void elementStart(xmlNode* n, Kind kind)
     {
         const char* name = NameOf(n);
-        if (Is(name, "input") || Is(name, "select") || Is(name, "textarea")) {
+        if (Is(name, "input") || Is(name, "select") || Is(name, "textarea") || Is(name, "button")) {
             run_.lastElement = name;
-            if (run_.curForm)
+            if (run_.curForm) {
                 run_.curField = run_.curForm->fields->add();
+                // A button element submits unless its type says otherwise;
+                // it is a form's button as an input of type submit is.
+                if (Is(name, "button"))
+                    run_.curField->type = "submit";
+            }
         } else if (Is(name, "option")) {
             if (run_.curForm && run_.curField)
                 run_.curOption = run_.curField->options->add();
@@ -359,7 +364,8 @@ private:
             if (Is(container, "form")) {
                 if (run_.curForm)
                     run_.curForm->name = FromUtf8Text(value);
-            } else if ((Is(container, "input") || Is(container, "textarea") || Is(container, "select")) &&
+            } else if ((Is(container, "input") || Is(container, "textarea") || Is(container, "select") ||
+                        Is(container, "button")) &&
                        hasField()) {
                 Take(run_.curField->name, run_.curField->pageName, value);
             }
@@ -369,6 +375,9 @@ private:
         } else if (Is(attribute, "checked")) {
             if (hasField())
                 run_.curField->checked = true;
+        } else if (Is(attribute, "multiple")) {
+            if (Is(container, "select") && hasField())
+                run_.curField->multiple = true;
         } else if (Is(attribute, "value")) {
             if (hasField())
                 Take(run_.curField->value, run_.curField->pageValue, value);
@@ -433,6 +442,9 @@ private:
         if (Is(attribute, "checked") && Is(element, "input")) {
             if (hasField())
                 run_.curField->checked = true;
+        } else if (Is(attribute, "multiple") && Is(element, "select")) {
+            if (hasField())
+                run_.curField->multiple = true;
         } else if (Is(attribute, "selected") && Is(element, "option")) {
             if (hasOption())
                 select(*run_.curOption);

@@ -12,6 +12,11 @@ bool IsToggle(const FormVar& f)
     return f.type == "checkbox" || f.type == "radio";
 }
 
+const std::string& OptionValue(const VarOption& o)
+{
+    return o.hasValue ? o.value : o.text;
+}
+
 }  // namespace
 
 // --- Optionen ---------------------------------------------------------------
@@ -34,7 +39,20 @@ std::string Optionen::selectedValue() const
             break;
         }
     }
-    return chosen->hasValue ? chosen->value : chosen->text;
+    return OptionValue(*chosen);
+}
+
+std::string Optionen::selectedValues() const
+{
+    std::string out;
+    for (const auto& [key, option] : items) {
+        if (!option->selected)
+            continue;
+        if (!out.empty())
+            out += ',';
+        out += OptionValue(*option);
+    }
+    return out;
 }
 
 // --- FormVariablen ------------------------------------------------------------
@@ -63,6 +81,12 @@ void FormVariablen::set(const std::string& name, const std::string& value, PageR
         const std::string wanted = "," + value + ",";
         for (size_t i : *same) {
             FormVar& f = *items[i];
+            if (f.multiple) {
+                for (auto& [key, o] : f.options->items)
+                    o->selected = wanted.find("," + OptionValue(*o) + ",") != std::string::npos;
+                f.value = f.options->selectedValues();
+                continue;
+            }
             if (!IsToggle(f)) {
                 f.value = value;
                 continue;
@@ -98,7 +122,7 @@ std::string FormVariablen::get(const std::string& name) const
             continue;
         if (!result.empty())
             result += ',';
-        result += f.value;
+        result += f.multiple ? f.options->selectedValues() : f.value;
     }
     return result;
 }

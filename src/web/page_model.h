@@ -50,6 +50,9 @@ public:
     // The first selected option, or option 0 when none is: its value when it
     // has one, else its text. "" for a list without options.
     std::string selectedValue() const;
+    // Every selected option's value (its text when it has none), joined by
+    // ","; what a list that takes several options gives.
+    std::string selectedValues() const;
 
     VarOptionList items;
 };
@@ -74,6 +77,10 @@ public:
     std::string pageName;
     std::string pageValue;
     bool checked = false;
+    // A selection list that takes several options: its chosen options are
+    // those whose selected flag is set, each sent by itself; formset takes a
+    // comma list of them.
+    bool multiple = false;
     std::unique_ptr<Optionen> options;  // empty unless a selection list
 };
 
@@ -91,8 +98,8 @@ public:
     // Appends a new empty field and returns it.
     FormVar* add();
     // formset: checkboxes and radio buttons of that name become checked when
-    // their value is in the comma list `value`; any other field of that name
-    // takes the value. A name no field has becomes a new hidden field, which
+    // their value is in the comma list `value`, and so do the options of a
+    // list that takes several; any other field of that name takes the value. A name no field has becomes a new hidden field, which
     // the run's debug output reports (no run: nowhere).
     void set(const std::string& name, const std::string& value, PageRun* run = nullptr);
     // formget: the values of all fields of that name joined by ","; a

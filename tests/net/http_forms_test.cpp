@@ -106,6 +106,41 @@ TEST(Submit, AFormMadeByTheScript)
     EXPECT_EQ(ReadFile(file), Request("POST /echo", "a=b%20c"));
 }
 
+TEST(Submit, ButtonElementsAndListsOfSeveralOptions)
+{
+    Env& env = Env::Get();
+    env.Page("arten.html", "<html><body><form action=\"/echo\" method=\"post\">\n"
+                           "<select name=\"m\" multiple><option value=\"1\" selected>eins<option>zwei"
+                           "<option value=\"3\" selected>drei</select>\n"
+                           "<button type=\"button\" name=\"nie\" value=\"1\">Nichts</button>\n"
+                           "<input type=\"reset\" name=\"weg\" value=\"x\">\n"
+                           "<button name=\"aktion\" value=\"speichern\">Speichern</button>\n"
+                           "<button name=\"aktion\" value=\"loeschen\" type=\"submit\">Entfernen</button>\n"
+                           "</form></body></html>");
+    httptest::TempDir dir;
+    const std::string file = dir.path() + "/antwort.txt";
+    const std::string page = env.Url("/file?name=arten.html");
+    struct Case {
+        std::string set, button, m, body;
+    } cases[] = {
+        // Every chosen option by itself; a plain or reset button never.
+        {"", "1", "1,3", "m=1&m=3&aktion=speichern"},
+        {"", "2", "1,3", "m=1&m=3&aktion=loeschen"},
+        {"", "3", "1,3", "m=1&m=3"},
+        // formset chooses the options of a comma list; an option without a
+        // value goes by its text.
+        {"formset(1, \"m\", \"zwei,3\")", "1", "zwei,3", "m=zwei&m=3&aktion=speichern"},
+        {"formset(1, \"m\", \"\")", "1", "", "aktion=speichern"},
+    };
+    for (const Case& c : cases) {
+        WebResult r = RunWeb("s = htget(\"" + page + "\")\n" + c.set + "\nm = formget(1, \"m\")\ns = submit(1, \"" +
+                             file + "\", " + c.button + ")");
+        EXPECT_EQ(r.var("s"), "200") << c.set << c.button;
+        EXPECT_EQ(r.var("m"), c.m) << c.set << c.button;
+        EXPECT_EQ(ReadFile(file), Request("POST /echo", c.body)) << c.set << c.button;
+    }
+}
+
 TEST(Follow, ByNumberOrByTheLastEqualText)
 {
     Env& env = Env::Get();

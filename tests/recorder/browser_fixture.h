@@ -119,16 +119,16 @@ struct BrowserSetup {
     // The view's widget that takes the input events.
     QWidget* Input() const { return browser->CppWebBrowser1->focusProxy(); }
     // A click of the real mouse on the middle of the element that expr finds
-    // in the top document or in one of its frames of the same origin.
+    // in the top document or in one of its frames of the same origin; on
+    // its first line when it spans several.
     bool ClickAt(const QString& expr)
     {
         const QVariantList at =
             Js(QStringLiteral("(function(){var e=%1;e.scrollIntoView({block:'center'});"
-                              "var b=e.getBoundingClientRect(),x=b.left+b.width/2,y=b.top+b.height/2;"
+                              "var b=e.getClientRects()[0]||e.getBoundingClientRect(),x=b.left+b.width/2,y=b.top+b.height/2;"
                               "for(var w=e.ownerDocument.defaultView;w.frameElement;w=w.parent){"
                               "var f=w.frameElement,r=f.getBoundingClientRect();"
-                              "x+=r.left+f.clientLeft;y+=r.top+f.clientTop;}"
-                              "return [x,y];})()")
+                              "x+=r.left+f.clientLeft;y+=r.top+f.clientTop;}return [x,y];})()")
                    .arg(expr))
                 .toList();
         if (at.size() != 2 || !Input())

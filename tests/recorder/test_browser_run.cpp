@@ -520,6 +520,70 @@ private slots:
         ExpectReplay(s, fetch, recorded, byUser);
     }
 
+    void whatTheWindowSentIsRecorded_data()
+    {
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<QStringList>("clicks");
+        QTest::addColumn<QStringList>("lines");
+        const QString arten = QStringLiteral("arten.html");
+        const QString form = QStringLiteral("document.forms[0].elements[%1]");
+        QTest::newRow("a line end in a link's text")
+            << arten << "" << QStringList{"document.links[2]"} << QStringList{"follow(\"3\")    # Link 3 verfolgen"};
+        QTest::newRow("a line break element in a link's text")
+            << arten << "" << QStringList{"document.links[3]"} << QStringList{"follow(\"4\")    # Link 4 verfolgen"};
+        // The script counts the frame among the page's links.
+        QTest::newRow("a link in an inline frame after the page's links")
+            << arten << "" << QStringList{"document.querySelector('iframe').contentDocument.links[1]"}
+            << QStringList{"follow(\"5\")    # Frame laden", "follow(\"Weiter innen\")    # Link 2 verfolgen"};
+        // The kept box stays ticked; the hidden field is as the page's
+        // onsubmit handler left it.
+        QTest::newRow("a group of checkboxes and a field set on submission")
+            << arten << "" << QStringList{form.arg(2), form.arg(3), form.arg(5)}
+            << QStringList{"formset(1,\"c\",\"x,y\")", "formset(1,\"zeit\",\"gesetzt\")", "submit(1)"};
+        QTest::newRow("a list of several options and the second button element")
+            << arten << "var m = document.forms[0].m; m.options[0].selected = true; m.options[2].selected = true;"
+            << QStringList{form.arg(6)}
+            << QStringList{"formset(1,\"m\",\"1,3\")", "formset(1,\"zeit\",\"gesetzt\")", "submit(1,\"\",2)"};
+        // The picture holds up the load event for good.
+        QTest::newRow("a click before the load event")
+            << "frueh.html" << "" << QStringList{"document.links[0]"}
+            << QStringList{"follow(\"Gleich weiter\")    # Link 1 verfolgen"};
+    }
+    void whatTheWindowSentIsRecorded()
+    {
+        QFETCH(QString, page);
+        QFETCH(QString, setup);
+        QFETCH(QStringList, clicks);
+        QFETCH(QStringList, lines);
+        const QString fetch = QStringLiteral("x = htget(\"%1\")\n").arg(server.page(page));
+        BrowserSetup s;
+        s.browser->Button5Click();
+        s.Run(fetch + "browse");
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                return s.browser->shown() && s.Js("document.readyState").toString() != QLatin1String("loading") &&
+                       s.Js("document.links.length").toInt() > 0;
+            },
+            20000));
+        // Every page but the one whose picture never comes loads whole first.
+        if (page != QLatin1String("frueh.html"))
+            QVERIFY(s.WaitPage(page));
+        if (!setup.isEmpty())
+            s.Js(setup);
+        ClearLog();
+        for (const QString& target : clicks)
+            QVERIFY2(s.ClickAt(target), qPrintable(target));
+        QVERIFY(s.WaitRecorded(lines.size()));
+        QVERIFY(QTest::qWaitFor([&] { return !EchoRequests().isEmpty(); }, 10000));
+        QTest::qWait(300);  // a second request would come now
+        const QStringList byUser = EchoRequests();
+        QCOMPARE(byUser.size(), 1);
+        const QStringList recorded = s.Recorded();
+        QCOMPARE(recorded, lines);
+        ExpectReplay(s, fetch, recorded, byUser);
+    }
+
     void withoutAPageTheWindowSaysSo()
     {
         BrowserSetup s;
