@@ -262,7 +262,9 @@ void SetEntryMode(int fd, const unz_file_info64& info, bool isExe, mode_t umask)
 }
 
 // A link entry's target may only lead to a place inside the installation
-// folder: relative, and never above it from the link's own folder.
+// folder: relative, and never above it from the link's own folder. ".."
+// levels must come first: behind a name that is itself a link they would
+// climb from wherever that link leads.
 bool LinkStaysInside(const std::string& path, const std::string& target)
 {
     if (target.empty() || target[0] == '/' || target.find('\0') != std::string::npos)
@@ -271,6 +273,7 @@ bool LinkStaysInside(const std::string& path, const std::string& target)
         if (c < 0x20 || c == 0x7F || c == '\\')
             return false;
     long depth = long(std::count(path.begin(), path.end(), '/'));
+    bool named = false;
     size_t pos = 0;
     while (pos <= target.size()) {
         size_t end = target.find('/', pos);
@@ -278,10 +281,10 @@ bool LinkStaysInside(const std::string& path, const std::string& target)
             end = target.size();
         const std::string level = target.substr(pos, end - pos);
         if (level == "..") {
-            if (--depth < 0)
+            if (named || --depth < 0)
                 return false;
         } else if (!level.empty() && level != ".") {
-            ++depth;
+            named = true;
         }
         pos = end + 1;
     }

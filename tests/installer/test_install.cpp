@@ -468,6 +468,54 @@ private slots:
         QVERIFY(!reg.KeyExists(kUninstallKey));
     }
 
+    // An archive as zip -r -y -fz writes it (ZIP64 fields, a link, a
+    // read-only file, a 262-byte path), built into Setup by make-installer:
+    // it installs whole, installs again over itself, and the uninstall
+    // takes everything back.
+    void toolMadeArchiveInstallsAgainAndUninstalls()
+    {
+        if (!HaveTool("zip"))
+            QSKIP("zip is not installed");
+        const QString tree = homePath("quelle");
+        QString deep = "hilfe";
+        for (int i = 0; i < 4; ++i)
+            deep += "/" + QString(47, QChar('a' + i));
+        const QString page = deep + "/" + QString(49, 'x') + "seite-eins.html";
+        QVERIFY(QDir(tree).mkpath(deep));
+        QVERIFY(QDir(tree).mkpath("lib"));
+        QVERIFY(WriteAll(tree + "/skimlark", kScript));
+        QVERIFY(QFile::setPermissions(tree + "/skimlark", QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                              QFileDevice::ExeOwner));
+        QVERIFY(WriteAll(tree + "/" + page, "Seite"));
+        QVERIFY(WriteAll(tree + "/lib/libfoo.so.1", "ELF"));
+        QVERIFY(QFile::link("libfoo.so.1", tree + "/lib/libfoo.so"));
+        QVERIFY(WriteAll(tree + "/LICENSE", "Lizenz"));
+        QVERIFY(QFile::setPermissions(tree + "/LICENSE", QFileDevice::ReadOwner | QFileDevice::ReadGroup |
+                                                             QFileDevice::ReadOther));
+        QVERIFY(RunTool(tree, "zip", {"-q", "-r", "-y", "-fz", homePath("tool.zip"), "."}));
+        makeInstallerWithTool(ReadAll(homePath("tool.zip")), "Skimlark skimlark|n|u|101|0");
+
+        const QString target = homePath("Werkzeug");
+        for (int round = 0; round < 2; ++round) {
+            BoxRecorder boxes;
+            auto f = form({"-directory", target});
+            f->RunInstall();
+            QVERIFY2(boxes.boxes.empty(), boxes.boxes.empty() ? "" : boxes.boxes[0].text.c_str());
+            QCOMPARE(f->Label2->text(), QString("Installation fertig."));
+        }
+        QCOMPARE(ReadAll(target + "/" + page), QByteArray("Seite"));
+        QCOMPARE(QFile::symLinkTarget(target + "/lib/libfoo.so"), QFileInfo(target + "/lib/libfoo.so.1").absoluteFilePath());
+        QCOMPARE(ReadAll(target + "/LICENSE"), QByteArray("Lizenz"));
+        QVERIFY(!QFileInfo(target + "/LICENSE").permissions().testFlag(QFileDevice::WriteOwner));
+        QVERIFY(QFileInfo(target + "/skimlark").isExecutable());
+
+        BoxRecorder boxes;
+        const std::vector<std::string> status = uninstall(target);
+        QVERIFY(boxes.boxes.empty());
+        QCOMPARE(status.back(), std::string("Deinstallation abgeschlossen."));
+        QVERIFY(!QFileInfo::exists(target));
+    }
+
     // The program file stored in another case than the header names it:
     // the start and the shortcuts use the name it has on disk.
     void programFileKeepsItsSpellingOnDisk()
