@@ -144,6 +144,22 @@ TEST(FormCharset, FieldNamesAndChangedValuesGoInThePagesCharset)
     }
 }
 
+TEST(FormCharset, AnotherCharsetOfThePageIsSentInItsOwnBytes)
+{
+    Env& env = Env::Get();
+    httptest::TempDir dir;
+    const std::string file = dir.path() + "/antwort.txt";
+    // ISO-8859-15 holds the euro sign at 0xA4, where Windows-1252 has the
+    // currency sign.
+    env.Page("latin9.html", "<html><body><form action=\"/echo\" method=\"post\"><input name=\"preis\" value=\"5\xA4\">"
+                            "<input name=\"neu\"></form></body></html>");
+    WebResult r = RunWeb("s = htget(\"" + env.Url("/file?name=latin9.html&ct=text/html;charset=ISO-8859-15") +
+                         "\")\np = formget(1, \"preis\")\nformset(1, \"neu\", \"7\x80\")\ns = submit(1, \"" + file + "\")");
+    EXPECT_EQ(r.var("s"), "200");
+    EXPECT_EQ(r.var("p"), "5\x80");
+    EXPECT_EQ(Body(ReadFile(file)), "preis=5%A4&neu=7%A4");
+}
+
 TEST(FormCharset, AFormOfTheScriptSendsItsOwnBytes)
 {
     Env& env = Env::Get();
