@@ -4,7 +4,8 @@
 // mode the first connection is a control connection instead: it hears the
 // segment's first reply at once and one more for each line the client sends
 // (a reply ends with a line whose fourth character is a blank, as FTP's do;
-// a 1xx reply is followed by the next at once),
+// a 1xx reply is followed by the next at once, and so is any reply the
+// client stays silent after for a moment),
 // and is closed when the replies run out. One thread serves every input of
 // the fuzzer's process.
 #pragma once
@@ -138,7 +139,9 @@ private:
         if (replied_ < replies_.size()) {
             const std::string& reply = replies_[replied_++];
             Say(control_, reply);
-            if (!reply.empty() && reply[0] == '1')
+            // After the last reply the server has nothing more to say: the
+            // client meets the end at once instead of waiting for more.
+            if ((!reply.empty() && reply[0] == '1') || replied_ == replies_.size())
                 Answer();
         } else {
             ::shutdown(control_, SHUT_WR);
@@ -154,9 +157,14 @@ private:
                 std::lock_guard<std::mutex> lock(mutex_);
                 fds[1].fd = control_;
             }
-            if (::poll(fds, 2, 20) <= 0)
-                continue;
+            const int ready = ::poll(fds, 2, 20);
             std::lock_guard<std::mutex> lock(mutex_);
+            // A client that stays silent waits for more of a reply the
+            // input cut short: the next one comes unasked.
+            if (ready == 0 && control_ >= 0 && control_ == fds[1].fd)
+                Answer();
+            if (ready <= 0)
+                continue;
             if (fds[1].revents && fds[1].fd == control_ && control_ >= 0) {
                 char buf[4096];
                 ssize_t n = ::recv(control_, buf, sizeof buf, MSG_DONTWAIT);

@@ -1,7 +1,8 @@
 // For fuzzers and tests that play the servers themselves: with a port, every
 // connection of a client (data connections included) goes to that port of
-// 127.0.0.1 whatever host and port it was meant for, and no name is looked
-// up, so nothing a fuzzed reply names can reach another machine.
+// 127.0.0.1 whatever host and port it was meant for, so nothing a fuzzed
+// reply names can reach another machine. No name is looked up, but for an
+// FTP host given by name, whose data connections look it up again.
 #pragma once
 
 struct curl_sockaddr;
