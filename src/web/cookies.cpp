@@ -50,60 +50,39 @@ bool HasControl(std::string_view s)
 
 }  // namespace
 
-std::string CookieKey(const Cookie& c)
-{
-    std::string key = c.domain;
-    key += '\0';
-    key += c.path.empty() ? std::string("/") : c.path;
-    key += '\0';
-    key += c.name;
-    return key;
-}
-
 std::vector<Cookie> CookieStore::Items() const
 {
     std::vector<Cookie> out;
-    out.reserve(items_.size());
-    for (const auto& [seq, item] : items_)
+    out.reserve(list_.Size());
+    for (const auto& [seq, item] : list_.Items())
         out.push_back(item.cookie);
     return out;
 }
 
 void CookieStore::Clear()
 {
-    while (!items_.empty())
-        Remove(items_.begin()->first);
+    while (list_.Size() != 0)
+        Remove(list_.Items().begin()->first);
 }
 
 void CookieStore::FixPaths()
 {
-    for (Seq seq : pathless_) {
-        auto it = items_.find(seq);
-        if (it != items_.end() && it->second.cookie.path.empty())
-            it->second.cookie.path = "/";
-    }
+    for (Seq seq : pathless_)
+        if (list_.Items().count(seq) && list_.At(seq).path.empty())
+            list_.At(seq).path = "/";
     pathless_.clear();
 }
 
 void CookieStore::Remove(Seq seq)
 {
-    auto it = items_.find(seq);
-    if (it == items_.end())
+    std::optional<CookieList::Item> gone = list_.Take(seq);
+    if (!gone)
         return;
-    const Cookie& c = it->second.cookie;
-    byKey_.erase(it->second.key);
-    auto d = byDomain_.find(c.domain);
-    if (d != byDomain_.end()) {
-        d->second.erase(seq);
-        if (d->second.empty())
-            byDomain_.erase(d);
-    }
-    Unschedule(seq, c.expires);
-    if (copied_.count(it->second.key))
-        dirty_.insert(it->second.key);
+    Unschedule(seq, gone->cookie.expires);
+    if (copied_.count(gone->key))
+        dirty_.insert(gone->key);
     else
-        dirty_.erase(it->second.key);
-    items_.erase(it);
+        dirty_.erase(gone->key);
 }
 
 void CookieStore::Unschedule(Seq seq, std::time_t expires)
@@ -129,11 +108,11 @@ void CookieStore::DropExpired(std::time_t now)
 void CookieStore::Matching(const std::string& domain, bool hostItself, const std::string& path, bool https,
                            std::vector<std::pair<Seq, const Cookie*>>& out) const
 {
-    auto d = byDomain_.find(domain);
-    if (d == byDomain_.end())
+    const std::set<Seq>* own = list_.OfDomain(domain);
+    if (!own)
         return;
-    for (Seq seq : d->second) {
-        const Cookie& c = items_.at(seq).cookie;
+    for (Seq seq : *own) {
+        const Cookie& c = list_.Items().at(seq).cookie;
         if ((hostItself || !c.hostOnly) && PathMatches(c.path, path) && (!c.secure || https))
             out.emplace_back(seq, &c);
     }
@@ -232,9 +211,8 @@ void CookieStore::SetCookie(const std::string& url, const std::string& header)
     }
 
     if (expired) {
-        auto old = byKey_.find(CookieKey(c));
-        if (old != byKey_.end())
-            Remove(old->second);
+        if (std::optional<Seq> old = list_.Find(CookieKey(c)))
+            Remove(*old);
         return;
     }
     Store(std::move(c));
@@ -244,38 +222,28 @@ void CookieStore::Store(Cookie c)
 {
     std::string key = CookieKey(c);
     dirty_.insert(key);
-    auto known = byKey_.find(key);
-    if (known != byKey_.end()) {
+    if (std::optional<Seq> known = list_.Find(key)) {
         // Replaced in place: it keeps its place in the order.
-        const Seq seq = known->second;
-        Cookie& o = items_.at(seq).cookie;
+        Cookie& o = list_.At(*known);
         if (o.expires != c.expires) {
-            Unschedule(seq, o.expires);
+            Unschedule(*known, o.expires);
             if (c.expires != 0)
-                expiry_.emplace(c.expires, seq);
+                expiry_.emplace(c.expires, *known);
         }
-        o.value = std::move(c.value);
-        o.hostOnly = c.hostOnly;
-        o.secure = c.secure;
-        o.httpOnly = c.httpOnly;
-        o.expires = c.expires;
-        if (!c.path.empty())
-            o.path = std::move(c.path);
+        if (c.path.empty())
+            c.path = std::move(o.path);
+        o = std::move(c);
         return;
     }
-    auto domain = byDomain_.find(c.domain);
-    if (domain != byDomain_.end() && domain->second.size() >= kMaxPerDomain)
-        Remove(*domain->second.begin());
-    else if (items_.size() >= kMaxTotal)
-        Remove(items_.begin()->first);
-    const Seq seq = next_++;
-    if (c.path.empty())
+    if (std::optional<Seq> room = list_.MakesRoom(c.domain))
+        Remove(*room);
+    const bool pathless = c.path.empty();
+    const std::time_t expires = c.expires;
+    const Seq seq = list_.Add(std::move(c), std::move(key));
+    if (pathless)
         pathless_.push_back(seq);
-    if (c.expires != 0)
-        expiry_.emplace(c.expires, seq);
-    byDomain_[c.domain].insert(seq);
-    byKey_.emplace(key, seq);
-    items_.emplace(seq, Item{std::move(c), std::move(key)});
+    if (expires != 0)
+        expiry_.emplace(expires, seq);
 }
 
 void CookieStore::CopyChanges(SystemStore& shared)
@@ -285,13 +253,12 @@ void CookieStore::CopyChanges(SystemStore& shared)
     std::vector<Seq> order;
     std::vector<std::string> gone;
     for (const std::string& key : dirty_) {
-        auto it = byKey_.find(key);
-        if (it == byKey_.end()) {
+        if (std::optional<Seq> seq = list_.Find(key)) {
+            order.push_back(*seq);
+            copied_.insert(key);
+        } else {
             gone.push_back(key);
             copied_.erase(key);
-        } else {
-            order.push_back(it->second);
-            copied_.insert(key);
         }
     }
     dirty_.clear();
@@ -301,13 +268,13 @@ void CookieStore::CopyChanges(SystemStore& shared)
     std::vector<Cookie> set;
     set.reserve(order.size());
     for (Seq seq : order)
-        set.push_back(items_.at(seq).cookie);
+        set.push_back(list_.At(seq));
     shared.Apply(set, gone);
 }
 
 void CookieStore::Recopy(const std::string& domain)
 {
-    for (const auto& [seq, item] : items_) {
+    for (const auto& [seq, item] : list_.Items()) {
         if (HostAtOrBelow(item.cookie.domain, domain))
             dirty_.insert(item.key);
     }

@@ -3,35 +3,16 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
 #include <ctime>
 #include <map>
-#include <set>
 #include <string>
-#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
 #include "platform/http_client.h"
+#include "web/cookie_list.h"
 
 class SystemStore;
-
-struct Cookie {
-    std::string domain;  // lower case, without a leading dot
-    std::string name;
-    std::string value;
-    std::string path;  // "" when the server named none (see FixPaths)
-    bool hostOnly = true;  // set without a Domain attribute: that host alone
-    bool secure = false;
-    bool httpOnly = false;  // kept from page scripts in the browser window
-    std::time_t expires = 0;  // 0: lives as long as the store
-
-    bool operator==(const Cookie&) const = default;
-};
-
-// What names a cookie: a later cookie of the same domain, path and name
-// replaces it. A path the server did not name counts as the root path.
-std::string CookieKey(const Cookie& c);
 
 class CookieStore : public HttpCookieJar {
 public:
@@ -42,7 +23,7 @@ public:
     static constexpr size_t kMaxPerDomain = 150;
     static constexpr size_t kMaxTotal = 3000;
 
-    size_t Count() const { return items_.size(); }
+    size_t Count() const { return list_.Size(); }
     // The cookies in the order they were first set.
     std::vector<Cookie> Items() const;
     void Clear();
@@ -62,11 +43,7 @@ public:
     void Recopy(const std::string& domain);
 
 private:
-    using Seq = std::uint64_t;  // order of first setting
-    struct Item {
-        Cookie cookie;
-        std::string key;
-    };
+    using Seq = CookieList::Seq;
 
     void Store(Cookie cookie);
     void Remove(Seq seq);
@@ -75,9 +52,7 @@ private:
     void Matching(const std::string& domain, bool hostItself, const std::string& path, bool https,
                   std::vector<std::pair<Seq, const Cookie*>>& out) const;
 
-    std::map<Seq, Item> items_;
-    std::unordered_map<std::string, Seq> byKey_;
-    std::unordered_map<std::string, std::set<Seq>> byDomain_;
+    CookieList list_{kMaxPerDomain, kMaxTotal};
     std::multimap<std::time_t, Seq> expiry_;  // cookies with a date, soonest first
     std::vector<Seq> pathless_;  // cookies that may still lack their path
     // Keys that changed since the last copy, and keys the shared store may
@@ -85,5 +60,4 @@ private:
     // no word to the shared store, so neither set outgrows the store.
     std::unordered_set<std::string> dirty_;
     std::unordered_set<std::string> copied_;
-    Seq next_ = 0;
 };

@@ -71,24 +71,15 @@ void SystemStore::EraseSlot(std::map<std::string, Slot>::iterator it)
 
 void SystemStore::RemoveCookie(Seq seq)
 {
-    auto it = cookies_.find(seq);
-    if (it == cookies_.end())
+    std::optional<CookieList::Item> gone = cookies_.Take(seq);
+    if (!gone)
         return;
-    const Cookie& c = it->second;
-    byKey_.erase(CookieKey(c));
-    auto d = byDomain_.find(c.domain);
-    if (d != byDomain_.end()) {
-        d->second.erase(seq);
-        if (d->second.empty())
-            byDomain_.erase(d);
-    }
-    auto slot = entries_.find(CookieSource(c));
+    auto slot = entries_.find(CookieSource(gone->cookie));
     if (slot != entries_.end()) {
         slot->second.cookies.erase(seq);
         if (slot->second.cookies.empty() && !slot->second.visited)
             EraseSlot(slot);
     }
-    cookies_.erase(it);
 }
 
 bool SystemStore::Delete(const std::string& sourceUrl)
@@ -137,23 +128,19 @@ size_t SystemStore::DeleteDomain(const std::string& pattern, const std::string& 
 void SystemStore::Put(Cookie c)
 {
     c.path = CookiePath(c);
-    const std::string key = CookieKey(c);
-    auto known = byKey_.find(key);
-    if (known != byKey_.end()) {
+    std::string key = CookieKey(c);
+    if (std::optional<Seq> known = cookies_.Find(key)) {
         // Replaced in place: it keeps its place in the order.
-        cookies_.at(known->second) = std::move(c);
+        cookies_.At(*known) = std::move(c);
         return;
     }
-    auto domain = byDomain_.find(c.domain);
-    if (domain != byDomain_.end() && domain->second.size() >= kMaxPerDomain)
-        RemoveCookie(*domain->second.begin());
-    else if (cookies_.size() >= kMaxCookies)
-        RemoveCookie(cookies_.begin()->first);
-    const Seq seq = next_++;
-    SlotFor(CookieSource(c), "http://" + c.domain + c.path, c.domain).cookies.insert(seq);
-    byDomain_[c.domain].insert(seq);
-    byKey_.emplace(key, seq);
-    cookies_.emplace(seq, std::move(c));
+    if (std::optional<Seq> room = cookies_.MakesRoom(c.domain))
+        RemoveCookie(*room);
+    const std::string source = CookieSource(c);
+    const std::string url = "http://" + c.domain + c.path;
+    const std::string domain = c.domain;
+    const Seq seq = cookies_.Add(std::move(c), std::move(key));
+    SlotFor(source, url, domain).cookies.insert(seq);
 }
 
 bool SystemStore::SetCookie(const std::string& url, const std::string& name, const std::string& data)
@@ -183,9 +170,8 @@ void SystemStore::Apply(const std::vector<Cookie>& set, const std::vector<std::s
 {
     std::lock_guard<std::mutex> lock(mutex_);
     for (const std::string& key : removed) {
-        auto it = byKey_.find(key);
-        if (it != byKey_.end())
-            RemoveCookie(it->second);
+        if (std::optional<Seq> seq = cookies_.Find(key))
+            RemoveCookie(*seq);
     }
     for (const Cookie& c : set)
         Put(c);
@@ -212,7 +198,7 @@ void SystemStore::AddVisited(const std::string& url)
     slot.url = url;
     if (!slot.visited) {
         slot.visited = true;
-        slot.visitedSeq = next_++;
+        slot.visitedSeq = nextVisit_++;
         visited_.emplace(slot.visitedSeq, source);
     }
 }
@@ -227,7 +213,7 @@ bool SystemStore::Find(const std::string& sourceUrl, Entry& out) const
     out.url = it->second.url;
     out.cookies.clear();
     for (Seq seq : it->second.cookies)
-        out.cookies.push_back(cookies_.at(seq));
+        out.cookies.push_back(cookies_.Items().at(seq).cookie);
     return true;
 }
 
@@ -236,10 +222,10 @@ std::vector<Cookie> SystemStore::Cookies() const
     const std::time_t now = std::time(nullptr);
     std::lock_guard<std::mutex> lock(mutex_);
     std::vector<Cookie> out;
-    out.reserve(cookies_.size());
-    for (const auto& [seq, c] : cookies_)
-        if (!Expired(c, now))
-            out.push_back(c);
+    out.reserve(cookies_.Size());
+    for (const auto& [seq, item] : cookies_.Items())
+        if (!Expired(item.cookie, now))
+            out.push_back(item.cookie);
     return out;
 }
 
@@ -248,8 +234,6 @@ void SystemStore::Clear()
     std::lock_guard<std::mutex> lock(mutex_);
     entries_.clear();
     byHost_.clear();
-    cookies_.clear();
-    byKey_.clear();
-    byDomain_.clear();
+    cookies_.Clear();
     visited_.clear();
 }

@@ -9,9 +9,9 @@
 #include <mutex>
 #include <set>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
+#include "web/cookie_list.h"
 #include "web/cookies.h"
 
 class SystemStore {
@@ -64,7 +64,7 @@ public:
     void Clear();
 
 private:
-    using Seq = std::uint64_t;  // order of first setting
+    using Seq = CookieList::Seq;
     struct Slot {
         std::string url;
         std::string host;
@@ -83,9 +83,7 @@ private:
     // Host written backwards and source URL: a domain and the hosts below it
     // are one range.
     std::set<std::pair<std::string, std::string>> byHost_;
-    std::map<Seq, Cookie> cookies_;
-    std::unordered_map<std::string, Seq> byKey_;
-    std::unordered_map<std::string, std::set<Seq>> byDomain_;
-    std::map<Seq, std::string> visited_;  // source URLs of visited pages
-    Seq next_ = 0;
+    CookieList cookies_{kMaxPerDomain, kMaxCookies};
+    std::map<Seq, std::string> visited_;  // source URLs of visited pages, oldest first
+    Seq nextVisit_ = 0;
 };

@@ -38,8 +38,9 @@ TEST(SystemStore, ADomainKeepsItsNewestCookiesAcrossItsFolders)
     // neither counts nor makes it younger.
     for (size_t i = 0; i < max + 20; ++i) {
         ASSERT_TRUE(store.SetCookie(i % 2 ? "http://flut.test/a/x" : "http://FLUT.test:81/b/", "", "n" + std::to_string(i) + " = " + std::to_string(i)));
-        if (i < max)
+        if (i < max) {
             ASSERT_TRUE(store.SetCookie("http://flut.test/b/", "n0", "neu"));
+        }
     }
     SystemStore::Entry a, b;
     ASSERT_TRUE(store.Find("Cookie:flut.test/a/", a));
