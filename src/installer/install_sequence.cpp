@@ -132,8 +132,11 @@ void SetupForm::RunInstall()
     const QString programs = QString::fromStdString(GetSpecialFolderPath(CSIDL_PROGRAM_FILES));
     if (!programs.isEmpty() && QDir::cleanPath(QString::fromStdString(target) + "/..") == QDir::cleanPath(programs))
         QDir().mkpath(programs);
+    // Recorded, so that the uninstall removes the folder only when the
+    // install made it.
+    bool madeFolder = false;
     if (!CanList(target))
-        mkdir(target.c_str(), 0777);
+        madeFolder = mkdir(target.c_str(), 0777) == 0;
 
     if (FILE* zip = OpenBelow(target, "setup.zip")) {
         SetProgress(progress += 2);
@@ -160,6 +163,11 @@ void SetupForm::RunInstall()
     Pause();
     int result;
     std::string written;
+    if (inTarget && madeFolder)
+        if (FILE* list = OpenBelow(target, "files.lst", true)) {
+            std::fputs("./\n", list);
+            std::fclose(list);
+        }
     if (inTarget) {
         result = ExtractArchive(
             "setup.zip", [this](int total, int index) { ExtractProgress(total, index); }, exeName, &written);

@@ -131,7 +131,7 @@ void RemoveProductKeys(const std::string& product)
     }
 }
 
-void RemoveUninstaller(const std::string& ownFile)
+void RemoveUninstaller(const std::string& ownFile, bool folderMade)
 {
     size_t slash = ownFile.rfind('/');
     const std::string name = slash == std::string::npos ? ownFile : ownFile.substr(slash + 1);
@@ -141,7 +141,8 @@ void RemoveUninstaller(const std::string& ownFile)
     const std::string folder = FolderOf(ownFile);
     unlink(ownFile.c_str());
     // rmdir fails while the folder still holds anything, so nothing else goes.
-    rmdir(folder.c_str());
+    if (folderMade)
+        rmdir(folder.c_str());
 }
 
 }  // namespace installer

@@ -40,6 +40,7 @@ void RemoveProductKeys(const std::string& product);
 // file when it is the "setup.exe" that the install copied, then the
 // installation folder when it is empty. A running program's file may be
 // unlinked on Linux, so no second process is needed.
-void RemoveUninstaller(const std::string& ownFile);
+// The folder goes only when the install made it (folderMade).
+void RemoveUninstaller(const std::string& ownFile, bool folderMade);
 
 }  // namespace installer

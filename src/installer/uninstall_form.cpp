@@ -161,7 +161,9 @@ void UninstallForm::Button2Click()
             char line[kLineMax];
             while (std::fgets(line, sizeof line, list)) {
                 const std::string name = WithoutLineEnd(line);
-                if (!name.empty())
+                if (name == "./" || name == ".\\")
+                    folderMade = true;
+                else if (!name.empty())
                     lines.push_back(name);
             }
             std::fclose(list);
@@ -179,6 +181,8 @@ void UninstallForm::Button2Click()
             unlink((folder + "/setup.zip").c_str());
             left.clear();
         } else {
+            if (folderMade)
+                left.emplace_back("./", ENOTEMPTY);
             KeepListed(folder, left);
         }
     }
@@ -211,7 +215,7 @@ void UninstallForm::FormClose()
     if (done) {
         // Leave the folder first, so nothing of this process holds it.
         if (chdir("/") == 0)
-            RemoveUninstaller(ownFile);
+            RemoveUninstaller(ownFile, folderMade);
     }
     QCoreApplication::quit();
 }

@@ -32,6 +32,8 @@ public:
     std::string product;
     std::string ownFile;
     bool done = false;
+    // The list says that the install made the installation folder ("./").
+    bool folderMade = false;
 
     // Shown before anything is removed; whatever it answers, the uninstall
     // goes on. Tests replace it.

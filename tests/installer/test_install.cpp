@@ -131,7 +131,7 @@ private slots:
         QCOMPARE(ReadAll(target + "/skimlark"), QByteArray(kScript));
         QVERIFY(QFileInfo(target + "/skimlark").isExecutable());
         QCOMPARE(ReadAll(target + "/help/index.htm"), QByteArray("<p>Hilfe</p>"));
-        QCOMPARE(ReadAll(target + "/files.lst"), QByteArray("skimlark\nhelp/\nhelp/index.htm\n"));
+        QCOMPARE(ReadAll(target + "/files.lst"), QByteArray("./\nskimlark\nhelp/\nhelp/index.htm\n"));
 
         for (const QString& link : {homePath("Schreibtisch/Skimlark.desktop"), homePath("data/applications/Skimlark.desktop")}) {
             QByteArray entry = ReadAll(link);
@@ -210,8 +210,9 @@ private slots:
         f->RunInstall();
         QCOMPARE(boxes.texts(), std::vector<std::string>{"Cannot open setup.zip or setup.zip.zip\n"});
         QCOMPARE(f->Label2->text(), QString("Abbruch nach Fehler."));
-        QVERIFY(!QFile::exists(target + "/files.lst"));
-        QCOMPARE(QDir(target).entryList(QDir::Files), (QStringList{"setup.exe", "setup.zip"}));
+        // Only the folder the install made is listed, for the uninstall.
+        QCOMPARE(ReadAll(target + "/files.lst"), QByteArray("./\n"));
+        QCOMPARE(QDir(target).entryList(QDir::Files), (QStringList{"files.lst", "setup.exe", "setup.zip"}));
     }
 
     void folderTextIsChecked()
@@ -415,8 +416,9 @@ private slots:
         QCOMPARE(ReadAll(target + "/setup.zip"), "\r\n" + zip);
         QCOMPARE(ReadAll(target + "/skimlark"), QByteArray(kScript));
         const QByteArray files = ReadAll(target + "/files.lst");
-        // The program, the entries, "daten/" and its folders of 1,000.
-        QCOMPARE(files.count('\n'), qsizetype(entries + 2 + (entries + 999) / 1000));
+        // The folder itself, the program, the entries, "daten/" and its
+        // folders of 1,000.
+        QCOMPARE(files.count('\n'), qsizetype(entries + 3 + (entries + 999) / 1000));
         QVERIFY(files.endsWith(QString("daten/%1/f%2.txt\n").arg((entries - 1) / 1000).arg(entries - 1).toUtf8()));
         const int some = entries * 3 / 7;
         QCOMPARE(ReadAll(target + QString("/daten/%1/f%2.txt").arg(some / 1000).arg(some)), QByteArray("x"));
@@ -460,7 +462,7 @@ private slots:
         QCOMPARE(boxes.boxes[1].text, std::string("Die Installation wurde unvollst\xC3\xA4ndig abgebrochen."));
         QCOMPARE(ReadAll(target + "/skimlark"), program);
         QCOMPARE(ReadAll(target + "/files.lst"),
-                 QByteArray("skimlark\nalt/\nalt/eins.txt\nconf/\nconf/skimlark.ini\nneu/\nneu/zwei.txt\n"));
+                 QByteArray("./\nskimlark\nalt/\nalt/eins.txt\nconf/\nconf/skimlark.ini\nneu/\nneu/zwei.txt\n"));
 
         uninstall(target);
         QVERIFY(!QFileInfo::exists(target));
@@ -724,7 +726,7 @@ private slots:
         }
         QCOMPARE(setup.exitCode(), 0);
         QCOMPARE(ReadAll(target + "/setup.zip"), "\r\n" + archive);
-        QCOMPARE(ReadAll(target + "/files.lst"), QByteArray("skimlark\nhelp/\nhelp/index.htm\n"));
+        QCOMPARE(ReadAll(target + "/files.lst"), QByteArray("./\nskimlark\nhelp/\nhelp/index.htm\n"));
         QTRY_COMPARE_WITH_TIMEOUT(ReadAll(target + "/started.txt"), QByteArray("started\n"), 10000);
         QVERIFY(!QFile::exists(homePath("Schreibtisch/Skimlark.desktop")));
         QVERIFY(!QFile::exists(homePath("data/applications/Skimlark.desktop")));

@@ -173,8 +173,9 @@ private slots:
     {
         BoxRecorder boxes;
         // "\" between folders, a CR LF line end and a last line without one;
-        // the folders the install made, listed before what they hold.
-        makeInstallation("help/\nhelp\\bilder\\\r\nskimlark\r\nhelp\\index.htm\nhelp/bilder/logo.png");
+        // the folders the install made (itself too), listed before what they
+        // hold.
+        makeInstallation("./\nhelp/\nhelp\\bilder\\\r\nskimlark\r\nhelp\\index.htm\nhelp/bilder/logo.png");
         auto f = form();
         QCOMPARE(f->windowTitle(), QString("Skimlark - UnSetup [Setup V 1.10.0]"));
         QCOMPARE(f->Label4->text(), QString());
@@ -313,6 +314,27 @@ private slots:
         f->Button2->click();
         QVERIFY(boxes.boxes.empty());
         verifyProductRemoved();
+    }
+
+    // The emptied installation folder goes with the uninstaller only when
+    // the install made it; a folder the user chose as it was stays.
+    void theInstallationFolderGoesOnlyWhenTheInstallMadeIt_data()
+    {
+        QTest::addColumn<QByteArray>("list");
+        QTest::addColumn<bool>("gone");
+        QTest::newRow("made by the install") << QByteArray("./\nskimlark\n") << true;
+        QTest::newRow("there before") << QByteArray("skimlark\n") << false;
+    }
+    void theInstallationFolderGoesOnlyWhenTheInstallMadeIt()
+    {
+        QFETCH(QByteArray, list);
+        makeInstallation(list);
+        QVERIFY(QDir(inTarget("help")).removeRecursively());
+        auto f = form();
+        f->Button2->click();
+        f->close();
+        QVERIFY(!Exists(inTarget("setup.exe")));
+        QTEST(!Exists(target), "gone");
     }
 
     void missingListStillRemovesTheRest()
