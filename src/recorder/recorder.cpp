@@ -36,6 +36,26 @@ QIcon TForm11::TabPicture(bool recording)
 
 namespace {
 
+bool IsHexDigit(char c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+// submit sends a "%" as it is, for values a script escaped itself; one the
+// user typed before two hex digits would reach the server as an escape, so
+// the recorded value escapes it.
+std::string TypedPercent(const std::string& value)
+{
+    std::string out;
+    out.reserve(value.size());
+    for (size_t i = 0; i < value.size(); ++i) {
+        out += value[i];
+        if (value[i] == '%' && i + 2 < value.size() && IsHexDigit(value[i + 1]) && IsHexDigit(value[i + 2]))
+            out += "25";
+    }
+    return out;
+}
+
 // The lines of a plain-text pane; an empty last line is where the caret goes
 // after a line end, not a line.
 QStringList PaneLines(const QPlainTextEdit& pane)
@@ -262,7 +282,8 @@ void TForm11::FormSubmission(int f, int i, const QJsonObject& event)
         FollowFrame(f);
         const std::string k = std::to_string(i + 1);
         for (const auto& [name, value] : changed)
-            Record("formset(" + k + ",\"" + ScriptLiteral(name) + "\",\"" + ScriptLiteral(SentLineBreaks(value)) + "\")");
+            Record("formset(" + k + ",\"" + ScriptLiteral(name) + "\",\"" + ScriptLiteral(SentLineBreaks(TypedPercent(value))) +
+                   "\")");
         // submit() sends the form's first button unless told another.
         Record(button > 1 ? "submit(" + k + ",\"\"," + std::to_string(button) + ")" : "submit(" + k + ")");
         EnableInsertControls(true);
