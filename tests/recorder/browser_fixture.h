@@ -12,6 +12,7 @@
 #include <QTest>
 #include <QWebEnginePage>
 #include <QWebEngineView>
+#include <cctype>
 
 #include "editor/editor_fixture.h"
 #include "editor/qt_text.h"
@@ -64,6 +65,54 @@ inline QByteArray ReadServerLog(const QString& path)
 {
     QFile log(path);
     return log.open(QIODevice::ReadOnly) ? log.readAll() : QByteArray();
+}
+
+// A server's reading of an escaped field: "%" and two hex digits are a
+// byte, any other "%" is itself.
+inline QByteArray Unescaped(const QByteArray& field)
+{
+    QByteArray out;
+    for (qsizetype i = 0; i < field.size(); ++i) {
+        if (field[i] == '%' && i + 2 < field.size() && std::isxdigit(uchar(field[i + 1])) &&
+            std::isxdigit(uchar(field[i + 2]))) {
+            out += char(field.mid(i + 1, 2).toInt(nullptr, 16));
+            i += 2;
+        } else {
+            out += field[i];
+        }
+    }
+    return out;
+}
+
+// The requests for /echo in a server's log: the method and path, and the
+// fields of the query and the body decoded, so that a browser's and a
+// script's encodings of the same bytes compare equal.
+inline QStringList EchoRequests(const QString& logPath)
+{
+    QStringList out;
+    const QByteArray log = ReadServerLog(logPath);
+    qsizetype from = 0;
+    for (qsizetype end; (end = log.indexOf("\n=== end ===\n", from)) >= 0; from = end + 13) {
+        const QByteArray entry = log.mid(from, end - from);
+        const qsizetype head = entry.indexOf("\r\n\r\n");
+        const QByteArray line = entry.left(entry.indexOf("\r\n"));
+        if (!line.contains(" /echo"))
+            continue;
+        QStringList fields;
+        QByteArray target = line.left(line.lastIndexOf(' '));
+        const qsizetype query = target.indexOf('?');
+        for (const QByteArray& part : {query < 0 ? QByteArray() : target.mid(query + 1), entry.mid(head + 4)})
+            for (QByteArray field : part.split('&')) {
+                if (field.isEmpty())
+                    continue;
+                field.replace('+', ' ');
+                fields << QString::fromLatin1(Unescaped(field));
+            }
+        if (query >= 0)
+            target.truncate(query);
+        out << QString::fromLatin1(target) + " | " + fields.join(" & ");
+    }
+    return out;
 }
 
 inline QString BrowserFixtures()
@@ -157,6 +206,22 @@ struct BrowserSetup {
     Window win;
     TForm11* browser = nullptr;
 };
+
+// Ends the showing, runs the recorded lines after fetch and compares what
+// reached /echo (in the server's log at logPath) with what the user's own
+// actions sent.
+inline void ExpectReplay(BrowserSetup& s, const QString& logPath, const QString& fetch, const QStringList& recorded,
+                         const QStringList& byUser)
+{
+    s.browser->Button1->click();
+    QVERIFY(s.RunEnded());
+
+    QFile(logPath).resize(0);
+    s.Run(fetch + recorded.join('\n'));
+    QVERIFY(s.RunEnded());
+    QCOMPARE(Output(*s.win), QStringList());
+    QCOMPARE(EchoRequests(logPath), byUser);
+}
 
 // The web engine wants shared GL contexts before the application exists.
 #define BROWSER_TEST_MAIN(TestObject)                                  \

@@ -10,7 +10,6 @@
 #include <QTimer>
 #include <QWebEngineCookieStore>
 #include <QWebEngineProfile>
-#include <cctype>
 #include <csignal>
 
 #include "browser_fixture.h"
@@ -62,66 +61,8 @@ class BrowserRunTest : public QObject {
         return requests;
     }
 
-    // The requests for /echo in the server's log: the method and path, and
-    // the fields of the query and the body decoded, so that a browser's and
-    // a script's encodings of the same bytes compare equal.
-    // A server's reading of an escaped field: "%" and two hex digits are a
-    // byte, any other "%" is itself.
-    static QByteArray Unescaped(const QByteArray& field)
-    {
-        QByteArray out;
-        for (qsizetype i = 0; i < field.size(); ++i) {
-            if (field[i] == '%' && i + 2 < field.size() && std::isxdigit(uchar(field[i + 1])) &&
-                std::isxdigit(uchar(field[i + 2]))) {
-                out += char(field.mid(i + 1, 2).toInt(nullptr, 16));
-                i += 2;
-            } else {
-                out += field[i];
-            }
-        }
-        return out;
-    }
-    QStringList EchoRequests() const
-    {
-        QStringList out;
-        const QByteArray log = ReadLog();
-        qsizetype from = 0;
-        for (qsizetype end; (end = log.indexOf("\n=== end ===\n", from)) >= 0; from = end + 13) {
-            const QByteArray entry = log.mid(from, end - from);
-            const qsizetype head = entry.indexOf("\r\n\r\n");
-            const QByteArray line = entry.left(entry.indexOf("\r\n"));
-            if (!line.contains(" /echo"))
-                continue;
-            QStringList fields;
-            QByteArray target = line.left(line.lastIndexOf(' '));
-            const qsizetype query = target.indexOf('?');
-            for (const QByteArray& part : {query < 0 ? QByteArray() : target.mid(query + 1), entry.mid(head + 4)})
-                for (QByteArray field : part.split('&')) {
-                    if (field.isEmpty())
-                        continue;
-                    field.replace('+', ' ');
-                    fields << QString::fromLatin1(Unescaped(field));
-                }
-            if (query >= 0)
-                target.truncate(query);
-            out << QString::fromLatin1(target) + " | " + fields.join(" & ");
-        }
-        return out;
-    }
+    QStringList EchoRequests() const { return ::EchoRequests(logPath); }
     void ClearLog() const { QFile(logPath).resize(0); }
-    // Ends the showing, runs the recorded lines after fetch and compares
-    // what reached /echo with what the user's own actions sent.
-    void ExpectReplay(BrowserSetup& s, const QString& fetch, const QStringList& recorded, const QStringList& byUser)
-    {
-        s.browser->Button1->click();
-        QVERIFY(s.RunEnded());
-
-        ClearLog();
-        s.Run(fetch + recorded.join('\n'));
-        QVERIFY(s.RunEnded());
-        QCOMPARE(Output(*s.win), QStringList());
-        QCOMPARE(EchoRequests(), byUser);
-    }
     static QNetworkCookie Named(const QList<QNetworkCookie>& cookies, const QByteArray& name)
     {
         for (const QNetworkCookie& c : cookies)
@@ -473,115 +414,7 @@ private slots:
         QCOMPARE(byUser.size(), 1);
         const QStringList recorded = s.Recorded();
         QVERIFY2(recorded.contains(line), qPrintable(recorded.join('\n')));
-        ExpectReplay(s, fetch, recorded, byUser);
-    }
-
-    void umlautsGoOutAsTheWindowSentThem_data()
-    {
-        QTest::addColumn<QString>("page");
-        QTest::addColumn<int>("form");
-        QTest::newRow("UTF-8 named by the header, POST") << "umlaute_utf8.html&ct=text/html;charset=utf-8" << 0;
-        QTest::newRow("UTF-8 named by meta charset, GET") << "umlaute_utf8_meta.html" << 1;
-        QTest::newRow("Windows-1252 named by the header, GET") << "umlaute_1252.html&ct=text/html;charset=windows-1252" << 1;
-        QTest::newRow("Windows-1252 named by http-equiv, POST") << "umlaute_1252_meta.html" << 0;
-    }
-    void umlautsGoOutAsTheWindowSentThem()
-    {
-        QFETCH(QString, page);
-        QFETCH(int, form);
-        const QString fetch = QStringLiteral("x = htget(\"%1\")\n").arg(server.page(page));
-        BrowserSetup s;
-        s.browser->Button5Click();
-        s.Run(fetch + "browse");
-        QVERIFY(s.WaitPage());
-        // The window reads the page in the charset the run found for it.
-        QCOMPARE(s.Js("document.getElementById('gruss').textContent").toString(), QString::fromUtf8("Grüße 5€"));
-
-        ClearLog();
-        const QString field = QStringLiteral("document.forms[%1].elements[1]").arg(form);
-        QVERIFY(s.ClickAt(field));
-        QTest::keyClick(s.Input(), Qt::Key_End);
-        // Key by key, as typed: keyClicks takes Latin-1 only.
-        for (const QChar c : QString::fromUtf8(" und Maß #1 & 5% + %41 €")) {
-            const Qt::Key key = c.unicode() < 128 ? Qt::Key(c.toUpper().unicode()) : Qt::Key_unknown;
-            QTest::sendKeyEvent(QTest::Press, s.Input(), key, QString(c), Qt::NoModifier);
-            QTest::sendKeyEvent(QTest::Release, s.Input(), key, QString(c), Qt::NoModifier);
-        }
-        QVERIFY(QTest::qWaitFor([&] { return s.Js(field + ".value").toString().endsWith(QString::fromUtf8("€")); }, 5000));
-        QVERIFY(s.ClickAt(QStringLiteral("document.forms[%1].elements[2]").arg(form)));
-        QVERIFY(s.WaitRecorded(2));
-        QVERIFY(QTest::qWaitFor([&] { return !EchoRequests().isEmpty(); }, 10000));
-        const QStringList byUser = EchoRequests();
-        QCOMPARE(byUser.size(), 1);
-        const QStringList recorded = s.Recorded();
-        const QString k = QString::number(form + 1);
-        QCOMPARE(recorded, (QStringList{"formset(" + k + QString::fromUtf8(",\"größe\",\"Größe und Maß #1 & 5% + %2541 €\")"),
-                                        "submit(" + k + ")"}));
-        ExpectReplay(s, fetch, recorded, byUser);
-    }
-
-    void whatTheWindowSentIsRecorded_data()
-    {
-        QTest::addColumn<QString>("page");
-        QTest::addColumn<QString>("setup");
-        QTest::addColumn<QStringList>("clicks");
-        QTest::addColumn<QStringList>("lines");
-        const QString arten = QStringLiteral("arten.html");
-        const QString form = QStringLiteral("document.forms[0].elements[%1]");
-        QTest::newRow("a line end in a link's text")
-            << arten << "" << QStringList{"document.links[2]"} << QStringList{"follow(\"3\")    # Link 3 verfolgen"};
-        QTest::newRow("a line break element in a link's text")
-            << arten << "" << QStringList{"document.links[3]"} << QStringList{"follow(\"4\")    # Link 4 verfolgen"};
-        // The script counts the frame among the page's links.
-        QTest::newRow("a link in an inline frame after the page's links")
-            << arten << "" << QStringList{"document.querySelector('iframe').contentDocument.links[1]"}
-            << QStringList{"follow(\"5\")    # Frame laden", "follow(\"Weiter innen\")    # Link 2 verfolgen"};
-        // The kept box stays ticked; the hidden field is as the page's
-        // onsubmit handler left it.
-        QTest::newRow("a group of checkboxes and a field set on submission")
-            << arten << "" << QStringList{form.arg(2), form.arg(3), form.arg(5)}
-            << QStringList{"formset(1,\"c\",\"x,y\")", "formset(1,\"zeit\",\"gesetzt\")", "submit(1)"};
-        QTest::newRow("a list of several options and the second button element")
-            << arten << "var m = document.forms[0].m; m.options[0].selected = true; m.options[2].selected = true;"
-            << QStringList{form.arg(6)}
-            << QStringList{"formset(1,\"m\",\"1,3\")", "formset(1,\"zeit\",\"gesetzt\")", "submit(1,\"\",2)"};
-        // The picture holds up the load event for good.
-        QTest::newRow("a click before the load event")
-            << "frueh.html" << "" << QStringList{"document.links[0]"}
-            << QStringList{"follow(\"Gleich weiter\")    # Link 1 verfolgen"};
-    }
-    void whatTheWindowSentIsRecorded()
-    {
-        QFETCH(QString, page);
-        QFETCH(QString, setup);
-        QFETCH(QStringList, clicks);
-        QFETCH(QStringList, lines);
-        const QString fetch = QStringLiteral("x = htget(\"%1\")\n").arg(server.page(page));
-        BrowserSetup s;
-        s.browser->Button5Click();
-        s.Run(fetch + "browse");
-        QVERIFY(QTest::qWaitFor(
-            [&] {
-                return s.browser->shown() && s.Js("document.readyState").toString() != QLatin1String("loading") &&
-                       s.Js("document.links.length").toInt() > 0;
-            },
-            20000));
-        // Every page but the one whose picture never comes loads whole first.
-        if (page != QLatin1String("frueh.html"))
-            QVERIFY(s.WaitPage(page));
-        if (!setup.isEmpty())
-            s.Js(setup);
-        ClearLog();
-        for (const QString& target : clicks)
-            QVERIFY2(s.ClickAt(target), qPrintable(target));
-        QVERIFY(s.WaitRecorded(lines.size()));
-        QVERIFY(QTest::qWaitFor([&] { return !EchoRequests().isEmpty(); }, 10000));
-        QTest::qWait(300);  // a second request would come now
-        const QStringList byUser = EchoRequests();
-        QCOMPARE(byUser.size(), 1);
-        const QStringList recorded = s.Recorded();
-        QCOMPARE(recorded, lines);
-        ExpectReplay(s, fetch, recorded, byUser);
+        ExpectReplay(s, logPath, fetch, recorded, byUser);
     }
 
     void withoutAPageTheWindowSaysSo()
