@@ -18,27 +18,32 @@
 namespace {
 
 std::atomic<bool>* g_stop = nullptr;
+volatile sig_atomic_t g_signal = 0;
 
-// The first Ctrl-C asks the run to stop where the script can be left; the
-// handler then falls back to the default, so a second one ends at once.
-void OnInterrupt(int)
+// The first Ctrl-C, SIGTERM or SIGHUP asks the run to stop where the script
+// can be left, so its files are written out and closed; the handler then
+// falls back to the default, so a second one ends at once.
+void OnStopSignal(int sig)
 {
+    g_signal = sig;
     if (g_stop)
         g_stop->store(true);
 }
 
-void CatchInterrupt()
+void CatchStopSignals()
 {
-    struct sigaction old {};
-    sigaction(SIGINT, nullptr, &old);
-    // An interrupt the parent ignores (nohup, trap '' INT) stays ignored.
-    if (old.sa_handler == SIG_IGN)
-        return;
-    struct sigaction sa {};
-    sa.sa_handler = OnInterrupt;
-    sa.sa_flags = SA_RESETHAND;
-    sigemptyset(&sa.sa_mask);
-    sigaction(SIGINT, &sa, nullptr);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction old {};
+        sigaction(sig, nullptr, &old);
+        // A signal the parent ignores (nohup, trap '' INT) stays ignored.
+        if (old.sa_handler == SIG_IGN)
+            continue;
+        struct sigaction sa {};
+        sa.sa_handler = OnStopSignal;
+        sa.sa_flags = SA_RESETHAND;
+        sigemptyset(&sa.sa_mask);
+        sigaction(sig, &sa, nullptr);
+    }
 }
 
 const char* const kUsage =
@@ -99,8 +104,10 @@ int Help()
                  "\n"
                  "Exit status: 0 the script ran to its end, 1 it ended with an error,\n"
                  "2 a usage error or a script that cannot be read, 3 its output could not\n"
-                 "be written, 130 interrupted. The first Ctrl-C stops the script once the\n"
-                 "statement in progress is done; a second one ends the program at once.\n");
+                 "be written, 128 + the signal when stopped by one (130 Ctrl-C, 143 SIGTERM,\n"
+                 "129 SIGHUP). The first of these signals stops the script once the statement\n"
+                 "in progress is done and its files are written out; a second one ends the\n"
+                 "program at once.\n");
 }
 
 // Keeps the three standard descriptors taken, so that no file the run opens
@@ -229,7 +236,7 @@ int main(int argc, char** argv)
     Skript run(true, host, &lines);
     g_stop = &run.stop;
     host.watch(&run.stop);
-    CatchInterrupt();
+    CatchStopSignals();
 
     run.Resume();
     run.WaitFor();
@@ -239,6 +246,6 @@ int main(int argc, char** argv)
     if (!lost.empty())
         return OutputFailed(lost);
     if (run.stop)
-        return 130;
+        return 128 + (g_signal != 0 ? int(g_signal) : SIGINT);
     return run.errLine != 0 ? 1 : 0;
 }

@@ -4,10 +4,13 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <mutex>
-#include <unordered_set>
+#include <unordered_map>
 
 #include "interpreter/dispatcher.h"
 #include "interpreter/output.h"
@@ -22,9 +25,16 @@ void LogPrintLine(Skript& run, const std::string& text)
     std::string logging = run.vars->GetValue("logging");
     if (logging == "0" || logging.empty() || !run.logStream)
         return;
-    std::fwrite(text.data(), 1, text.size(), run.logStream);
-    std::fputc('\n', run.logStream);
-    std::fflush(run.logStream);
+    errno = 0;
+    bool written = std::fwrite(text.data(), 1, text.size(), run.logStream) == text.size() &&
+                   std::fputc('\n', run.logStream) != EOF && std::fflush(run.logStream) == 0;
+    // A full disk would drop every later line too: the user hears of it once
+    // per log file, and the run goes on.
+    if (!written && !run.logFailureTold) {
+        run.logFailureTold = true;
+        ShowNote(run.host, "Die Protokolldatei kann nicht geschrieben werden: %s",
+                 SystemErrorText(errno ? errno : EIO).c_str());
+    }
 }
 
 namespace {
@@ -34,26 +44,35 @@ namespace {
 constexpr size_t kMaxReadLength = 9999;
 constexpr int kCtrlZ = 26;
 
-// Streams opened in a binary mode: they are read without the text-mode rules.
-// Every stream of the run's table comes from open, which records its mode
-// here, so an entry left by a stream that the run's end closed is replaced
-// before its address is looked up again.
-std::mutex binaryMutex;
-std::unordered_set<std::FILE*> binaryStreams;
+// How a stream of open reads: binary streams without the text-mode rules,
+// and files that can be positioned a line at once. Every stream of the run's
+// table comes from open, which records it here, so an entry left by a stream
+// that the run's end closed is replaced before its address is looked up
+// again.
+struct StreamMode {
+    bool binary = false;
+    bool seekable = false;
+};
+std::mutex modeMutex;
+std::unordered_map<std::FILE*, StreamMode> streamModes;
 
-void RememberMode(std::FILE* f, bool binary)
+void RememberMode(std::FILE* f, StreamMode mode)
 {
-    std::lock_guard<std::mutex> lock(binaryMutex);
-    if (binary)
-        binaryStreams.insert(f);
-    else
-        binaryStreams.erase(f);
+    std::lock_guard<std::mutex> lock(modeMutex);
+    streamModes[f] = mode;
 }
 
-bool IsBinary(std::FILE* f)
+void ForgetMode(std::FILE* f)
 {
-    std::lock_guard<std::mutex> lock(binaryMutex);
-    return binaryStreams.count(f) != 0;
+    std::lock_guard<std::mutex> lock(modeMutex);
+    streamModes.erase(f);
+}
+
+StreamMode ModeOf(std::FILE* f)
+{
+    std::lock_guard<std::mutex> lock(modeMutex);
+    auto it = streamModes.find(f);
+    return it == streamModes.end() ? StreamMode() : it->second;
 }
 
 // fopen of a script's file name, but a folder is refused: it would open for
@@ -87,11 +106,10 @@ std::FILE* StreamOf(Skript& run, const std::string& value, const BuiltinCall& ca
 
 // One line of at most kMaxReadLength characters, its line end included. In
 // text mode every CR is dropped and a Ctrl-Z ends the file: it is put back,
-// so every later read ends at it too.
-std::string ReadLine(std::FILE* f, bool binary)
+// so every later read ends at it too. A character at a time, for streams
+// that cannot be positioned (pipes).
+std::string ReadLineByCharacter(std::FILE* f, bool binary)
 {
-    // The characters gather in a buffer of the longest line, so that the
-    // text is built at once.
     char buffer[kMaxReadLength];
     size_t n = 0;
     flockfile(f);
@@ -115,6 +133,45 @@ std::string ReadLine(std::FILE* f, bool binary)
     return std::string(buffer, n);
 }
 
+// The same line, read at once: what was read past its end (past the length
+// limit or a Ctrl-Z) is given back by positioning the file.
+std::string ReadLine(std::FILE* f, StreamMode mode)
+{
+    if (!mode.seekable)
+        return ReadLineByCharacter(f, mode.binary);
+    // getline's buffer, kept for the thread's next read.
+    struct Buffer {
+        char* data = nullptr;
+        size_t room = 0;
+        ~Buffer() { std::free(data); }
+    };
+    thread_local Buffer raw;
+    ssize_t got = getline(&raw.data, &raw.room, f);
+    if (got <= 0)
+        return std::string();
+    const size_t size = size_t(got);
+    const char* data = raw.data;
+    const bool plain = mode.binary || (!std::memchr(data, '\r', size) && !std::memchr(data, kCtrlZ, size));
+    if (plain && size <= kMaxReadLength)
+        return std::string(data, size);
+    std::string line;
+    line.reserve(std::min(size, kMaxReadLength));
+    size_t used = 0;
+    for (; used < size && line.size() < kMaxReadLength; ++used) {
+        char c = data[used];
+        if (!mode.binary) {
+            if (c == '\r')
+                continue;
+            if (c == kCtrlZ)
+                break;
+        }
+        line += c;
+    }
+    if (used < size)
+        fseeko(f, -static_cast<off_t>(size - used), SEEK_CUR);
+    return line;
+}
+
 // log(file, mode)
 BuiltinResult Log(Skript& run, funcContext& args, const BuiltinCall&)
 {
@@ -123,6 +180,7 @@ BuiltinResult Log(Skript& run, funcContext& args, const BuiltinCall&)
         run.logStream = nullptr;
     }
     run.vars->SetValue("logging", "1");
+    run.logFailureTold = false;
     run.logStream = OpenFile(args.values[0], args.values[1]);
     if (!run.logStream)
         return SystemErrorText(errno);
@@ -136,7 +194,8 @@ BuiltinResult Open(Skript& run, funcContext& args, const BuiltinCall&)
     std::FILE* f = OpenFile(args.values[1], mode);
     if (!f)
         return SystemErrorText(errno);
-    RememberMode(f, mode.find('b') != std::string::npos);
+    struct stat st;
+    RememberMode(f, {mode.find('b') != std::string::npos, fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode)});
     long handle = run.openStream(f);
     run.vars->SetValue(args.argTexts[0], static_cast<long long>(handle));
     return std::string();
@@ -148,7 +207,7 @@ BuiltinResult Read(Skript& run, funcContext& args, const BuiltinCall& call)
     std::FILE* f = StreamOf(run, args.values[0], call);
     if (!f)
         return std::string();
-    std::string line = ReadLine(f, IsBinary(f));
+    std::string line = ReadLine(f, ModeOf(f));
     size_t count = line.size();
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
         line.pop_back();
@@ -165,25 +224,30 @@ BuiltinResult Write(Skript& run, funcContext& args, const BuiltinCall& call)
     std::string result;
     for (size_t i = 1; i < args.values.size(); ++i) {
         const std::string& v = args.values[i];
-        // The write's own count tells a failure; errno alone may be left set
-        // by a call that succeeded.
+        // The write's own count and the stream's error flag tell a failure
+        // (a buffer that could not be written out sets the flag); errno alone
+        // may be left set by a call that succeeded.
         errno = 0;
-        if (std::fwrite(v.data(), 1, v.size(), f) != v.size())
+        if (std::fwrite(v.data(), 1, v.size(), f) != v.size() || std::ferror(f)) {
             result = SystemErrorText(errno ? errno : EIO);
+            // The next write tries the disk again.
+            std::clearerr(f);
+        }
     }
     return result;
 }
 
-// close(stream): the variable keeps its number.
+// close(stream): the variable keeps its number. Data still buffered is
+// written now, so a full disk shows here.
 BuiltinResult Close(Skript& run, funcContext& args, const BuiltinCall& call)
 {
     long h = 0;
     std::FILE* f = StreamOf(run, args.values[0], call, &h);
-    if (f) {
-        RememberMode(f, false);
-        run.closeStream(h);
-    }
-    return std::string();
+    if (!f)
+        return std::string();
+    ForgetMode(f);
+    int failed = run.closeStream(h);
+    return failed > 0 ? SystemErrorText(failed) : std::string();
 }
 
 // ORDER: the built-in list.

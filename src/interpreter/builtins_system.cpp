@@ -118,10 +118,11 @@ BuiltinResult Connected(Skript& run, funcContext&, const BuiltinCall&)
 // disconnect()
 BuiltinResult Disconnect(Skript& run, funcContext&, const BuiltinCall&)
 {
-    if (ActiveConnection.handle.empty())
+    RasConnection& noted = NotedConnection(run);
+    if (noted.handle.empty())
         return W("Es ist keine Wählverbindung aktiv");
-    HangUp(run, ActiveConnection.handle);
-    ActiveConnection.handle.clear();
+    HangUp(run, noted.handle);
+    noted.handle.clear();
     return std::string();
 }
 

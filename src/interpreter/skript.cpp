@@ -1,5 +1,7 @@
 #include "interpreter/skript.h"
 
+#include <cerrno>
+
 #include "platform/ftp_client.h"
 #include "platform/http_client.h"
 #include "web/cookies.h"
@@ -128,14 +130,15 @@ std::FILE* Skript::stream(long handle) const
     return it == streams.end() ? nullptr : it->second;
 }
 
-bool Skript::closeStream(long handle)
+int Skript::closeStream(long handle)
 {
     auto it = streams.find(handle);
     if (it == streams.end())
-        return false;
-    std::fclose(it->second);
+        return -1;
+    errno = 0;
+    int failed = std::fclose(it->second) != 0 ? (errno ? errno : EIO) : 0;
     streams.erase(it);
-    return true;
+    return failed;
 }
 
 void Skript::closeAllStreams()

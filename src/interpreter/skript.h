@@ -218,13 +218,16 @@ public:
     std::string copyBase;
     size_t copyBaseAt = 0;
     std::FILE* logStream = nullptr;
+    bool logFailureTold = false;  // a failed log write is told once per log file
     std::mt19937 rng;  // the random built-in's generator, seeded at every run start
     ExtractPlace extractPlace;  // where the last extract by count stopped
 
     // Streams of the open/read/write/close built-ins, by nonzero handle.
     long openStream(std::FILE* f);
     std::FILE* stream(long handle) const;  // null for an unknown handle
-    bool closeStream(long handle);
+    // The errno of a failed fclose (the buffered data did not reach the
+    // file), 0 when it succeeded, -1 for an unknown handle.
+    int closeStream(long handle);
     void closeAllStreams();
 
     // --- scanner ------------------------------------------------------------

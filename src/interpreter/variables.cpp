@@ -240,6 +240,7 @@ void Variablen::Clear()
     nameSlots.clear();
     baseSlots.clear();
     lastBase = kNone;
+    release(keySets);
     ++generation;
 }
 
@@ -474,17 +475,27 @@ std::string Variablen::GetValue(const std::string& name)
 
 std::string Variablen::CountElements(const std::string& name) const
 {
-    std::set<std::string> keys;
+    // A few names at once: a loop may ask for two arrays in turn.
+    constexpr size_t kNamesKept = 4;
+    auto it = std::find_if(keySets.begin(), keySets.end(), [&](const KeySet& k) { return k.name == name; });
+    if (it == keySets.end()) {
+        if (keySets.size() == kNamesKept)
+            keySets.pop_back();
+        keySets.insert(keySets.begin(), KeySet{name, 0, {}});
+    } else {
+        std::rotate(keySets.begin(), it, it + 1);
+    }
+    KeySet& set = keySets.front();
     std::string n;
-    for (size_t i = 0; i < count; ++i) {
-        nameInto(n, item(i));
+    for (; set.counted < count; ++set.counted) {
+        nameInto(n, item(set.counted));
         if (n.size() <= name.size() || n.compare(0, name.size(), name) != 0)
             continue;
         size_t close = n.find(']', name.size());
         if (close != std::string::npos)
-            keys.insert(n.substr(name.size(), close + 1 - name.size()));
+            set.keys.insert(n.substr(name.size(), close + 1 - name.size()));
     }
-    return std::to_string(keys.size());
+    return std::to_string(set.keys.size());
 }
 
 void Variablen::Dump(RunHost& host) const

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 #include <type_traits>
+#include <unordered_set>
 #include <vector>
 
 class RunHost;
@@ -223,6 +224,15 @@ private:
     mutable uint32_t lastBase = kNone;
     // The TextRefs that read a value in place.
     std::vector<TextRef*> lends;
+    // The keys that CountElements found for the names it was asked last,
+    // with how many variables they cover: variables are only ever added, so
+    // asking again walks only those created since.
+    struct KeySet {
+        std::string name;
+        size_t counted = 0;
+        std::unordered_set<std::string> keys;
+    };
+    mutable std::vector<KeySet> keySets;
     unsigned generation = 1;
     unsigned long long writes = 0;
 };

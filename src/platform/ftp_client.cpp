@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/curl_init.h"
 #include "platform/error_text.h"
 #include "platform/loopback_port.h"
 
@@ -21,12 +22,6 @@ namespace {
 CURL* Handle(void* h)
 {
     return static_cast<CURL*>(h);
-}
-
-void GlobalInit()
-{
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
 curl_socket_t OpenAtLoopbackPort(void* port, curlsocktype, curl_sockaddr* address)
@@ -194,10 +189,7 @@ size_t OnWrite(char* data, size_t size, size_t count, void* transfer)
 
 }  // namespace
 
-FtpClient::FtpClient()
-{
-    GlobalInit();
-}
+FtpClient::FtpClient() = default;
 
 FtpClient::~FtpClient()
 {
@@ -216,6 +208,8 @@ std::string FtpClient::Connect(int connectTimeoutMs)
     Disconnect();
     if (!ValidHost(host))
         return "Ungültiger FTP-Host \"" + host + "\"";
+    // Set up at the first transfer, not with every run.
+    platform::InitCurlOnce();
     CURL* c = curl_easy_init();
     if (!c)
         return "Nicht genügend Speicher";

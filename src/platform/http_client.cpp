@@ -16,6 +16,7 @@
 
 #include "platform/ascii_text.h"
 #include "platform/cp1252.h"
+#include "platform/curl_init.h"
 #include "platform/error_text.h"
 #include "platform/loopback_port.h"
 
@@ -24,12 +25,6 @@ namespace {
 // A reply may carry no more Set-Cookie headers than this; the cookie store
 // has its own, smaller limits.
 constexpr size_t kMaxSetCookies = 1000;
-
-void GlobalInit()
-{
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
 
 using platform::StartsWithNoCase;
 using platform::TrimBlanks;
@@ -294,13 +289,20 @@ struct HttpCallbacks {
     }
 };
 
-HttpClient::HttpClient()
+// libcurl and its TLS library are set up at the first request, not with
+// every run: a script that fetches nothing does not pay for them.
+HttpClient::HttpClient() = default;
+
+void* HttpClient::Easy()
 {
-    GlobalInit();
+    if (curl_ || easyFailed_)
+        return curl_;
+    platform::InitCurlOnce();
     CURL* c = curl_easy_init();
     curl_ = c;
+    easyFailed_ = !c;
     if (!c)
-        return;
+        return nullptr;
     curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 0L);
     // A redirect target or a link of any other scheme (file:, ftp:, ...) must
@@ -326,6 +328,7 @@ HttpClient::HttpClient()
     curl_easy_setopt(c, CURLOPT_CLOSESOCKETFUNCTION, &HttpCallbacks::CloseSocket);
     curl_easy_setopt(c, CURLOPT_CLOSESOCKETDATA, this);
     curl_easy_setopt(c, CURLOPT_PREREQFUNCTION, &HttpCallbacks::Prereq);
+    return c;
 }
 
 HttpClient::~HttpClient()
@@ -340,7 +343,7 @@ HttpClient::~HttpClient()
 HttpReply HttpClient::Perform(const HttpRequest& request)
 {
     HttpReply reply;
-    CURL* c = static_cast<CURL*>(curl_);
+    CURL* c = static_cast<CURL*>(Easy());
     if (!c) {
         reply.error = Text("HTTP-Client nicht verfügbar");
         return reply;

@@ -100,7 +100,10 @@ public:
     struct Transfer;
 
 private:
-    void* curl_;  // CURL*
+    // The easy handle, made at the first request.
+    void* Easy();
+    void* curl_ = nullptr;  // CURL*
+    bool easyFailed_ = false;
     // Sockets the client opened, and those reported as connected.
     std::set<int> opened_, announced_;
     // A socket closed before its request went out had reached the server

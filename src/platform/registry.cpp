@@ -341,6 +341,34 @@ bool IsAtOrBelow(const std::string& key, const std::string& path)
                                    StartsWithNoCase(key, path));
 }
 
+// A line with a NUL byte is damaged like any other line that cannot be read:
+// it is passed over, and the rest of the file still counts.
+bool HasNul(std::string_view line)
+{
+    return line.find('\0') != std::string_view::npos;
+}
+
+// The file's text as UTF-8. A registry editor's export is UTF-16LE with its
+// byte order mark; it is read as such and written back as UTF-8.
+std::string HiveText(std::string bytes)
+{
+    if (bytes.size() < 2 || bytes[0] != '\xFF' || bytes[1] != '\xFE')
+        return bytes;
+    std::u16string units;
+    units.reserve(bytes.size() / 2);
+    for (size_t i = 2; i + 1 < bytes.size(); i += 2)
+        units += char16_t(static_cast<unsigned char>(bytes[i]) | (static_cast<unsigned char>(bytes[i + 1]) << 8));
+    return Utf16ToUtf8(units);
+}
+
+int ReadHiveFile(const std::string& file, std::string& text)
+{
+    int err = ReadWholeFile(file, text);
+    if (err == 0)
+        text = HiveText(std::move(text));
+    return err;
+}
+
 std::string ReadError(const std::string& file, int err)
 {
     return "Die Registrierungsdatei " + file + " kann nicht gelesen werden: " + SystemErrorTextUtf8(err);
@@ -470,8 +498,6 @@ RegKey* RegHive::Find(const std::string& path)
 
 bool RegHive::IsRegText(const std::string& text)
 {
-    if (text.find('\0') != std::string::npos)
-        return false;
     if (TrimBlanks(text).empty())
         return true;
     std::string_view rest = text;
@@ -482,7 +508,7 @@ bool RegHive::IsRegText(const std::string& text)
         rest.remove_prefix(end);
         std::string_view root, path;
         bool deletion;
-        if (IsHeader(line) || ParseSection(line, root, path, deletion))
+        if (!HasNul(line) && (IsHeader(line) || ParseSection(line, root, path, deletion)))
             return true;
     }
     return false;
@@ -507,7 +533,9 @@ void RegHive::FromText(const std::string& text)
         std::string_view content = Content(line.text);
         std::string_view root, path;
         bool deletion = false;
-        if (!content.empty() && content[0] == '[' && ParseSection(content, root, path, deletion)) {
+        if (HasNul(content)) {
+            // Neither a section nor a value.
+        } else if (!content.empty() && content[0] == '[' && ParseSection(content, root, path, deletion)) {
             line.section = true;
             ours = !deletion && SameName(root, HiveName(hive_));
             key = JoinPath(SplitPath(std::string(path)));
@@ -546,7 +574,7 @@ void RegHive::FromText(const std::string& text)
             continue;
         std::string content = JoinedValue(line.text);
         RegValue v;
-        if (content.empty() || content[0] == ';' || !ParseValue(content, v))
+        if (content.empty() || content[0] == ';' || HasNul(content) || !ParseValue(content, v))
             continue;
         v.line = i;
         current->valuesEnd = i;
@@ -698,7 +726,7 @@ void TRegistry::Load()
     hive_ = std::make_unique<RegHive>(root_);
     std::string file = HiveFile(root_);
     std::string text;
-    int err = ReadWholeFile(file, text);
+    int err = ReadHiveFile(file, text);
     lastError_.clear();
     if (err == 0 && RegHive::IsRegText(text))
         hive_->FromText(text);
@@ -744,7 +772,7 @@ void TRegistry::Modify(F&& change)
     HiveLock lock(file);
     auto fresh = std::make_unique<RegHive>(root_);
     std::string text;
-    int err = ReadWholeFile(file, text);
+    int err = ReadHiveFile(file, text);
     if (err != 0 && err != ENOENT)
         throw RegistryError(ReadError(file, err));
     std::string keptAs;

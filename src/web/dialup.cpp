@@ -14,6 +14,8 @@ namespace remote = platform::remote;
 
 RasConnection ActiveConnection;
 std::atomic<int> LastRasError{0};
+// False while the lookup of the run's start is put off.
+static bool activeConnectionKnown = false;
 std::atomic<int> RasNotifyCount{0};
 
 namespace {
@@ -117,6 +119,7 @@ int Dial(PageRun& run, const std::string& entry, const std::string& password)
         handle);
     ActiveConnection = FromEntry(e);
     ActiveConnection.handle = handle;
+    activeConnectionKnown = true;
     if (rc != remote::kOk) {
         LastRasError = rc;
         ShowRasError(run, W("Fehler beim Verbindungsaufbau"), rc);
@@ -154,6 +157,7 @@ int GetActiveConnection(PageRun& run)
     std::vector<remote::Entry> active;
     int rc = remote::ListEntries(true, active);
     ActiveConnection = RasConnection{};
+    activeConnectionKnown = true;
     if (rc != remote::kOk)
         ShowRasError(run, "Fehler beim Ermitteln der aktiven Verbindungen", rc);
     else if (!active.empty())
@@ -188,5 +192,15 @@ bool HasLanRoute(PageRun& run)
 
 void NoteActiveConnection(PageRun& run)
 {
-    (void)GetActiveConnection(run);
+    ActiveConnection = RasConnection{};
+    activeConnectionKnown = false;
+    if (run.debugOn())
+        (void)GetActiveConnection(run);
+}
+
+RasConnection& NotedConnection(PageRun& run)
+{
+    if (!activeConnectionKnown)
+        (void)GetActiveConnection(run);
+    return ActiveConnection;
 }

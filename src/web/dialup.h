@@ -41,5 +41,11 @@ void RasDialCallback(PageRun& run, int state, int error);
 // The system's text for a remote-access error code, "" when it has none.
 std::string RasErrorText(int code);
 
-// Notes the active dial-up connection at the start of a run.
+// Notes the active dial-up connection at the start of a run. The lookup
+// starts a program (nmcli), which would cost every run's start the time of
+// that program: it is put off until a run needs the noted connection
+// (disconnect before any connected or dial), unless debug output is on,
+// where its line belongs at the start.
 void NoteActiveConnection(PageRun& run);
+// The connection noted at the run's start, looked up now if it was put off.
+RasConnection& NotedConnection(PageRun& run);

@@ -13,6 +13,8 @@
 
 using namespace platform;
 
+using namespace std::string_literals;
+
 namespace {
 
 std::string HiveText()
@@ -204,6 +206,9 @@ private slots:
         QTest::newRow("unclosed quote") << std::string("\"i2\"=\"/halb\r\n");
         QTest::newRow("hex cut off") << std::string("\"i9\"=hex:00,\\\r\n");
         QTest::newRow("control bytes") << std::string("\x01\x02\xFF\xFE\r\n");
+        QTest::newRow("NUL in a value") << "\"i5\"=\"1\0\"\r\n"s;
+        QTest::newRow("NUL in a section") << "[HKEY_CURRENT_USER\\Soft\0ware]\r\n"s;
+        QTest::newRow("NUL alone") << "\0\r\n"s;
     }
     void damagedLinesCostOnlyThemselves()
     {
@@ -293,12 +298,28 @@ private slots:
         QCOMPARE(HiveText(), keep);
     }
 
+    // A registry editor's export is UTF-16LE: read as such, written back as
+    // UTF-8 with every line kept.
+    void utf16ExportIsRead()
+    {
+        WriteHive(Utf16Le(kHead + kTail));
+        QCOMPARE(LoadAppSettingsReadOnly().userAgent, std::string("Mein Agent"));
+        AppSettings s = StartAndClose();
+        QCOMPARE(s.userAgent, std::string("Mein Agent"));
+        QCOMPARE(s.httpTimeout, 30);
+        QCOMPARE(s.maxOutputLines, 250);
+        std::string after = HiveText();
+        QVERIFY2(after.find(kTail.substr(kTail.find("[HKEY_CURRENT_USER\\Software\\Fremd]"))) != std::string::npos,
+                 after.c_str());
+        QCOMPARE(LoadAppSettingsReadOnly(), s);
+        QVERIFY(QDir(dir->path()).entryList({"*.bak*"}, QDir::Files).isEmpty());
+    }
+
     // A hive file in another encoding or none at all: kept beside the new
     // one, and the user is told once.
     void unreadableFileIsKeptAside_data()
     {
         QTest::addColumn<std::string>("bytes");
-        QTest::newRow("UTF-16 export") << Utf16Le(kHead + kTail);
         std::string binary;
         for (int i = 0; i < 256; ++i)
             binary += char(i);
@@ -364,7 +385,7 @@ private slots:
 
     void programTellsOfTheKeptFileAtClose()
     {
-        WriteHive(Utf16Le(kHead + kTail));
+        WriteHive("i15=Mein Agent\ni17=30\n");
         Window w;
         w.show();
         w.boxes.seen.clear();

@@ -7,6 +7,9 @@
 #include <fstream>
 #include <set>
 #include <sstream>
+#include <thread>
+
+#include <sys/stat.h>
 
 #include "platform/error_text.h"
 #include "support/files.h"
@@ -119,6 +122,41 @@ TEST_F(Streams, LongLinesComeInParts)
                             "done");
     ASSERT_EQ(r.result, 0) << r.errMsg;
     EXPECT_EQ(Joined(r.output), "9999:9999\n9999:9999\n5003:5002\n3:3");
+}
+
+// A file is read a line at once, a pipe a character at a time: both give
+// the same lines, parts of long lines and the end at a Ctrl-Z.
+TEST_F(Streams, PipesReadAsFilesDo)
+{
+    const std::string contents[] = {
+        "a\r\nb\rc\r\n\r\nx\x1Ay\nz\n",
+        std::string(25000, 'x') + "\r\n" + std::string(9998, 'y') + "\r\n" + std::string(9999, 'z') + "\nend",
+        std::string("null\0byte\n", 10) + "\x1A",
+        "",
+    };
+    const std::string script = "open(f, \"%s\", \"%m\")\n" + ReadAll() + "print(read(f, l))";
+    for (const std::string& mode : {"r", "rb"}) {
+        for (const std::string& content : contents) {
+            WriteFile("file.txt", content);
+            std::string fifo = Path("fifo");
+            ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+            std::thread writer([&] { std::ofstream(fifo, std::ios::binary) << content; });
+            // A pipe is read once only: one run of the script.
+            auto run = [&](const std::string& path) {
+                std::string s = script;
+                s.replace(s.find("%s"), 2, path);
+                s.replace(s.find("%m"), 2, mode);
+                return RunScriptOnce(s);
+            };
+            RunResult fromPipe = run(fifo);
+            writer.join();
+            RunResult fromFile = run(Path("file.txt"));
+            std::filesystem::remove(fifo);
+            ASSERT_EQ(fromFile.result, 0) << fromFile.errMsg;
+            ASSERT_EQ(fromPipe.result, 0) << fromPipe.errMsg;
+            EXPECT_EQ(Joined(fromPipe.output), Joined(fromFile.output)) << mode << " " << content.substr(0, 20);
+        }
+    }
 }
 
 TEST_F(Streams, OpeningFailuresAreResults)
@@ -287,6 +325,48 @@ TEST_F(Streams, UmlautNamesAreTheSystemsUtf8Names)
                                            "Ausgabe f\xC3\xBCr J\xC3\xB6rg.txt", "Protokoll \xE2\x82\xAC.log"}));
     EXPECT_EQ(ReadFile("Ausgabe f\xC3\xBCr J\xC3\xB6rg.txt"), "\xE4") << "the contents stay as written";
     EXPECT_EQ(ReadFile("Protokoll \xE2\x82\xAC.log"), "geloggt\n");
+}
+
+// /dev/full fails every write that reaches it with ENOSPC, as a full disk does.
+TEST_F(Streams, AFullDiskIsReportedByWriteOrClose)
+{
+    const std::string full = SystemErrorText(ENOSPC);
+    struct Case {
+        const char* what;
+        std::string script, expected;
+    };
+    const Case cases[] = {
+        // A short write waits in the buffer: close is where it fails.
+        {"short", "print(\"[\", write(f, \"abc\"), \"]\")\nprint(\"[\", close(f), \"]\")", "[]\n[" + full + "]"},
+        // One larger than the buffer reaches the disk at once.
+        {"long", "print(\"[\", write(f, x, x), \"]\")\nclose(f)", "[" + full + "]"},
+        // Nothing written: nothing to lose.
+        {"empty", "print(\"[\", close(f), \"]\")", "[]"},
+    };
+    for (const Case& c : cases) {
+        RunResult r = RunScript("x = \"" + std::string(5000, 'x') + "\"\n"
+                                "open(f, \"/dev/full\", \"w\")\n" + c.script);
+        ASSERT_EQ(r.result, 0) << c.what << ": " << r.errMsg;
+        EXPECT_EQ(Joined(r.output), c.expected) << c.what;
+    }
+}
+
+TEST_F(Streams, AFullDiskUnderTheLogIsToldOnce)
+{
+    RunResult r = RunScript(
+        "print(\"[\", log(\"/dev/full\", \"w\"), \"]\")\n"
+        "print(\"one\")\n"
+        "print(\"two\")\n"
+        // A new log file that works is written, and a later failure is told again.
+        "log(\"" + Path("ok.log") + "\", \"w\")\n"
+        "print(\"three\")\n"
+        "log(\"/dev/full\", \"a\")\n"
+        "print(\"four\")");
+    ASSERT_EQ(r.result, 0) << r.errMsg;
+    EXPECT_EQ(Joined(r.output), "[]\none\ntwo\nthree\nfour");
+    EXPECT_EQ(ReadFile("ok.log"), "three\n");
+    const std::string note = "Die Protokolldatei kann nicht geschrieben werden: " + SystemErrorText(ENOSPC);
+    EXPECT_EQ(r.notes, std::vector<std::string>({note, note}));
 }
 
 }  // namespace

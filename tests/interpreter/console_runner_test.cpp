@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -175,7 +176,7 @@ TEST(ConsoleRunner, HelpVersionAndUnknownSwitches)
             << help << ": " << r.out;
         // What a user of the console runner alone must know: the switches,
         // every exit status, and the settings file with the values it gives.
-        for (const char* told : {"--version", "3 its output could not", "130 interrupted",
+        for (const char* told : {"--version", "3 its output could not", "130 Ctrl-C, 143 SIGTERM",
                                  "~/.config/skimlark/registry/", "HKEY_CURRENT_USER.reg",
                                  "[HKEY_CURRENT_USER\\Software\\Orvanta\\Skimlar]", "\"i15\"  the User-Agent",
                                  "\"i17\"  the time-out", "\"i20\"  the most redirects", "\"i5\"   the debug level"})
@@ -277,36 +278,73 @@ TEST(ConsoleRunner, CtrlCStopsAnEndlessLoop)
     EXPECT_EQ(r.err, "Abbruch durch Benutzer.\n");
 }
 
-// The first Ctrl-C stops the run when the statement in progress is done; a
-// second one ends the program at once; an interrupt the parent ignores
-// stays ignored.
-TEST(ConsoleRunner, CtrlCDuringSleep)
+// The first Ctrl-C, SIGTERM or SIGHUP stops the run when the statement in
+// progress is done; a second one ends the program at once; a signal the
+// parent ignores stays ignored.
+TEST(ConsoleRunner, StopSignalsDuringSleep)
 {
-    const std::string wrapIgnored = "trap '' INT; exec \"$0\" \"$1\"";
+    const std::string wrapIgnored = "trap '' INT TERM HUP; exec \"$0\" \"$1\"";
     struct Case {
         const char* name;
+        int signo;
         const char* script;
         bool ignored;
         int signals;
         int status;
+        bool killed;
         const char* out;
         const char* err;
     } cases[] = {
-        {"once", "print(\"los\")\nsleep(800)\nprint(\"nach\")", false, 1, 130, "los\n", "Abbruch durch Benutzer.\n"},
+        {"INT once", SIGINT, "print(\"los\")\nsleep(800)\nprint(\"nach\")", false, 1, 130, false, "los\n",
+         "Abbruch durch Benutzer.\n"},
+        {"TERM once", SIGTERM, "print(\"los\")\nsleep(800)\nprint(\"nach\")", false, 1, 143, false, "los\n",
+         "Abbruch durch Benutzer.\n"},
+        {"HUP once", SIGHUP, "print(\"los\")\nsleep(800)\nprint(\"nach\")", false, 1, 129, false, "los\n",
+         "Abbruch durch Benutzer.\n"},
         // The sleep is far longer than the test may take: only an end at
         // once passes, without the note of a stop that never came.
-        {"twice", "print(\"los\")\nsleep(20000)\nprint(\"nach\")", false, 2, 130, "los\n", ""},
-        {"ignored", "print(\"los\")\nsleep(800)\nprint(\"nach\")", true, 2, 0, "los\nnach\n", ""},
+        {"INT twice", SIGINT, "print(\"los\")\nsleep(20000)\nprint(\"nach\")", false, 2, 130, true, "los\n", ""},
+        {"TERM twice", SIGTERM, "print(\"los\")\nsleep(20000)\nprint(\"nach\")", false, 2, 143, true, "los\n", ""},
+        {"INT ignored", SIGINT, "print(\"los\")\nsleep(800)\nprint(\"nach\")", true, 2, 0, false, "los\nnach\n", ""},
+        {"HUP ignored", SIGHUP, "print(\"los\")\nsleep(800)\nprint(\"nach\")", true, 2, 0, false, "los\nnach\n", ""},
     };
     for (const Case& c : cases) {
         const std::string path = WriteTempFile("s.skl", c.script);
         std::vector<std::string> argv = {SKIMLARK_RUN_BIN, path};
         if (c.ignored)
             argv = {"/bin/sh", "-c", wrapIgnored, SKIMLARK_RUN_BIN, path};
-        ProcessResult r = RunProcess(argv, "", 200, c.signals);
+        ProcessResult r = RunProcess(argv, "", 200, c.signals, c.signo);
         EXPECT_EQ(r.status, c.status) << c.name;
+        EXPECT_EQ(r.killed, c.killed) << c.name;
         EXPECT_EQ(r.out, c.out) << c.name;
         EXPECT_EQ(r.err, c.err) << c.name;
+    }
+}
+
+// A stop by signal in the middle of writing leaves the file with every line
+// whole and nothing of what the script wrote lost in a buffer.
+TEST(ConsoleRunner, StopSignalKeepsEveryWrittenLine)
+{
+    for (int signo : {SIGTERM, SIGHUP}) {
+        const std::string file = WriteTempFile("out.txt", "");
+        const std::string path = WriteTempFile("s.skl", "open(f, \"" + file + "\", \"w\")\n"
+                                                        "print(\"los\")\n"
+                                                        "i = 0\n"
+                                                        "while 1 eq 1 do\n"
+                                                        "write(f, \"zeile \", i, \"\\n\")\n"
+                                                        "i = i + 1\n"
+                                                        "done");
+        ProcessResult r = RunProcess({SKIMLARK_RUN_BIN, path}, "", 200, 1, signo);
+        EXPECT_EQ(r.status, 128 + signo);
+        EXPECT_FALSE(r.killed) << signo;
+        EXPECT_EQ(r.err, "Abbruch durch Benutzer.\n") << signo;
+        std::istringstream written(ReadFile(file));
+        std::string line;
+        int n = 0;
+        for (; std::getline(written, line); ++n)
+            ASSERT_EQ(line, "zeile " + std::to_string(n)) << signo;
+        EXPECT_GT(n, 100) << signo;
+        EXPECT_EQ(ReadFile(file).back(), '\n') << signo;
     }
 }
 

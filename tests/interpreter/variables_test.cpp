@@ -43,6 +43,27 @@ TEST(Variables, CountElementsCountsDistinctFirstLevelKeys)
         EXPECT_EQ(v.CountElements(c.name), c.count) << c.name;
 }
 
+// Counts asked again while variables are added, for more names than are kept
+// between calls, agree with a store that counts them for the first time.
+TEST(Variables, CountElementsAskedAgainSeesEveryNewVariable)
+{
+    const char* names[] = {"a", "a[1]", "b", "c", "d", "e", "ab"};
+    Variablen v;
+    std::vector<std::string> created;
+    for (int step = 0; step < 300; ++step) {
+        std::string name = names[step % 7] + std::string("[") + std::to_string(step % 11) + "]";
+        if (step % 3 == 0)
+            name += "[x]";
+        v.SetValue(name, "1");
+        created.push_back(name);
+        const char* asked = names[(step * 5) % 7];
+        Variablen fresh;
+        for (const auto& n : created)
+            fresh.SetValue(n, "1");
+        ASSERT_EQ(v.CountElements(asked), fresh.CountElements(asked)) << asked << " after " << name;
+    }
+}
+
 TEST(Variables, SizeOfPlainAndMissingArrays)
 {
     RunResult r = RunScript("x = 1\na[7] = 1\nb[1] = 1\nb[2] = 1\ni = 2\nc[2][1] = 1\nc[2][2] = 1\n"

@@ -222,6 +222,25 @@ TEST_F(DialUp, FirstOfTwoActiveDialUpConnectionsIsTheActiveOne)
     EXPECT_EQ(Log(), "down v-1\n");
 }
 
+// Without debug output a run's start asks nmcli nothing: the connection of
+// the start is looked up when disconnect first needs it.
+TEST_F(DialUp, TheStartLooksUpTheConnectionOnlyWhenARunNeedsIt)
+{
+    Connections({Connection("Mobil", "m-1", "gsm", true)});
+    fs::rename(dir + "bin/nmcli", dir + "bin/nmcli-stand-in");
+    std::ofstream(dir + "bin/nmcli") << "#!/bin/sh\necho \"$*\" >> " + dir + "calls\nexec \"$0-stand-in\" \"$@\"\n";
+    fs::permissions(dir + "bin/nmcli", fs::perms::owner_all);
+    host.s.debugLevel = 0;
+
+    RunResult quiet = Run("x = 1\nprint(x)\n");
+    EXPECT_EQ(Joined(quiet.output), "1");
+    EXPECT_FALSE(fs::exists(dir + "calls"));
+
+    RunResult r = Run("print(\"[\", disconnect(), \"]\")\nprint(\"[\", disconnect(), \"]\")\n");
+    EXPECT_EQ(Joined(r.output), W("[]\n[Es ist keine Wählverbindung aktiv]"));
+    EXPECT_EQ(Log(), "down m-1\n");
+}
+
 TEST_F(DialUp, WithoutNmcliThereIsNoPhoneBook)
 {
     env.emplace_back("PATH", dir + "tmp");  // a folder without nmcli

@@ -21,7 +21,7 @@ namespace {
 // stdoutPath: nullptr for a pipe that is read, "" for a closed stdout, else
 // a file to write to.
 ProcessResult Run(const std::vector<std::string>& argv, const std::string& input, int signalAfterMs, int signals,
-                  const std::string* stdoutPath)
+                  int signo, const std::string* stdoutPath)
 {
     ProcessResult r;
     int in[2], out[2], err[2];
@@ -71,7 +71,7 @@ ProcessResult Run(const std::vector<std::string>& argv, const std::string& input
         int n = poll(fds, 2, 20);
         if (toSend > 0 && started &&
             std::chrono::steady_clock::now() - start >= std::chrono::milliseconds(signalAfterMs)) {
-            kill(pid, SIGINT);
+            kill(pid, signo);
             --toSend;
             start = std::chrono::steady_clock::now();
         }
@@ -97,20 +97,21 @@ ProcessResult Run(const std::vector<std::string>& argv, const std::string& input
     int st = 0;
     waitpid(pid, &st, 0);
     r.status = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
+    r.killed = WIFSIGNALED(st);
     return r;
 }
 
 }  // namespace
 
 ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string& input, int signalAfterMs,
-                         int signals)
+                         int signals, int signo)
 {
-    return Run(argv, input, signalAfterMs, signals, nullptr);
+    return Run(argv, input, signalAfterMs, signals, signo, nullptr);
 }
 
 ProcessResult RunProcessWithStdout(const std::vector<std::string>& argv, const std::string& stdoutPath)
 {
-    return Run(argv, "", 0, 0, &stdoutPath);
+    return Run(argv, "", 0, 0, SIGINT, &stdoutPath);
 }
 
 namespace {
