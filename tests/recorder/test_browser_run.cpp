@@ -20,15 +20,6 @@
 
 namespace {
 
-// The engine takes every loopback address for a secure place, where Secure
-// cookies go over plain HTTP too; under a name of its own a local server is
-// an ordinary site.
-const bool kSiteNames = [] {
-    qputenv("QTWEBENGINE_CHROMIUM_FLAGS",
-            qgetenv("QTWEBENGINE_CHROMIUM_FLAGS") + " --host-resolver-rules=\"MAP *.test 127.0.0.1\"");
-    return true;
-}();
-
 QStringList Lines(TForm1& w)
 {
     QStringList l;
@@ -500,54 +491,6 @@ private slots:
             QCOMPARE(sent[1], page.cookies);
         }
 
-    }
-
-    // A Secure cookie of the run goes to the site's HTTPS pages alone, one
-    // of its parent domain to the hosts below it, and one that expired to
-    // no one.
-    void aCookieKeepsItsFlagsDomainAndDate()
-    {
-        BrowserSetup s;
-        QList<QNetworkCookie> added;
-        connect(s.browser->page->profile()->cookieStore(), &QWebEngineCookieStore::cookieAdded,
-                [&](const QNetworkCookie& c) { added << c; });
-        auto cookie = [](const char* domain, const char* name, bool hostOnly) {
-            Cookie c;
-            c.domain = domain;
-            c.name = name;
-            c.value = "1";
-            c.path = "/";
-            c.hostOnly = hostOnly;
-            return c;
-        };
-        Cookie sec = cookie("shop.test", "sec", true);
-        sec.secure = true;
-        Cookie dated = cookie("shop.test", "datiert", true);
-        dated.expires = std::time(nullptr) + 3600;
-        Cookie gone = cookie("shop.test", "abgelaufen", true);
-        gone.expires = std::time(nullptr) - 60;
-        SystemStore::Instance().Clear();
-        // As a run that logged in there copies them.
-        SystemStore::Instance().Apply({cookie("shop.test", "offen", true), sec, cookie("shop.test", "weit", false),
-                                       cookie("www.shop.test", "fremd", true), dated, gone},
-                                      {});
-        ClearLog();
-        const QString url = QStringLiteral("http://www.shop.test:%1/echo").arg(server.port);
-        const QString own = QStringLiteral("http://shop.test:%1/echo").arg(server.port);
-        s.Run(QStringLiteral("browse(\"%1\")\nbrowse(\"%2\")").arg(own, url));
-        QVERIFY(s.WaitPage(own));
-        s.browser->Button3->click();
-        QVERIFY(s.WaitPage(url));
-        s.browser->Button3->click();
-        QVERIFY(s.RunEnded());
-        SystemStore::Instance().Clear();
-        const QList<QStringList> sent = CookiesSent(logPath, "/echo");
-        QCOMPARE(sent, (QList<QStringList>{{"datiert", "offen", "weit"}, {"fremd", "weit"}}));
-
-        auto find = [&](const QByteArray& name) { return Named(added, name); };
-        QVERIFY(find("sec").isSecure());
-        QCOMPARE(find("weit").domain(), QStringLiteral(".shop.test"));
-        QCOMPARE(find("datiert").expirationDate().toSecsSinceEpoch(), qint64(dated.expires));
     }
 
     void theUserAgentProbeHandsOverTheFirstField()
