@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QThread>
+#include <chrono>
 
 namespace {
 
@@ -46,6 +47,7 @@ void GuiCallQueue::Push(Item item)
     {
         std::lock_guard<std::mutex> lock(mutex_);
         if (!shutDown_) {
+            bytes_ += item.line.text.size();
             items_.push_back(std::move(item));
             post = !scheduled_;
             scheduled_ = true;
@@ -91,13 +93,25 @@ bool GuiCallQueue::CallAndWait(std::function<void()> f)
     return w->ran;
 }
 
-void GuiCallQueue::Output(std::string line, bool enforceLimit)
+bool GuiCallQueue::Full(size_t factor) const
+{
+    return items_.size() >= factor * kMaxItems || bytes_ >= factor * kMaxBytes;
+}
+
+void GuiCallQueue::Output(std::string line, bool enforceLimit, const std::function<bool()>& giveUp)
 {
     if (OnGuiThread()) {
         Drain();
         std::vector<OutputLine> one{{std::move(line), enforceLimit}};
         sink_(one);
         return;
+    }
+    {
+        // The stop flag is not signalled to the queue: it is looked at every
+        // few milliseconds.
+        std::unique_lock<std::mutex> lock(mutex_);
+        while (!shutDown_ && Full(1) && !(giveUp && giveUp() && !Full(2)))
+            room_.wait_for(lock, std::chrono::milliseconds(5));
     }
     Item item;
     item.isOutput = true;
@@ -120,24 +134,44 @@ void GuiCallQueue::Post(QObject* receiver, QEvent* event)
 
 void GuiCallQueue::Drain()
 {
+    Run(std::chrono::steady_clock::time_point::max());
+}
+
+void GuiCallQueue::Taken(size_t bytes)
+{
+    bytes_ -= bytes;
+    room_.notify_all();
+}
+
+bool GuiCallQueue::Run(std::chrono::steady_clock::time_point deadline)
+{
+    // Lines go to the pane in batches of this many, so the deadline is
+    // looked at between them.
+    constexpr size_t kBatch = 200;
     for (;;) {
         std::unique_lock<std::mutex> lock(mutex_);
         if (items_.empty()) {
             scheduled_ = false;
-            return;
+            return true;
         }
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
         if (items_.front().isOutput) {
             std::vector<OutputLine> batch;
-            while (!items_.empty() && items_.front().isOutput) {
+            size_t bytes = 0;
+            while (!items_.empty() && items_.front().isOutput && batch.size() < kBatch) {
+                bytes += items_.front().line.text.size();
                 batch.push_back(std::move(items_.front().line));
                 items_.pop_front();
             }
+            Taken(bytes);
             lock.unlock();
             sink_(batch);
             continue;
         }
         Item item = std::move(items_.front());
         items_.pop_front();
+        Taken(0);
         lock.unlock();
         if (item.event) {
             QCoreApplication::postEvent(item.receiver, item.event);
@@ -150,7 +184,7 @@ void GuiCallQueue::Drain()
             } else {
                 scheduled_ = false;
             }
-            return;
+            return true;
         }
         if (item.f)
             item.f();
@@ -165,7 +199,9 @@ void GuiCallQueue::ShutDown()
         std::lock_guard<std::mutex> lock(mutex_);
         shutDown_ = true;
         dropped.swap(items_);
+        bytes_ = 0;
     }
+    room_.notify_all();
     for (auto& item : dropped) {
         Finish(item.waiter, false);
         delete item.event;
@@ -181,7 +217,10 @@ bool GuiCallQueue::IsShutDown() const
 bool GuiCallQueue::event(QEvent* e)
 {
     if (e->type() == DrainEventType()) {
-        Drain();
+        // The rest of a flood waits for the next event, behind the input and
+        // timers that came meanwhile.
+        if (!Run(std::chrono::steady_clock::now() + kSlice))
+            QCoreApplication::postEvent(this, new QEvent(DrainEventType()));
         return true;
     }
     return QObject::event(e);

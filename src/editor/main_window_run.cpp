@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <chrono>
@@ -100,9 +101,11 @@ void TForm1::Unterbrechen1Click()
         Einzelschritt1->setEnabled(false);
         skript->runMode = 0;
     } else {
+        // The pause goes first: what the run wrote before it comes before
+        // the note, and at most its statement in progress after it.
+        skript->runMode = 1;
         AppendOutput(*this, "Unterbrochen.");
         Einzelschritt1->setEnabled(true);
-        skript->runMode = 1;
     }
 }
 
@@ -323,15 +326,23 @@ void TForm1::AppendToPane(std::vector<OutputLine>& lines)
         paneLines_ += 1 + int(text.count(QLatin1Char('\n')));
     }
     c.endEditBlock();
+    // Bringing the end into view would also scroll sideways to the end of a
+    // long last line and cut off the start of every line: the sideways
+    // position stays where it was, at the left edge unless the user moved it.
+    QScrollBar* sideways = RichEdit2->horizontalScrollBar();
+    const int left = sideways->value();
     RichEdit2->moveCursor(QTextCursor::End);
     RichEdit2->ensureCursorVisible();
+    sideways->setValue(left);
 }
 
 // --- the window as the run's host ----------------------------------------------------------------
 
 void TForm1::appendOutput(const std::string& line, bool enforceLimit)
 {
-    queue_->Output(line, enforceLimit);
+    // A stopped run does not wait for the window: it reaches its next stop
+    // test at once.
+    queue_->Output(line, enforceLimit, [this] { return skript && skript->stop; });
 }
 
 void TForm1::showNote(const std::string& text)

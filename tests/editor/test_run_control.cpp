@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTimer>
 
 #include "editor/history.h"
@@ -13,6 +14,9 @@
 #include "editor/zp_rich_edit.h"
 #include "window_test.h"
 #include "interpreter/output.h"
+#include "platform/process_memory.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -343,13 +347,110 @@ private slots:
         TForm1& f = **w;
         f.RunScript(false);
         QVERIFY(RunEnded(f, 60000));
-        QCoreApplication::processEvents();
-        std::vector<std::string> out = f.OutputLines();
+        // The window takes the last lines in slices after the run's end.
+        std::vector<std::string> out;
+        QVERIFY(QTest::qWaitFor([&] { return (out = f.OutputLines()).size() >= 20000; }, 10000));
         QCOMPARE(out.size(), size_t(20000));  // print is not limited
         QCOMPARE(out.front(), std::string("1"));
         QCOMPARE(out[9999], std::string("10000"));
         QCOMPARE(out.back(), std::string("20000"));
         QVERIFY(w->boxes.seen.isEmpty());
+    }
+
+    // A run that writes without end. Stop and pause come from timers of the
+    // window's own loop, so they are late when the flood holds the loop; the
+    // run follows them at once, and memory stays bounded.
+    void floodFollowsStopAndPauseAtOnce_data()
+    {
+        QTest::addColumn<std::string>("line");
+        QTest::addColumn<bool>("pauseFirst");
+        QTest::newRow("print, stop") << std::string("print(\"zeile \", n)") << false;
+        QTest::newRow("dump, stop") << std::string("dump(\"zeile \" . n)") << false;
+        QTest::newRow("print, pause") << std::string("print(\"zeile \", n)") << true;
+        QTest::newRow("dump, pause") << std::string("dump(\"zeile \" . n)") << true;
+    }
+    void floodFollowsStopAndPauseAtOnce()
+    {
+        QFETCH(std::string, line);
+        QFETCH(bool, pauseFirst);
+        auto w = withScript("while 1 eq 1 do\r\nn = n + 1\r\n" + line + "\r\ndone");
+        TForm1& f = **w;
+        QElapsedTimer clock;
+        qint64 pausedAt = -1, stopAt = -1, noteAt = -1;
+        f.boxFunction = [&](const QString& text, const QString&, int) {
+            if (text == "Abbruch durch Benutzer.")
+                noteAt = clock.elapsed();
+            return int(IDOK);
+        };
+        const std::uint64_t before = platform::ProcessMemoryUsed();
+        constexpr qint64 kLate = 100;
+        clock.start();
+        f.RunScript(false);
+        // What the run wrote after the pause was taken: at most the rest of
+        // the statement in progress.
+        std::vector<std::string> afterPause;
+        if (pauseFirst) {
+            QTimer::singleShot(1000, &f, [&] {
+                pausedAt = clock.elapsed();
+                QTest::keyClick(&f, Qt::Key_F8);
+            });
+            QVERIFY(QTest::qWaitFor([&] { return pausedAt >= 0; }, 20000));
+            QVERIFY2(pausedAt - 1000 < kLate, qPrintable(QString::number(pausedAt)));
+            QTest::qWait(300);
+            const std::vector<std::string> out = f.OutputLines();
+            auto mark = std::find(out.begin(), out.end(), std::string("Unterbrochen."));
+            QVERIFY(mark != out.end());
+            afterPause.assign(mark + 1, out.end());
+            QVERIFY2(afterPause.size() <= 1, qPrintable(QString::number(afterPause.size())));
+            QTest::qWait(200);
+            QCOMPARE(f.OutputLines().size(), out.size());
+        }
+        QTimer::singleShot(pauseFirst ? 0 : 1500, &f, [&] {
+            stopAt = clock.elapsed();
+            QTest::keyClick(&f, Qt::Key_Escape);
+        });
+        QVERIFY(QTest::qWaitFor([&] { return noteAt >= 0; }, 20000));
+        if (!pauseFirst)
+            QVERIFY2(stopAt - 1500 < kLate, qPrintable(QString::number(stopAt)));
+        QVERIFY2(noteAt - stopAt < kLate, qPrintable(QString::number(noteAt - stopAt)));
+        QVERIFY(RunEnded(f));
+        const std::uint64_t grown = platform::ProcessMemoryUsed() - std::min(before, platform::ProcessMemoryUsed());
+        QVERIFY2(grown < (std::uint64_t(200) << 20), qPrintable(QString::number(grown >> 20) + " MB"));
+    }
+
+    // Started with the script on the command line, the program ends as soon
+    // as a run that wrote a flood of lines ends, not when the window has
+    // caught up with them.
+    void commandLineFloodEndsWithItsRun()
+    {
+        QString path = files->filePath("flut.skl");
+        WriteFile(path, "for i = 1 to 100000\r\ndump(\"zeile \" . i)\r\nnext");
+        Window w({path});
+        w.show();
+        QVERIFY(QTest::qWaitFor([&] { return w->skript && w->skript->Finished(); }, 120000));
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(QTest::qWaitFor([&] { return !w.exits.isEmpty(); }, 10000));
+        QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+    }
+
+    // Long lines leave the pane's left edge in view, unless the user moved it.
+    void longLinesKeepTheLeftEdgeInView()
+    {
+        auto w = withScript("x = 1");
+        TForm1& f = **w;
+        f.resize(400, 400);
+        QScrollBar* sideways = f.RichEdit2->horizontalScrollBar();
+        const std::string url = "http://127.0.0.1:41217/produkte?seite=" + std::string(400, '1');
+        AppendOutput(f, "%s", url.c_str());
+        AppendOutput(f, "%s", url.c_str());
+        QCoreApplication::processEvents();
+        QVERIFY(sideways->maximum() > 0);
+        QCOMPARE(sideways->value(), 0);
+        sideways->setValue(sideways->maximum() / 2);
+        AppendOutput(f, "%s", url.c_str());
+        QCoreApplication::processEvents();
+        QCOMPARE(sideways->value(), sideways->maximum() / 2);
     }
 
     void escWithoutRunAndRestart()
