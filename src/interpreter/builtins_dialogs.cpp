@@ -58,7 +58,7 @@ void InsertBase(Skript& run, std::string& text, const std::string& lower)
     if (p == std::string::npos)
         return;
     const Variable* v = run.vars->Find("base");
-    std::string b = v ? v->value : std::string();
+    std::string b = v ? v->value() : std::string();
     size_t slashes = b.find("//");
     size_t last = b.rfind('/');
     long long afterSlashes = slashes == std::string::npos ? 1 : (long long)slashes + 2;

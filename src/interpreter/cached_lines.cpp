@@ -287,7 +287,7 @@ bool CachedLineRun::inner(ExprValue& first, Variable* target)
         case TOK_IDENT:
             ident_ = k_ - 1;
             pushedBack_ = true;
-            right = &r.varOf(&rt, rt.text).value;
+            right = &r.varOf(&rt, rt.text).value();
             break;
         case TOK_BUILTIN: {
             --k_;
@@ -410,7 +410,7 @@ int CachedLineRun::condition()
         // A lone name or literal to the end of the condition is compared as
         // it stands.
         long erg = 0;
-        const std::string& right = t.type == TOK_IDENT ? r.varOf(&t, t.text).value : t.text;
+        const std::string& right = t.type == TOK_IDENT ? r.varOf(&t, t.text).value() : t.text;
         if (!r.compareTexts(line_, op.code, left, right, erg))
             return -1;
         ++k_;

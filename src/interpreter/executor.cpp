@@ -51,7 +51,7 @@ void StepForTo(Skript& run, ExecState& st, Variable& v)
     if (IntegerOf(v, now))
         now = now > INT_MAX ? INT_MAX : now < INT_MIN ? INT_MIN : now;  // as TextToLong reads it
     else
-        now = TextToLong(v.value);
+        now = TextToLong(v.value());
     const long long n = now + 1;
     if (n <= st.ifSt.back().limit) {
         // Only this thread writes the line while it runs, so no fence is needed.
@@ -300,12 +300,12 @@ void FinishAssignment(Skript& run, Variable& target, const std::string& name, Ex
     if (value.appending && value.base.lentFrom() == &target) {
         // x = x . y: the tail goes onto the value in place.
         value.base = TextRef();
-        run.vars->Append(target, value.tailIsBase ? target.value : value.tail, run.settings().maxTextSize);
+        run.vars->Append(target, value.tailIsBase ? target.value() : value.tail, run.settings().maxTextSize);
     } else {
         run.vars->Assign(target, value.take());
     }
     if (name == "debug")
-        run.settings().debugLevel = int(TextToLong(target.value));
+        run.settings().debugLevel = int(TextToLong(target.value()));
 }
 
 // --- lines of a known shape --------------------------------------------------
@@ -520,7 +520,7 @@ void RunStatements(Skript& run, ExecState& st)
 
 const std::string& Skript::cachedOperand(const CachedToken& t)
 {
-    return t.type == TOK_IDENT ? varOf(&t, t.text).value : t.text;
+    return t.type == TOK_IDENT ? varOf(&t, t.text).value() : t.text;
 }
 
 bool Skript::cachedInteger(const CachedToken& t, long long& out)
@@ -548,7 +548,7 @@ void Skript::runSimpleAssignment()
         else
             ArithmeticInto(vars->Modify(target), op, cachedOperand(tk[2]), cachedOperand(tk[4]));
         if (tk[0].text == "debug")
-            settings().debugLevel = int(TextToLong(target.value));
+            settings().debugLevel = int(TextToLong(target.value()));
     } else if (!runOperators(target)) {
         return;
     }

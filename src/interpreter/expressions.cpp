@@ -204,7 +204,7 @@ bool Skript::evalOperators(int line, ExprValue& first, ExprSums& sums, Variable*
             std::string name = std::move(t);
             if (!parseVarRef(line, name))
                 return false;
-            right = &(name.size() == plain ? varOf(cached, name) : vars->Get(name)).value;
+            right = &(name.size() == plain ? varOf(cached, name) : vars->Get(name)).value();
         } else if (tType == TOK_BUILTIN) {
             auto v = sub(t, line, lastCached);
             if (v)

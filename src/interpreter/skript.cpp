@@ -106,7 +106,7 @@ bool Skript::withinTextLimit(size_t size, int line)
 const std::string* Skript::findVariable(const std::string& name)
 {
     const Variable* v = vars->Find(name);
-    return v ? &v->value : nullptr;
+    return v ? &v->value() : nullptr;
 }
 
 int Skript::lineOffset(int line) const

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstring>
 #include <functional>
 #include <set>
@@ -14,6 +15,9 @@
 
 TextRef::TextRef(Variablen& store, Variable& v) : store_(&store), var_(&v)
 {
+    // The text is read in place, so it must exist; a write hands the lender
+    // a copy before it changes it.
+    v.value();
     v.maybeLent = true;
     store.lends.push_back(this);
 }
@@ -62,7 +66,7 @@ void TextRef::release()
 
 void TextRef::keepCopy()
 {
-    own_ = var_->value;
+    own_ = var_->text;
     var_ = nullptr;
     store_ = nullptr;
 }
@@ -70,7 +74,7 @@ void TextRef::keepCopy()
 std::string TextRef::take()
 {
     if (var_) {
-        std::string s = var_->value;
+        std::string s = var_->text;
         release();
         return s;
     }
@@ -80,7 +84,7 @@ std::string TextRef::take()
 std::string& TextRef::own()
 {
     if (var_) {
-        std::string s = var_->value;
+        std::string s = var_->text;
         release();
         own_ = std::move(s);
     }
@@ -90,7 +94,7 @@ std::string& TextRef::own()
 // --- Variablen ---------------------------------------------------------------
 
 // An array of many elements costs this much per element, plus its slot.
-static_assert(sizeof(Variable) <= sizeof(std::string) + 24);
+static_assert(sizeof(Variable) <= sizeof(std::string) + 32);
 
 namespace {
 
@@ -306,7 +310,7 @@ Variable* Variablen::locate(std::string_view name, Place& at) const
         at.hash = elementHash(at.base, at.key);
         e = elementSlots.find(at.hash, [&](uint32_t i) {
             const Variable& v = item(i);
-            return v.word == at.key && v.ref == at.base;
+            return v.key == at.key && v.ref == at.base;
         });
     } else {
         at.element = false;
@@ -335,11 +339,11 @@ Variable* Variablen::Append(std::string_view name, Place& at, std::string&& valu
         }
         v.element = true;
         v.ref = at.base;
-        v.word = at.key;
+        v.key = at.key;
         elementSlots.add(at.hash, index, [&](auto put) {
             for (uint32_t i = 0; i < index; ++i)
                 if (const Variable& x = item(i); x.element)
-                    put(elementHash(x.ref, x.word), i);
+                    put(elementHash(x.ref, x.key), i);
         });
     } else {
         v.ref = keep(name);
@@ -349,7 +353,7 @@ Variable* Variablen::Append(std::string_view name, Place& at, std::string&& valu
                     put(TextHash(text(x.ref)), i);
         });
     }
-    v.value = std::move(value);
+    v.text = std::move(value);
     v.stamp = ++writes;
     return &v;
 }
@@ -377,7 +381,7 @@ void Variablen::nameInto(std::string& out, const Variable& v) const
         return;
     }
     char key[24];
-    const auto end = std::to_chars(key, key + sizeof key, v.word).ptr;
+    const auto end = std::to_chars(key, key + sizeof key, v.key).ptr;
     out.assign(text(bases[v.ref]));
     out += '[';
     out.append(key, end);
@@ -394,50 +398,123 @@ std::string Variablen::NameOf(const Variable& v) const
 void Variablen::Assign(Variable& v, std::string&& value)
 {
     beforeWrite(v);
-    v.value = std::move(value);
+    v.text = std::move(value);
 }
+
+namespace {
+
+// Below this an integral double is exact and FormatNumber writes it as its
+// integer's digits.
+constexpr long long kExactBelow = 1000000000000000LL;
+
+// Whether FormatNumber writes a non-integral double exactly, so that its text
+// reads back as the same double: a binary fraction m / 2^k has the decimal
+// digits of m * 5^k, and 15 of them are written.
+bool WrittenExactly(double value)
+{
+    static constexpr unsigned long long kPow5[] = {1ULL, 5ULL, 25ULL, 125ULL, 625ULL, 3125ULL, 15625ULL, 78125ULL,
+                                                   390625ULL, 1953125ULL, 9765625ULL, 48828125ULL, 244140625ULL,
+                                                   1220703125ULL, 6103515625ULL, 30517578125ULL, 152587890625ULL,
+                                                   762939453125ULL, 3814697265625ULL, 19073486328125ULL,
+                                                   95367431640625ULL, 476837158203125ULL};
+    double m = std::fabs(value);
+    if (!(m < double(kExactBelow)))
+        return false;
+    for (size_t k = 1; k < std::size(kPow5); ++k) {
+        m *= 2;  // exact: a power of two
+        if (m == std::trunc(m))
+            return m < double(kExactBelow) && static_cast<unsigned long long>(m) <= (kExactBelow - 1) / kPow5[k];
+    }
+    return false;
+}
+
+}  // namespace
 
 void Variablen::AssignInteger(Variable& v, long long value)
 {
     beforeWrite(v);
-    IntToTextInto(v.value, value);
-    // An element's word is its key.
-    if (!v.element) {
-        v.word = value;
-        v.numState = 1;
+    if (value >= kExactBelow || value <= -kExactBelow) {
+        // Its text has more digits than an exact integer may.
+        IntToTextInto(v.text, value);
+        return;
     }
+    v.num.i = value;
+    v.numState = Variable::kInteger;
+    v.textValid = false;
+}
+
+void Variablen::AssignNumber(Variable& v, double value)
+{
+    if (value == std::trunc(value) && std::fabs(value) < double(kExactBelow)) {
+        // -0 too: its text is "0".
+        AssignInteger(v, static_cast<long long>(value));
+        return;
+    }
+    beforeWrite(v);
+    if (!WrittenExactly(value)) {
+        // The text rounds the number: it is the value.
+        FormatNumberInto(v.text, value);
+        return;
+    }
+    v.num.d = value;
+    v.numState = Variable::kDouble;
+    v.textValid = false;
+}
+
+void Variable::makeText() const
+{
+    if (numState == kInteger)
+        IntToTextInto(text, num.i);
+    else
+        FormatNumberInto(text, num.d);
+    textValid = true;
 }
 
 bool IntegerOf(Variable& v, long long& out)
 {
-    if (v.element)
-        return ExactInteger(v.value, out);
-    if (v.numState == 0)
-        v.numState = ExactInteger(v.value, v.word) ? 1 : -1;
-    out = v.word;
-    return v.numState > 0;
+    if (v.numState == Variable::kUnread)
+        v.numState = ExactInteger(v.text, v.num.i) ? Variable::kInteger : Variable::kNotInteger;
+    if (v.numState != Variable::kInteger)
+        return false;
+    out = v.num.i;
+    return true;
+}
+
+double NumberOf(Variable& v)
+{
+    long long n;
+    if (IntegerOf(v, n))
+        // "-0" reads as an exact 0 but as the double -0, which a division
+        // shows.
+        return n == 0 && v.textValid && v.text[0] == '-' ? -0.0 : double(n);
+    if (v.numState == Variable::kNotInteger) {
+        v.num.d = TextToDouble(v.text);
+        v.numState = Variable::kDouble;
+    }
+    return v.num.d;
 }
 
 void Variablen::Append(Variable& v, const std::string& tail, size_t limit)
 {
+    v.value();
     beforeWrite(v);
-    const size_t need = v.value.size() + tail.size();
-    if (need > v.value.capacity()) {
+    const size_t need = v.text.size() + tail.size();
+    if (need > v.text.capacity()) {
         // Twice the need, so that a text that doubles moves only every other
         // time, and a long text gets room up to the limit at once, so that it
         // does not move again. Room above the need is not touched, so it
         // costs address space, not memory.
         size_t room = need * 2 >= limit / 4 ? limit : need * 2;
         room = std::max(room, need);
-        const size_t size = v.value.size();
-        if (&tail == &v.value) {
-            v.value.reserve(room);
-            v.value.append(v.value.data(), size);
+        const size_t size = v.text.size();
+        if (&tail == &v.text) {
+            v.text.reserve(room);
+            v.text.append(v.text.data(), size);
             return;
         }
-        v.value.reserve(room);
+        v.text.reserve(room);
     }
-    v.value.append(tail);
+    v.text.append(tail);
 }
 
 Variable* Variablen::SetValue(const std::string& name, const std::string& value)
@@ -452,7 +529,9 @@ Variable* Variablen::SetValue(const std::string& name, std::string&& value)
 
 Variable* Variablen::SetValue(const std::string& name, long long value)
 {
-    return FindOrAppend(name, std::to_string(value));
+    Variable& v = Get(name);
+    AssignInteger(v, value);
+    return &v;
 }
 
 Variable& Variablen::Get(const std::string& name)
@@ -465,7 +544,7 @@ Variable& Variablen::Get(const std::string& name)
 
 const std::string& Variablen::Value(const std::string& name)
 {
-    return Get(name).value;
+    return Get(name).value();
 }
 
 std::string Variablen::GetValue(const std::string& name)
@@ -504,7 +583,7 @@ void Variablen::Dump(RunHost& host) const
     for (size_t i = 0; i < count; ++i) {
         const Variable& v = item(i);
         nameInto(name, v);
-        AppendOutput(host, "Variable: %s=%s", name.c_str(), v.value.substr(0, 100).c_str());
+        AppendOutput(host, "Variable: %s=%s", name.c_str(), v.value().substr(0, 100).c_str());
     }
 }
 

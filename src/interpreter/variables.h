@@ -15,14 +15,22 @@ class Skript;
 class Variablen;
 
 // One variable. Its name is kept by the store (see Variablen::NameOf): an
-// array element with an integer key holds the key, not its name.
+// array element with an integer key holds the key, not its name. A value
+// written as a number keeps the number and makes its text only when the text
+// is first read; the text is then the one FormatNumber writes.
 class Variable {
 public:
     Variable() = default;
     Variable(const Variable&) = delete;
     Variable& operator=(const Variable&) = delete;
 
-    std::string value;
+    // The value's text.
+    const std::string& value() const
+    {
+        if (!textValid)
+            makeText();
+        return text;
+    }
     // Set anew by every write, from a counter of the whole store: a value
     // with the stamp it had is the same text.
     unsigned long long stamp = 0;
@@ -31,22 +39,41 @@ private:
     friend class Variablen;
     friend class TextRef;
     friend bool IntegerOf(Variable& v, long long& out);
-    // An element's integer key; for any other variable the value read as an
-    // exact integer (see ExactInteger), kept until the next write.
-    long long word = 0;
+    friend double NumberOf(Variable& v);
+    void makeText() const;
+
+    // What num holds. A text is read for a number once per write.
+    enum NumState : signed char {
+        kUnread = 0,
+        kNotInteger = -1,  // the text is no exact integer; num unused
+        kInteger = 1,      // num.i, the exact integer of the text
+        kDouble = 2,       // num.d, the text's number; the text is no exact integer
+    };
+
+    // Valid while textValid; else made from num.
+    mutable std::string text;
+    // An element's integer key.
+    long long key = 0;
+    union {
+        long long i;
+        double d;
+    } num{0};
     // An element's base number (of the name before its last index), else
     // the number of its name.
     uint32_t ref = 0;
     bool element = false;
     // A TextRef may read the value in place (see TextRef).
     bool maybeLent = false;
-    // Whether word holds the integer of the value: 0 not read yet, 1 an
-    // integer, -1 none. Not used by elements.
-    signed char numState = 0;
+    NumState numState = kUnread;
+    mutable bool textValid = true;
 };
 
-// The exact integer of a variable's text, read once per write.
+// The exact integer of a variable's text (see ExactInteger), read once per
+// write.
 bool IntegerOf(Variable& v, long long& out);
+// The number of a variable's text as TextToDouble reads it, read once per
+// write.
+double NumberOf(Variable& v);
 
 // A text that is either owned or the value of a variable read in place. An
 // operand or argument that names a variable needs no copy of a long value;
@@ -64,7 +91,7 @@ public:
     TextRef& operator=(const TextRef&) = delete;
     ~TextRef() { release(); }
 
-    const std::string& str() const { return var_ ? var_->value : own_; }
+    const std::string& str() const { return var_ ? var_->text : own_; }
     operator const std::string&() const { return str(); }
     size_t size() const { return str().size(); }
     bool empty() const { return str().empty(); }
@@ -115,11 +142,16 @@ public:
     // The value of v, to be changed in place; lent readers keep the old one.
     std::string& Modify(Variable& v)
     {
+        v.value();
         beforeWrite(v);
-        return v.value;
+        return v.text;
     }
-    // Writes the decimal text of an integer below 1E15 and keeps the number.
+    // Writes an integer as its decimal text would be; below 1E15 the number
+    // is kept and the text made when it is read.
     void AssignInteger(Variable& v, long long value);
+    // Writes a number as FormatNumber's text of it would be: the value reads
+    // back as that text's number, not as value where the two differ.
+    void AssignNumber(Variable& v, double value);
     // Appends in place; tail may be the value itself. The value's room grows
     // ahead of need, but never beyond limit.
     void Append(Variable& v, const std::string& tail, size_t limit);
@@ -132,7 +164,7 @@ public:
     // Changes whenever Clear removes the variables.
     unsigned Generation() const { return generation; }
     // Variable of key i (0..Count()-1), in creation order.
-    NamedVariable At(size_t i) const { return {NameOf(item(i)), item(i).value}; }
+    NamedVariable At(size_t i) const { return {NameOf(item(i)), item(i).value()}; }
     std::string NameOf(const Variable& v) const;
     // The variable of that name, or null; creates nothing.
     Variable* Find(const std::string& name) const;
@@ -198,7 +230,8 @@ private:
     void beforeWrite(Variable& v)
     {
         v.stamp = ++writes;
-        v.numState = 0;
+        v.numState = Variable::kUnread;
+        v.textValid = true;
         if (v.maybeLent)
             unlend(v);
     }

@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstring>
 #include <functional>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "interpreter/skript.h"
+#include "platform/numbers.h"
 #include "support/test_host.h"
 
 namespace {
@@ -121,7 +125,7 @@ TEST(Variables, ManyNamesKeepCreationOrderAndAreEachStoredOnce)
         ASSERT_EQ(v.At(i).name, names[i]) << i;
         ASSERT_EQ(v.At(i).value, "w" + std::to_string(i)) << names[i];
         ASSERT_EQ(v.Find(names[i]), v.Find(names[i])) << names[i];
-        ASSERT_EQ(&v.At(i).value, &v.Find(names[i])->value) << names[i];
+        ASSERT_EQ(&v.At(i).value, &v.Find(names[i])->value()) << names[i];
     }
     for (const char* missing : {"a[0]", "a[3001]", "b[1]", "v1", "a[k1]", "a", "b"})
         EXPECT_EQ(v.Find(missing), nullptr) << missing;
@@ -193,6 +197,122 @@ TEST(Variables, IntegersOfElementsLeaveTheirKeys)
     EXPECT_EQ(v.Find("a[42]"), nullptr);
 }
 
+bool SameBits(double a, double b)
+{
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+// A number written without its text must read, as text, integer and double,
+// exactly as the text FormatNumber writes for it would.
+void ExpectReadsAsItsText(Variablen& store, Variable& v, double written)
+{
+    const std::string text = FormatNumber(written);
+    long long n = 0, fromText = 0;
+    const bool exact = ExactInteger(text, fromText);
+    EXPECT_EQ(IntegerOf(v, n), exact) << text;
+    if (exact)
+        EXPECT_EQ(n, fromText) << text;
+    EXPECT_TRUE(SameBits(NumberOf(v), TextToDouble(text))) << text << " read as " << NumberOf(v);
+    EXPECT_EQ(v.value(), text);
+    // Read again once the text exists.
+    EXPECT_TRUE(SameBits(NumberOf(v), TextToDouble(text))) << text;
+    EXPECT_EQ(store.Value(store.NameOf(v)), text);
+}
+
+TEST(Variables, NumbersReadAsTheTextTheyWouldHaveBeenWritten)
+{
+    const double cases[] = {
+        0.5, -0.5, 2.25, 1e15, -1e15, 1e15 + 0.5, 9.9999998e15, 999999999999999.0, 999999999999999.5, 0.00001,
+        0.000015, 0.0000152587890625, 9.5367431640625e-07, -0.0, 0.0, 1e20, 1e-300, 0.1, 0.1 + 0.2,
+        1.0 / 3, 2.0 / 3, 123456.789, 0.9999999999999999, 1e15 - 0.5, 4503599627370495.5, HUGE_VAL, -HUGE_VAL,
+        std::nan(""), 5e-324, 1.5e300,
+    };
+    for (const char* name : {"x", "a[3]"}) {
+        Variablen store;
+        Variable& v = store.Get(name);
+        for (double d : cases) {
+            store.AssignNumber(v, d);
+            ExpectReadsAsItsText(store, v, d);
+        }
+        // Random doubles, with many short binary fractions among them.
+        std::mt19937_64 random(31);
+        for (int i = 0; i < 20000; ++i) {
+            const double d = i % 2 ? std::ldexp(double(random() % 2000001) - 1000000, -int(random() % 40))
+                                   : std::ldexp(double(random() >> 11), int(random() % 120) - 90);
+            store.AssignNumber(v, d);
+            ExpectReadsAsItsText(store, v, d);
+            if (testing::Test::HasFailure())
+                return;
+        }
+    }
+}
+
+TEST(Variables, TextsStayTheValueAndReadAsTheirNumbers)
+{
+    struct {
+        const char* text;
+        bool exact;
+        long long integer;
+        double number;
+    } cases[] = {
+        {"007", true, 7, 7},           {" 12", false, 0, 12},        {"12abc", true, 12, 12},
+        {"1e3", false, 0, 1000},       {"-0", true, 0, -0.0},        {"+5", true, 5, 5},
+        {"0x10", true, 0, 0},          {"", false, 0, 0},            {"2.50", false, 0, 2.5},
+        {"1234567890123456", false, 0, 1234567890123456.0},
+    };
+    for (const auto& c : cases) {
+        Variablen store;
+        Variable& v = store.Get("x");
+        // A number first, so that the text must replace it.
+        store.AssignInteger(v, 99);
+        store.Assign(v, c.text);
+        long long n = -1;
+        EXPECT_EQ(IntegerOf(v, n), c.exact) << c.text;
+        if (c.exact)
+            EXPECT_EQ(n, c.integer) << c.text;
+        EXPECT_TRUE(SameBits(NumberOf(v), c.number)) << c.text;
+        EXPECT_EQ(v.value(), c.text);
+    }
+}
+
+TEST(Variables, IntegersBeyondExactDigitsAreWrittenAsTexts)
+{
+    Variablen store;
+    Variable& v = store.Get("x");
+    for (long long n : {999999999999999LL, -999999999999999LL, 1000000000000000LL, -1000000000000000LL,
+                        9223372036854775807LL}) {
+        store.AssignInteger(v, n);
+        long long back = 0;
+        const bool exact = n < 1000000000000000LL && n > -1000000000000000LL;
+        EXPECT_EQ(IntegerOf(v, back), exact) << n;
+        EXPECT_EQ(v.value(), std::to_string(n));
+        EXPECT_EQ(NumberOf(v), TextToDouble(std::to_string(n))) << n;
+    }
+}
+
+TEST(Variables, WritesAfterANumberReplaceItsText)
+{
+    // Each write on a variable that holds a number with no text yet.
+    Variablen store;
+    Variable& v = store.Get("x");
+    store.AssignNumber(v, 2.5);
+    store.Modify(v) += "!";
+    EXPECT_EQ(v.value(), "2.5!");
+    store.AssignInteger(v, 12);
+    store.Append(v, v.value(), 100);
+    EXPECT_EQ(v.value(), "1212");
+    long long n = 0;
+    EXPECT_TRUE(IntegerOf(v, n));
+    EXPECT_EQ(n, 1212);
+    store.AssignNumber(v, 0.75);
+    store.Append(v, "5", 100);
+    EXPECT_EQ(v.value(), "0.755");
+    EXPECT_EQ(NumberOf(v), 0.755);
+    const unsigned long long before = v.stamp;
+    store.AssignInteger(v, 3);
+    EXPECT_NE(v.stamp, before);
+}
+
 TEST(Variables, AValueReadInPlaceKeepsItsTextWhenTheVariableChanges)
 {
     // Each way of writing, on an element and on a plain name; a second
@@ -201,7 +321,7 @@ TEST(Variables, AValueReadInPlaceKeepsItsTextWhenTheVariableChanges)
         [](Variablen& s, Variable& x) { s.Assign(x, "neu"); },
         [](Variablen& s, Variable& x) { s.AssignInteger(x, 7); },
         [](Variablen& s, Variable& x) { s.Modify(x) += "!"; },
-        [](Variablen& s, Variable& x) { s.Append(x, x.value, 100); },
+        [](Variablen& s, Variable& x) { s.Append(x, x.value(), 100); },
         [](Variablen& s, Variable& x) { s.SetValue(s.NameOf(x), "neu"); },
         [](Variablen& s, Variable&) { s.Clear(); },
     };
@@ -209,6 +329,7 @@ TEST(Variables, AValueReadInPlaceKeepsItsTextWhenTheVariableChanges)
         for (size_t w = 0; w < std::size(writes); ++w) {
             Variablen store;
             Variable& var = store.Get(name);
+            store.AssignNumber(var, 0.25);
             store.Assign(var, "alt");
             auto first = std::make_unique<TextRef>(store, var);
             TextRef second(store, var);
