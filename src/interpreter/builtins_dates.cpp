@@ -159,22 +159,22 @@ BuiltinResult Date(Skript&, funcContext&, const BuiltinCall&)
 }
 
 // ORDER: the built-in list.
-constexpr BuiltinDef kDateBuiltins[] = {
-    {"today", Today},
-    {"dat2value", Dat2Value},
-    {"value2dat", Value2Dat},
-    {"weekday", Weekday},
-    {"day", DatePart},
-    {"month", DatePart},
-    {"year", DatePart},
-    {"random", Random},
-    {"time", Time},
-    {"date", Date},
+constexpr BuiltinEntry kDateBuiltins[] = {
+    {"today", 0, 0, Today, kAnyCount},
+    {"dat2value", 1, 1, Dat2Value},
+    {"value2dat", 1, 1, Value2Dat},
+    {"weekday", 1, 1, Weekday},
+    {"day", 1, 1, DatePart},
+    {"month", 1, 1, DatePart},
+    {"year", 1, 1, DatePart},
+    {"random", 0, 0, Random, kAnyCount},
+    {"time", 0, 0, Time},
+    {"date", 0, 0, Date},
 };
 
 }  // namespace
 
-std::span<const BuiltinDef> DateBuiltins()
+std::span<const BuiltinEntry> DateBuiltins()
 {
     return kDateBuiltins;
 }

@@ -102,15 +102,15 @@ BuiltinResult Browse(Skript& run, funcContext& args, const BuiltinCall& call)
     return std::string();
 }
 
-constexpr BuiltinDef kDialogBuiltins[] = {
-    {"input", Input},
-    {"alert", Alert},
-    {"browse", Browse},
+constexpr BuiltinEntry kDialogBuiltins[] = {
+    {"input", 1, 2, Input},
+    {"alert", 1, kOpenArgs, Alert},
+    {"browse", 0, 1, Browse},
 };
 
 }  // namespace
 
-std::span<const BuiltinDef> DialogBuiltins()
+std::span<const BuiltinEntry> DialogBuiltins()
 {
     return kDialogBuiltins;
 }

@@ -294,14 +294,14 @@ BuiltinResult Format(Skript& run, funcContext& args, const BuiltinCall& call)
 }
 
 // ORDER: the built-in list.
-constexpr BuiltinDef kExtractBuiltins[] = {
-    {"extract", Extract},
-    {"format", Format},
+constexpr BuiltinEntry kExtractBuiltins[] = {
+    {"extract", 1, 5, Extract},
+    {"format", 1, kOpenArgs, Format},
 };
 
 }  // namespace
 
-std::span<const BuiltinDef> ExtractBuiltins()
+std::span<const BuiltinEntry> ExtractBuiltins()
 {
     return kExtractBuiltins;
 }

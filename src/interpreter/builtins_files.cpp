@@ -21,13 +21,13 @@ BuiltinResult Print(Skript& run, funcContext& args, const BuiltinCall&)
     return std::string();
 }
 
-constexpr BuiltinDef kFileBuiltins[] = {
-    {"print", Print},
+constexpr BuiltinEntry kFileBuiltins[] = {
+    {"print", 1, kOpenArgs, Print},
 };
 
 }  // namespace
 
-std::span<const BuiltinDef> FileBuiltins()
+std::span<const BuiltinEntry> FileBuiltins()
 {
     return kFileBuiltins;
 }

@@ -251,17 +251,17 @@ BuiltinResult Close(Skript& run, funcContext& args, const BuiltinCall& call)
 }
 
 // ORDER: the built-in list.
-constexpr BuiltinDef kStreamBuiltins[] = {
-    {"log", Log},
-    {"open", Open},
-    {"read", Read},
-    {"write", Write},
-    {"close", Close},
+constexpr BuiltinEntry kStreamBuiltins[] = {
+    {"log", 2, 2, Log},
+    {"open", 2, 3, Open},
+    {"read", 2, 2, Read},
+    {"write", 2, kOpenArgs, Write},
+    {"close", 1, 1, Close},
 };
 
 }  // namespace
 
-std::span<const BuiltinDef> StreamBuiltins()
+std::span<const BuiltinEntry> StreamBuiltins()
 {
     return kStreamBuiltins;
 }

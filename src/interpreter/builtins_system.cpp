@@ -126,19 +126,26 @@ BuiltinResult Disconnect(Skript& run, funcContext&, const BuiltinCall&)
     return std::string();
 }
 
-// ORDER: the built-in list.
-constexpr BuiltinDef kSystemBuiltins[] = {
-    {"sleep", Sleep},
-    {"shellexec", ShellExec},
-    {"ftp", Ftp},
-    {"dial", DialBuiltin},
-    {"connected", Connected},
-    {"disconnect", Disconnect},
+// exit: the word alone, no argument list; the run ends after the line.
+BuiltinResult Exit(Skript& run, funcContext&, const BuiltinCall&)
+{
+    run.exitRequested = true;
+    return std::nullopt;
+}
+
+constexpr BuiltinEntry kSystemBuiltins[] = {
+    {"exit", 0, 0, Exit, kReadsNoArguments},
+    {"sleep", 1, 1, Sleep},
+    {"shellexec", 1, 2, ShellExec},
+    {"ftp", 6, 6, Ftp},
+    {"dial", 1, 2, DialBuiltin},
+    {"connected", 0, 0, Connected, kEmptyOnBadCount},
+    {"disconnect", 0, 0, Disconnect, kEmptyOnBadCount},
 };
 
 }  // namespace
 
-std::span<const BuiltinDef> SystemBuiltins()
+std::span<const BuiltinEntry> SystemBuiltins()
 {
     return kSystemBuiltins;
 }

@@ -218,25 +218,25 @@ BuiltinResult Instr(Skript&, funcContext& args, const BuiltinCall&)
 }
 
 // ORDER: the built-in list.
-constexpr BuiltinDef kTextBuiltins[] = {
-    {"substr", Substr},
-    {"replace", Replace},
-    {"trim", Trim},
-    {"host", HostParts},
-    {"domain", HostParts},
-    {"tld", HostParts},
-    {"dump", Dump},
-    {"filter", Filter},
-    {"lower", Lower},
-    {"upper", Upper},
-    {"size", Size},
-    {"length", Length},
-    {"instr", Instr},
+constexpr BuiltinEntry kTextBuiltins[] = {
+    {"substr", 3, 3, Substr},
+    {"replace", 3, 3, Replace, kEmptyOnBadCount},
+    {"trim", 1, 1, Trim},
+    {"host", 1, 1, HostParts},
+    {"domain", 1, 1, HostParts},
+    {"tld", 1, 1, HostParts},
+    {"dump", 1, 1, Dump},
+    {"filter", 2, 3, Filter},
+    {"lower", 1, 1, Lower},
+    {"upper", 1, 1, Upper},
+    {"size", 1, 1, Size},
+    {"length", 1, 1, Length},
+    {"instr", 2, 3, Instr},
 };
 
 }  // namespace
 
-std::span<const BuiltinDef> TextBuiltins()
+std::span<const BuiltinEntry> TextBuiltins()
 {
     return kTextBuiltins;
 }

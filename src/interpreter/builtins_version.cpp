@@ -177,13 +177,13 @@ BuiltinResult CheckVersion(Skript& run, funcContext& args, const BuiltinCall& ca
     return std::string();
 }
 
-constexpr BuiltinDef kVersionBuiltins[] = {
-    {"checkversion", CheckVersion},
+constexpr BuiltinEntry kVersionBuiltins[] = {
+    {"checkversion", 1, 1, CheckVersion},
 };
 
 }  // namespace
 
-std::span<const BuiltinDef> VersionBuiltins()
+std::span<const BuiltinEntry> VersionBuiltins()
 {
     return kVersionBuiltins;
 }

@@ -173,21 +173,21 @@ BuiltinResult Linkget(Skript& run, funcContext& args, const BuiltinCall&)
 }
 
 // ORDER: the built-in list.
-constexpr BuiltinDef kWebBuiltins[] = {
-    {"htget", Htget},
-    {"htpost", Htpost},
-    {"formcreate", Formcreate},
-    {"formset", Formset},
-    {"formdel", Formdel},
-    {"formget", Formget},
-    {"submit", Submit},
-    {"linkget", Linkget},
-    {"follow", Follow},
+constexpr BuiltinEntry kWebBuiltins[] = {
+    {"htget", 1, 2, Htget},
+    {"htpost", 2, 3, Htpost},
+    {"formcreate", 3, 3, Formcreate},
+    {"formset", 3, 3, Formset},
+    {"formdel", 2, 2, Formdel},
+    {"formget", 2, 2, Formget},
+    {"submit", 1, 3, Submit},
+    {"linkget", 2, 3, Linkget},
+    {"follow", 1, 1, Follow},
 };
 
 }  // namespace
 
-std::span<const BuiltinDef> WebBuiltins()
+std::span<const BuiltinEntry> WebBuiltins()
 {
     return kWebBuiltins;
 }

@@ -37,24 +37,33 @@ struct BuiltinCall {
 using BuiltinResult = std::optional<std::string>;
 using BuiltinBody = BuiltinResult (*)(Skript& run, funcContext& args, const BuiltinCall& call);
 
-struct BuiltinDef {
-    const char* word;
-    BuiltinBody body;
+// What a built-in does beyond reading its argument list and running its body.
+enum BuiltinFlag : unsigned {
+    kReadsNoArguments = 1,  // the word alone: the line reads on after it
+    kAnyCount = 2,          // the body runs after a failed argument list too
+    kEmptyOnBadCount = 4,   // a failed argument list gives "", not no result
 };
 
-// The family tables; each family file ends in one of them. ORDER: the
-// dispatcher's own table of words keeps the order of the built-in list.
-std::span<const BuiltinDef> TextBuiltins();      // builtins_text.cpp
-std::span<const BuiltinDef> ExtractBuiltins();   // builtins_extract.cpp
-std::span<const BuiltinDef> DateBuiltins();      // builtins_dates.cpp
-std::span<const BuiltinDef> FileBuiltins();      // builtins_files.cpp
-std::span<const BuiltinDef> StreamBuiltins();    // builtins_streams.cpp
-std::span<const BuiltinDef> DialogBuiltins();    // builtins_dialogs.cpp
-std::span<const BuiltinDef> WebBuiltins();       // builtins_web.cpp
-std::span<const BuiltinDef> SystemBuiltins();    // builtins_system.cpp
-std::span<const BuiltinDef> VersionBuiltins();   // builtins_version.cpp
+// One built-in: its word, the counts its argument list may have (max
+// kOpenArgs: any), its body and its flags.
+struct BuiltinEntry {
+    const char* word;
+    int min, max;
+    BuiltinBody body;
+    unsigned flags = 0;
+};
 
-struct BuiltinEntry;
+// The family tables; each family file ends in one of them.
+std::span<const BuiltinEntry> TextBuiltins();      // builtins_text.cpp
+std::span<const BuiltinEntry> ExtractBuiltins();   // builtins_extract.cpp
+std::span<const BuiltinEntry> DateBuiltins();      // builtins_dates.cpp
+std::span<const BuiltinEntry> FileBuiltins();      // builtins_files.cpp
+std::span<const BuiltinEntry> StreamBuiltins();    // builtins_streams.cpp
+std::span<const BuiltinEntry> DialogBuiltins();    // builtins_dialogs.cpp
+std::span<const BuiltinEntry> WebBuiltins();       // builtins_web.cpp
+std::span<const BuiltinEntry> SystemBuiltins();    // builtins_system.cpp
+std::span<const BuiltinEntry> VersionBuiltins();   // builtins_version.cpp
+
 // The built-in of that word, or null.
 const BuiltinEntry* FindBuiltin(const std::string& word);
 // The counts an argument list of the built-in may have; max kOpenArgs: any.
@@ -65,6 +74,6 @@ BuiltinArity ArityOf(const BuiltinEntry& entry);
 // Makes room in a call's argument list for the usual counts.
 void ReserveArguments(funcContext& args, int max);
 
-// The 51 built-in words and the 19 statement keywords.
+// The 51 built-in words, family by family, and the 19 statement keywords.
 const std::vector<std::string>& BuiltinWords();
 const std::vector<std::string>& KeywordWords();

@@ -1,6 +1,9 @@
 // Scripts and what they print, or the line and text of the error that ends them.
 #include <gtest/gtest.h>
 
+#include <set>
+
+#include "interpreter/dispatcher.h"
 #include "platform/texts.h"
 #include "support/test_host.h"
 
@@ -156,6 +159,9 @@ const ScriptCase kArguments[] = {
     {"builtin_not_built", "x = htget", "", 1, "Fehlende '(' nach 'htget'"},
     {"empty_argument_list_leaves_parenthesis", "print()", "", 1, "Die linke Seite eines Ausdrucks muss eine Variable sein"},
     {"required_argument_empty_in_expression", "x = trim()", "", 1, "Fehlender Ausdruck anstelle ')'"},
+    // An open list takes any count, far beyond the usual few.
+    {"open_list_of_120", "print(\"0\", \"1\", \"2\", \"3\", \"4\", \"5\", \"6\", \"7\", \"8\", \"9\", \"0\", \"1\", \"2\", \"3\", \"4\", \"5\", \"6\", \"7\", \"8\", \"9\", \"0\", \"1\", \"2\", \"3\", \"4\", \"5\", \"6\", \"7\", \"8\", \"9\", \"0\", \"1\", \"2\", \"3\", \"4\", \"5\", \"6\", \"7\", \"8\", \"9\", \"0\", \"1\", \"2\", \"3\", \"4\", \"5\", \"6\", \"7\", \"8\", \"9\", \"0\", \"1\", \"2\", \"3\", \"4\", \"5\", \"6\", \"7\", \"8\", \"9\", \"0\", \"1\", \"2\", \"3\", \"4\", \"5\", \"6\", \"7\", \"8\", \"9\", \"0\", \"1\", \"2\", \"3\", \"4\", \"5\", \"6\", \"7\", \"8\", \"9\", \"0\", \"1\", \"2\", \"3\", \"4\", \"5\", \"6\", \"7\", \"8\", \"9\", \"0\", \"1\", \"2\", \"3\", \"4\", \"5\", \"6\", \"7\", \"8\", \"9\", \"0\", \"1\", \"2\", \"3\", \"4\", \"5\", \"6\", \"7\", \"8\", \"9\", \"0\", \"1\", \"2\", \"3\", \"4\", \"5\", \"6\", \"7\", \"8\", \"9\")",
+     "012345678901234567890123456789012345678901234567890123456789012345678901234567890123456789012345678901234567890123456789", 0, ""},
 };
 INSTANTIATE_TEST_SUITE_P(Arguments, ScriptTest, ::testing::ValuesIn(kArguments),
                          [](const auto& info) { return std::string(info.param.name); });
@@ -215,6 +221,22 @@ TEST(OpenArgumentLists, TakeAnyNumberOfValues)
         ASSERT_EQ(host.boxes().size(), 1u) << count;
         EXPECT_NE(host.boxes()[0].find("a" + joined), std::string::npos) << count;
     }
+}
+
+TEST(Builtins, EachWordHasOneRowWithABody)
+{
+    // A word in two family tables would lose one of its rows unnoticed.
+    const std::vector<std::string>& words = BuiltinWords();
+    EXPECT_EQ(words.size(), 51u);
+    EXPECT_EQ(std::set<std::string>(words.begin(), words.end()).size(), words.size());
+    for (const std::string& word : words) {
+        const BuiltinEntry* entry = FindBuiltin(word);
+        ASSERT_NE(entry, nullptr) << word;
+        EXPECT_EQ(entry->word, word);
+        EXPECT_NE(entry->body, nullptr) << word;
+        EXPECT_LE(ArityOf(*entry).min, ArityOf(*entry).max) << word;
+    }
+    EXPECT_EQ(FindBuiltin("printf"), nullptr);
 }
 
 }  // namespace
