@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -299,10 +300,18 @@ void* HttpClient::Easy()
         return curl_;
     platform::InitCurlOnce();
     CURL* c = curl_easy_init();
-    curl_ = c;
-    easyFailed_ = !c;
-    if (!c)
+    CURLSH* share = curl_share_init();
+    easyFailed_ = !c || !share;
+    if (easyFailed_) {
+        curl_easy_cleanup(c);
+        curl_share_cleanup(share);
         return nullptr;
+    }
+    curl_ = c;
+    share_ = share;
+    curl_share_setopt(share, CURLSHOPT_SHARE, CURL_LOCK_DATA_CONNECT);
+    curl_share_setopt(share, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
+    curl_share_setopt(share, CURLSHOPT_SHARE, CURL_LOCK_DATA_SSL_SESSION);
     curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 0L);
     // A redirect target or a link of any other scheme (file:, ftp:, ...) must
@@ -336,6 +345,8 @@ HttpClient::~HttpClient()
     // The intercept may already be gone; closing the connection now must not
     // report to it.
     intercept = nullptr;
+    if (share_)
+        curl_share_cleanup(static_cast<CURLSH*>(share_));
     if (curl_)
         curl_easy_cleanup(static_cast<CURL*>(curl_));
 }
@@ -343,13 +354,21 @@ HttpClient::~HttpClient()
 HttpReply HttpClient::Perform(const HttpRequest& request)
 {
     HttpReply reply;
-    CURL* c = static_cast<CURL*>(Easy());
+    // A fresh copy for every request: libcurl keeps a pointer to the last
+    // header of a handle's previous reply, and a reply whose first header
+    // line begins with a blank (a folded line) would make it read freed
+    // memory on a reused handle. The copy is made last, so that it goes
+    // before what its callbacks and error buffer point to.
+    Transfer t(this, &request, &reply);
+    char errbuf[CURL_ERROR_SIZE] = "";
+    CURL* base = static_cast<CURL*>(Easy());
+    std::unique_ptr<CURL, void (*)(CURL*)> handle(base ? curl_easy_duphandle(base) : nullptr, curl_easy_cleanup);
+    CURL* c = handle.get();
     if (!c) {
         reply.error = Text("HTTP-Client nicht verfügbar");
         return reply;
     }
-    Transfer t(this, &request, &reply);
-    char errbuf[CURL_ERROR_SIZE] = "";
+    curl_easy_setopt(c, CURLOPT_SHARE, share_);
     closedAfterTcpConnect_ = false;
     platform::UseLoopbackPort(c, loopbackPort);
 
@@ -474,6 +493,12 @@ HttpReply HttpClient::Perform(const HttpRequest& request)
             reply.error = Text("Fehlerhafte Antwort: ungültige Chunked-Kodierung");
         else
             reply.error = Text("Übertragungsfehler: ") + detail;
+        break;
+    case CURLE_BAD_FUNCTION_ARGUMENT:
+        // What libcurl says of a header line it cannot store, such as a
+        // folded line before any header.
+        reply.error = Text(t.connected ? "Fehlerhafte Antwort: ungültige Kopfzeile" : "Übertragungsfehler: ") +
+                      (t.connected ? "" : detail);
         break;
     case CURLE_URL_MALFORMAT:
         reply.error = Text("Ungültige URL: ") + request.url;

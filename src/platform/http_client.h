@@ -100,9 +100,13 @@ public:
     struct Transfer;
 
 private:
-    // The easy handle, made at the first request.
+    // The handle that holds the options every request starts from, made at
+    // the first request; each request runs on a copy of it.
     void* Easy();
     void* curl_ = nullptr;  // CURL*
+    // The connections (and DNS and TLS sessions) that the copies share, so
+    // that a request reuses the connection of the one before.
+    void* share_ = nullptr;  // CURLSH*
     bool easyFailed_ = false;
     // Sockets the client opened, and those reported as connected.
     std::set<int> opened_, announced_;

@@ -140,6 +140,9 @@ TEST(HttpClient, BadRepliesEndInAnErrorAndCostNothing)
         {env.Url("/badchunk"), W("Fehlerhafte Antwort: ungültige Chunked-Kodierung")},
         {env.Url("/reset"), W("Übertragungsfehler: Verbindung von der Gegenseite zurückgesetzt")},
         {env.Url("/raw?r=XYZZY"), W("Fehlerhafte Antwort: keine gültige HTTP-Statuszeile")},
+        // A folded line before any header, after replies on the same client.
+        {env.Url("/raw?r=HTTP/1.1%20200%20OK%0D%0A%09X:%20y%0D%0AContent-Length:%202%0D%0A%0D%0Aok"),
+         W("Fehlerhafte Antwort: ungültige Kopfzeile")},
         {env.Url("/bigheader"), "Fehlerhafte Antwort: Kopfzeile zu lang"},
         {env.Url("/endless"), W("Antwort zu groß: mehr als 1048576 Bytes")},
         {env.Url("/big?mb=3"), W("Antwort zu groß: mehr als 1048576 Bytes")},
