@@ -109,6 +109,20 @@ TEST(ConsoleRunner, AUtf16ScriptIsNamedAsSuch)
     }
 }
 
+TEST(ConsoleRunner, TheTransferLibraryIsLoadedOnlyByARunThatTransfers)
+{
+    // Its dependencies cost most of a run's start-up, so a run that fetches
+    // nothing must not load it; one that fetches must find it.
+    const std::string kCurl = "libcurl.so";
+    auto loaded = [](const std::string& script) {
+        const std::string path = WriteTempFile("s.skl", script);
+        return RunProcess({"/usr/bin/env", "LD_DEBUG=files", SKIMLARK_RUN_BIN, path}).err;
+    };
+    EXPECT_EQ(loaded("").find(kCurl), std::string::npos);
+    EXPECT_EQ(loaded("x = 1 + 2\nprint(x)").find(kCurl), std::string::npos);
+    EXPECT_NE(loaded("x = htget(\"http://127.0.0.1:1/\")").find(kCurl), std::string::npos);
+}
+
 TEST(ConsoleRunner, PresetSwitches)
 {
     ProcessResult r = RunFile("print(a, \"|\", b, \"|\", c)",
