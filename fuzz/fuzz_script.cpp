@@ -95,13 +95,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         }
     }
     const std::vector<std::string> grammar = RunOneWay(lines, Skript::LinePath::kGrammar);
-    const std::vector<std::string> usual = RunOneWay(lines, Skript::LinePath::kCached);
-    if (grammar != usual) {
-        for (size_t i = 0; i < grammar.size() || i < usual.size(); ++i) {
+    for (Skript::LinePath path : {Skript::LinePath::kCached, Skript::LinePath::kCompiled}) {
+        const std::vector<std::string> other = RunOneWay(lines, path);
+        if (grammar == other)
+            continue;
+        const char* way = path == Skript::LinePath::kCached ? "usual" : "compiled";
+        for (size_t i = 0; i < grammar.size() || i < other.size(); ++i) {
             const char* g = i < grammar.size() ? grammar[i].c_str() : "(none)";
-            const char* u = i < usual.size() ? usual[i].c_str() : "(none)";
+            const char* u = i < other.size() ? other[i].c_str() : "(none)";
             if (std::strcmp(g, u) != 0) {
-                std::fprintf(stderr, "the two ways differ at trace line %zu:\n grammar: %s\n usual:   %s\n", i, g, u);
+                std::fprintf(stderr, "the grammar and the %s way differ at trace line %zu:\n grammar: %s\n %s: %s\n",
+                             way, i, g, way, u);
                 break;
             }
         }

@@ -121,6 +121,8 @@ std::optional<std::string> Skript::sub(const std::string& name, int line, const 
 std::optional<std::string> Skript::callBuiltin(const BuiltinEntry& entry, const std::string& name, int line,
                                                ArgsFiller fill, void* context)
 {
+    std::optional<std::string> result;
+    bool ran = false;
     try {
         ArgsLease lease;
         funcContext& args = lease.args;
@@ -133,12 +135,24 @@ std::optional<std::string> Skript::callBuiltin(const BuiltinEntry& entry, const 
                 return std::string();
             return std::nullopt;
         }
+        if (replayingCalls && replayNext < callLog.size()) {
+            // A compiled line read again: the body ran already.
+            CallRecord& r = callLog[replayNext++];
+            if (r.errLine >= 0)
+                setError(r.errMsg, r.errLine);
+            if (r.exitRequested)
+                exitRequested = true;
+            return std::move(r.result);
+        }
         BuiltinCall call{name, line, count};
-        return entry.body(*this, args, call);
+        ran = true;
+        result = entry.body(*this, args, call);
     } catch (const std::bad_alloc&) {
         setError("Interner Programmfehler in Funktionsaufruf '" + name + W("': Speicher erschöpft"), line);
     } catch (const std::exception& e) {
         setError("Interner Programmfehler in Funktionsaufruf '" + name + "': " + e.what(), line);
     }
-    return std::nullopt;
+    if (ran && recordCalls)
+        callLog.push_back({result, errLine, errLine >= 0 ? errMsg : std::string(), exitRequested});
+    return result;
 }

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "interpreter/cached_lines.h"
+#include "interpreter/compiler.h"
 #include "interpreter/skript.h"
 #include "platform/numbers.h"
 #include "platform/texts.h"
@@ -232,8 +233,8 @@ bool RunFor(Skript& run, ExecState& st)
     return true;
 }
 
-// next
-bool RunNext(Skript& run, ExecState& st)
+// next; compiled: the line holds nothing after it, which is not read
+bool RunNext(Skript& run, ExecState& st, bool compiled = false)
 {
     const int line = run.curLine;
     auto& ifSt = st.ifSt;
@@ -248,7 +249,7 @@ bool RunNext(Skript& run, ExecState& st)
         return Fail(run, "'next' ohne 'for'", line);
     if (top.type == kForTo) {
         std::string name = top.var;
-        if (!run.parseVarRef(line, name))
+        if (!compiled && !run.parseVarRef(line, name))
             return false;
         StepForTo(run, st, top.loopVar && name.size() == top.var.size() ? *top.loopVar : run.vars->Get(name));
         return true;
@@ -457,11 +458,13 @@ bool RunShapedLine(Skript& run, ExecState& st)
     }
 }
 
-// Runs the statements of the current line, token by token.
-void RunStatements(Skript& run, ExecState& st)
+// Runs the statements of the current line, token by token; again: a
+// compiled line read again after a failed call, whose first statement is
+// read whatever happened meanwhile.
+void RunStatements(Skript& run, ExecState& st, bool again = false)
 {
     bool control = false;  // after a control keyword or a built-in call
-    while (!run.exitRequested && !run.stop && run.errLine < 0) {
+    for (bool first = again; first || (!run.exitRequested && !run.stop && run.errLine < 0); first = false) {
         std::string tok = run.nextToken(run.curLine);
         if (run.atEnd)
             break;
@@ -514,6 +517,92 @@ void RunStatements(Skript& run, ExecState& st)
         run.setError("Die linke Seite eines Ausdrucks muss eine Variable sein", run.curLine);
         break;
     }
+}
+
+// for var = start to end, compiled.
+bool RunCompiledFor(Skript& run, ExecState& st, const CompiledLine& code, CompiledEval& eval)
+{
+    const int line = run.curLine;
+    const int curSkip = st.skip();
+    std::string name, start, end;
+    if (!eval.name(code.target, name))
+        return false;
+    if (curSkip == 0)
+        run.vars->Value(name);
+    if (!eval.expression(code.value, start))
+        return false;
+    if (curSkip == 0)
+        run.vars->SetValue(name, start);
+    if (!eval.expression(code.limit, end))
+        return false;
+    ifs rec;
+    rec.outerSkip = curSkip;
+    rec.type = kForTo;
+    rec.var = std::move(name);
+    rec.limit = TextToLong(end);
+    if (curSkip == 0)
+        rec.loopVar = &run.vars->Get(rec.var);
+    if (curSkip == 0 && TextToLong(start) <= rec.limit) {
+        rec.skip = 0;
+        run.loopSt.push_back(line);
+    }
+    st.ifSt.push_back(std::move(rec));
+    return true;
+}
+
+// Runs a compiled line; false when a call failed or a text passed the
+// limit, and the line is to be read again by the grammar.
+bool RunCompiled(Skript& run, ExecState& st, const CompiledLine& code)
+{
+    CompiledEval eval(run, code);
+    switch (code.kind) {
+    case CompiledLine::kNothing: return true;
+    case CompiledLine::kAssign: {
+        // A skipped assignment reads nothing.
+        if (st.skip() != 0)
+            return true;
+        Variable* target = nullptr;
+        std::string value;
+        if (!eval.variable(code.target, target) || !eval.expression(code.value, value))
+            return false;
+        const long debug = code.isDebug ? TextToLong(value) : 0;
+        run.vars->Assign(*target, std::move(value));
+        if (code.isDebug)
+            run.settings().debugLevel = int(debug);
+        return true;
+    }
+    case CompiledLine::kCall: {
+        std::string result;
+        return st.skip() != 0 || eval.call(code.target, result);
+    }
+    case CompiledLine::kIf: {
+        if (st.skip() != 0) {
+            OpenIf(st, 0);
+            return true;
+        }
+        int r = 0;
+        if (!eval.condition(code.condition, r))
+            return false;
+        IfWith(run, st, r);
+        return true;
+    }
+    case CompiledLine::kWhile: {
+        const int line = run.curLine;
+        int r = 0;
+        if (!eval.condition(code.condition, r))
+            return false;
+        if (r >= 0 || run.errLine < 0)
+            WhileWith(run, st, r, line, code.endsWithDo);
+        return true;
+    }
+    case CompiledLine::kElse: RunElse(run, st); return true;
+    case CompiledLine::kFi: RunFi(run, st); return true;
+    case CompiledLine::kDone: RunDone(run, st); return true;
+    case CompiledLine::kDo: RunDo(run, st); return true;
+    case CompiledLine::kNext: RunNext(run, st, true); return true;
+    case CompiledLine::kFor: return RunCompiledFor(run, st, code, eval);
+    }
+    return true;
 }
 
 }  // namespace
@@ -617,6 +706,7 @@ int Skript::runLines(std::vector<std::string>* lineList)
     // The word sets may differ from the last run's: every line is scanned anew.
     tokenCache.clear();
     ranOnce.clear();
+    compiledLines.clear();
     tokenStack.clear();
     loopSt.clear();
     ExecState st;
@@ -644,12 +734,40 @@ int Skript::runLines(std::vector<std::string>* lineList)
                 break;
             const int index = curLine;
             host.lineStatus(index + 1, int(lines->size()), (*lines)[index]);
-            useLine(index);
-            tokenStack.clear();
-            // A stop that came meanwhile leaves the line unread, as the
-            // statement loop does, whatever the line's shape.
-            if (!stop && !RunShapedLine(*this, st))
-                RunStatements(*this, st);
+            if (linePath == LinePath::kCompiled) {
+                // A stop that came meanwhile leaves the line unread.
+                const CompiledLine* code = stop ? nullptr : compiledLine(index);
+                callLog.clear();
+                recordCalls = true;
+                if (code && !RunCompiled(*this, st, *code)) {
+                    // The grammar reads the line again from its start; the
+                    // calls made so far give what they gave.
+                    recordCalls = false;
+                    errLine = -1;
+                    errMsg.clear();
+                    exitRequested = false;
+                    replayingCalls = true;
+                    replayNext = 0;
+                    useLine(index);
+                    tokenStack.clear();
+                    RunStatements(*this, st, true);
+                    replayingCalls = false;
+                } else if (!code && !stop) {
+                    recordCalls = false;
+                    useLine(index);
+                    tokenStack.clear();
+                    RunStatements(*this, st);
+                }
+                recordCalls = false;
+                callLog.clear();
+            } else {
+                useLine(index);
+                tokenStack.clear();
+                // A stop that came meanwhile leaves the line unread, as the
+                // statement loop does, whatever the line's shape.
+                if (!stop && !RunShapedLine(*this, st))
+                    RunStatements(*this, st);
+            }
             if (runMode == 1)
                 host.appendStatus("  ...Ok.");
             curLine.store(curLine.load(std::memory_order_relaxed) + 1, std::memory_order_release);

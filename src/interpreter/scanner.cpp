@@ -294,7 +294,7 @@ void Skript::useLine(int index)
     const std::string& text = (*lines)[index];
     cachedPushedBack = size_t(-1);
     endPushedBack = false;
-    if (linePath == LinePath::kGrammar) {
+    if (linePath != LinePath::kCached) {
         setLine(text);
         return;
     }

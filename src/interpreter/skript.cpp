@@ -1,4 +1,5 @@
 #include "interpreter/skript.h"
+#include "interpreter/compiler.h"
 
 #include <cerrno>
 

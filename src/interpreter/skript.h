@@ -25,6 +25,7 @@
 
 struct funcContext;
 struct BuiltinEntry;
+struct CompiledLine;
 class FtpClient;
 
 // A scanner token.
@@ -202,7 +203,8 @@ public:
     // How lines are read: kCached runs the line shapes from the token
     // cache; kGrammar reads every line's text token by token through the
     // grammar alone, the reference the other way is compared with in tests.
-    enum class LinePath : unsigned char { kCached, kGrammar };
+    // kCompiled runs each line's compiled code (see compiler.h).
+    enum class LinePath : unsigned char { kCached, kGrammar, kCompiled };
     LinePath linePath = LinePath::kCached;
 
     // --- state of the run -------------------------------------------------
@@ -330,6 +332,24 @@ public:
     int runLines(std::vector<std::string>* lines);
     std::vector<int> loopSt;
 
+    // --- compiled lines ---------------------------------------------------
+    // The code of the line at that index, compiled on its first run and
+    // kept from its second while its text stays; null: the grammar reads it.
+    const CompiledLine* compiledLine(int index);
+    // What each built-in's body gave while a compiled line ran. When the
+    // line is read again by the grammar, the calls it makes up to the last
+    // one recorded take these results instead of running again.
+    struct CallRecord {
+        std::optional<std::string> result;
+        int errLine = -1;
+        std::string errMsg;
+        bool exitRequested = false;
+    };
+    std::vector<CallRecord> callLog;
+    bool recordCalls = false;
+    bool replayingCalls = false;
+    size_t replayNext = 0;
+
     // False, with the run error recorded, when a text of that size would
     // pass the text limit.
     bool withinTextLimit(size_t size, int line);
@@ -376,6 +396,10 @@ private:
     // way a pushed-back token is.
     size_t cachedPushedBack = size_t(-1);
     bool endPushedBack = false;
+
+    struct CompiledSlot;
+    std::vector<std::unique_ptr<CompiledSlot>> compiledLines;
+    std::unique_ptr<CompiledLine> onceCompiled;  // the code of a line on its first run
 
     bool evalExpr(int line, ExprValue& out, Variable* target);
     // The deferred sums of the expressions being evaluated, by depth.

@@ -119,9 +119,12 @@ TEST(Appending, DoublingEndsAtTheLimitWithTheRunError)
 // the grammar alone and the usual way.
 class LineCache : public ::testing::TestWithParam<Skript::LinePath> {};
 INSTANTIATE_TEST_SUITE_P(Ways, LineCache,
-                         ::testing::Values(Skript::LinePath::kGrammar, Skript::LinePath::kCached),
+                         ::testing::Values(Skript::LinePath::kGrammar, Skript::LinePath::kCached,
+                                           Skript::LinePath::kCompiled),
                          [](const auto& info) {
-                             return std::string(info.param == Skript::LinePath::kGrammar ? "Grammar" : "Usual");
+                             return std::string(info.param == Skript::LinePath::kGrammar  ? "Grammar"
+                                                : info.param == Skript::LinePath::kCached ? "Usual"
+                                                                                          : "Compiled");
                          });
 
 TEST_P(LineCache, ALineChangedBetweenTwoRunsIsRunAsItIsNow)

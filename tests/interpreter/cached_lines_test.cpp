@@ -51,13 +51,15 @@ TEST_P(CachedLineTest, GivesWhatTheGrammarGives)
     // Each script runs twice on one run object, through the grammar alone
     // and the usual way: once as lines seen the first time, once from the
     // lines kept in the token cache.
-    for (Skript::LinePath path : {Skript::LinePath::kGrammar, Skript::LinePath::kCached}) {
+    for (Skript::LinePath path : {Skript::LinePath::kGrammar, Skript::LinePath::kCached, Skript::LinePath::kCompiled}) {
         InputFile in;
         TestHost host;
         std::vector<std::string> lines = ScriptLines(in.with(c.script));
         Skript run(true, host, &lines);
         run.linePath = path;
-        const std::string way = path == Skript::LinePath::kGrammar ? " (grammar)" : " (usual)";
+        const std::string way = path == Skript::LinePath::kGrammar  ? " (grammar)"
+                                : path == Skript::LinePath::kCached ? " (usual)"
+                                                                     : " (compiled)";
         size_t seen = 0;
         for (int round = 0; round < 2; ++round) {
             EXPECT_EQ(run.runLines(&lines), c.errorLine) << c.script << " round " << round << way;
@@ -110,6 +112,21 @@ const LineCase kLines[] = {
      "Argumentfehler in format()-Funktion"},
     {"failing_last_argument", "x = length(substr(\"abc\", 1, format(\"%d\"))) . print(\"nach\")", "", 1,
      "Argumentfehler in format()-Funktion"},
+    // A line read again after a failed call: the calls before it are not
+    // made twice, those after it are made once.
+    {"calls_around_a_failing_call_run_once", "x = print(\"eins\") . format(\"%d\") . print(\"zwei\")\nprint(x)",
+     "eins\nzwei", 1, "Argumentfehler in format()-Funktion"},
+    {"failing_call_right_of_a_comparison",
+     "if length(print(\"a\") . \"x\") eq length(substr(format(\"%d\"), 1, 2) . print(\"b\")) then\nprint(\"ja\")\nfi",
+     "a", 1, "Interner Fehler: logischer Ausdruck ergibt -1"},
+    {"failing_call_left_of_a_comparison_in_a_while",
+     "n = 0\nwhile print(\"a\") . length(instr(format(\"%d\"), print(\"b\"))) lt length(print(\"c\")) do\nn = n + 1\ndone",
+     "a\nb", 2, "Argumentfehler in format()-Funktion"},
+    {"failing_call_in_the_index_of_a_target", "a[length(format(\"%d\"))] = print(\"nie\")", "", 1,
+     "Fehlender Ausdruck nach '['"},
+    {"failing_start_of_a_for", "for i = print(\"s\") . format(\"%d\") to 3\nprint(i)\nnext", "s", 1,
+     "Argumentfehler in format()-Funktion"},
+    {"a_condition_looked_up_again_by_its_value", "b = 1\na = \"b\"\nif a\nprint(\"ja\")\nfi", "ja", 0, ""},
 };
 INSTANTIATE_TEST_SUITE_P(Lines, CachedLineTest, ::testing::ValuesIn(kLines),
                          [](const auto& info) { return std::string(info.param.name); });
