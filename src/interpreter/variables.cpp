@@ -301,23 +301,55 @@ uint32_t Variablen::baseOf(std::string_view name) const
 
 Variable* Variablen::locate(std::string_view name, Place& at) const
 {
-    uint32_t e;
-    if (SplitElement(name, at.baseText, at.key)) {
-        at.element = true;
-        at.base = baseOf(at.baseText);
-        if (at.base == kNone)
-            return nullptr;
-        at.hash = elementHash(at.base, at.key);
-        e = elementSlots.find(at.hash, [&](uint32_t i) {
-            const Variable& v = item(i);
-            return v.key == at.key && v.ref == at.base;
-        });
-    } else {
-        at.element = false;
-        at.hash = TextHash(name);
-        e = nameSlots.find(at.hash, [&](uint32_t i) { return text(item(i).ref) == name; });
-    }
+    if (SplitElement(name, at.baseText, at.key))
+        return locateElement(at);
+    at.element = false;
+    at.hash = TextHash(name);
+    const uint32_t e = nameSlots.find(at.hash, [&](uint32_t i) { return text(item(i).ref) == name; });
     return e == kNone ? nullptr : &item(e);
+}
+
+Variable* Variablen::locateElement(Place& at) const
+{
+    at.element = true;
+    at.base = baseOf(at.baseText);
+    if (at.base == kNone)
+        return nullptr;
+    at.hash = elementHash(at.base, at.key);
+    const uint32_t e = elementSlots.find(at.hash, [&](uint32_t i) {
+        const Variable& v = item(i);
+        return v.key == at.key && v.ref == at.base;
+    });
+    return e == kNone ? nullptr : &item(e);
+}
+
+Variable& Variablen::GetElement(std::string_view base, const std::string& index)
+{
+    Place at;
+    if (!CanonicalInteger(index, at.key)) {
+        std::string name;
+        name.reserve(base.size() + index.size() + 2);
+        name.append(base).append(1, '[').append(index).append(1, ']');
+        return Get(name);
+    }
+    at.baseText = base;
+    if (Variable* v = locateElement(at))
+        return *v;
+    return *Append({}, at, std::string());
+}
+
+Variable& Variablen::GetElement(std::string_view base, Variable& index)
+{
+    // A number written without its text has the key's own digits.
+    if (!index.textValid && index.numState == Variable::kInteger) {
+        Place at;
+        at.baseText = base;
+        at.key = index.num.i;
+        if (Variable* v = locateElement(at))
+            return *v;
+        return *Append({}, at, std::string());
+    }
+    return GetElement(base, index.value());
 }
 
 Variable* Variablen::Append(std::string_view name, Place& at, std::string&& value)

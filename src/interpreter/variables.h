@@ -137,6 +137,12 @@ public:
     const std::string& Value(const std::string& name);
     // The variable of that name, created with "" when missing.
     Variable& Get(const std::string& name);
+    // Get(base + "[" + index + "]"), without making the name where the index
+    // is an integer key.
+    Variable& GetElement(std::string_view base, const std::string& index);
+    // The same with the index's value, whose number is the key where it was
+    // written as an integer.
+    Variable& GetElement(std::string_view base, Variable& index);
     // Writes through a variable found before; lent readers keep the old value.
     void Assign(Variable& v, std::string&& value);
     // The value of v, to be changed in place; lent readers keep the old one.
@@ -216,6 +222,8 @@ private:
     Variable& item(size_t i) const { return blocks[i / kBlock][i % kBlock]; }
     // The variable of that name, or null with at telling where it would go.
     Variable* locate(std::string_view name, Place& at) const;
+    // The element of at's base text and key, or null with at completed.
+    Variable* locateElement(Place& at) const;
     Variable* FindOrAppend(const std::string& name, std::string&& value);
     // Creates the variable at the place that locate found missing.
     Variable* Append(std::string_view name, Place& at, std::string&& value);

@@ -313,6 +313,43 @@ TEST(Variables, WritesAfterANumberReplaceItsText)
     EXPECT_NE(v.stamp, before);
 }
 
+TEST(Variables, AnElementFoundByBaseAndIndexIsTheOneItsNameNames)
+{
+    const char* bases[] = {"a", "k[3]", "", "x]"};
+    const char* indexes[] = {"1", "01", "-0", "-5", "x", "", "1.0", " 2", "9223372036854775807",
+                             "9223372036854775808", "-9223372036854775808"};
+    for (bool elementFirst : {true, false}) {
+        Variablen store;
+        for (const char* base : bases)
+            for (const char* index : indexes) {
+                const std::string name = std::string(base) + "[" + index + "]";
+                // Either way first: each must find what the other created.
+                Variable& first = elementFirst ? store.GetElement(base, index) : store.Get(name);
+                Variable& second = elementFirst ? store.Get(name) : store.GetElement(base, index);
+                EXPECT_EQ(&first, &second) << name;
+                EXPECT_EQ(store.NameOf(first), name);
+            }
+        EXPECT_EQ(store.Count(), std::size(bases) * std::size(indexes));
+    }
+    // An index read from a variable: its number where it has the key's
+    // digits, else its text.
+    Variablen store;
+    Variable& i = store.Get("i");
+    const std::function<void(Variable&)> writes[] = {
+        [&](Variable& x) { store.AssignInteger(x, 7); },
+        [&](Variable& x) { store.AssignInteger(x, -12); },
+        [&](Variable& x) { store.Assign(x, "007"); },
+        [&](Variable& x) { store.AssignNumber(x, 2.5); },
+        [&](Variable& x) { store.AssignNumber(x, -0.0); },
+        [&](Variable& x) { store.Assign(x, "3"); },
+    };
+    for (const auto& write : writes) {
+        write(i);
+        Variable& byIndex = store.GetElement("a", i);
+        EXPECT_EQ(&byIndex, &store.Get("a[" + i.value() + "]")) << i.value();
+    }
+}
+
 TEST(Variables, AValueReadInPlaceKeepsItsTextWhenTheVariableChanges)
 {
     // Each way of writing, on an element and on a plain name; a second
