@@ -24,12 +24,20 @@ bool Compilable(std::string_view word)
     static constexpr std::string_view kWords[] = {
         "substr", "replace", "trim", "host", "domain", "tld", "dump", "filter", "lower", "upper",
         "size", "length", "instr", "extract", "format", "print", "today", "dat2value", "value2dat",
-        "weekday", "day", "month", "year", "random", "time", "date",
+        "weekday", "day", "month", "year", "random", "time", "date", "write", "close",
     };
     for (std::string_view w : kWords)
         if (w == word)
             return true;
     return false;
+}
+
+// The argument whose name a built-in writes a value into, or -1. A line with
+// such a call is compiled only while it reads that variable nowhere else, so
+// that a line read again still reads what it read the first time.
+int WrittenArgument(std::string_view word)
+{
+    return word == "read" ? 1 : word == "open" ? 0 : -1;
 }
 
 bool IsOperatorChar(char c)
@@ -44,16 +52,16 @@ public:
     bool statement();
 
 private:
-    const CachedToken* peek() const { return k_ < end_ ? &tk_[k_] : nullptr; }
-    static bool IsChar(const CachedToken* t, char c)
+    const ScannedToken* peek() const { return k_ < end_ ? &tk_[k_] : nullptr; }
+    static bool IsChar(const ScannedToken* t, char c)
     {
         return t && t->type == TOK_CHAR && t->text.size() == 1 && t->text[0] == c;
     }
     // Reads the next token; a name, a built-in's word or a keyword becomes
     // the name the next argument began with.
-    const CachedToken& take()
+    const ScannedToken& take()
     {
-        const CachedToken& t = tk_[k_++];
+        const ScannedToken& t = tk_[k_++];
         if (t.type == TOK_IDENT || t.type == TOK_BUILTIN || t.type == TOK_KEYWORD)
             lastIdent_ = {t.text, -1};
         return t;
@@ -72,15 +80,23 @@ private:
     bool operand(COperand& o, bool first);
     bool varRef(COperand& o, const std::string& name);
     bool call(COperand& o, const std::string& word);
+    bool arguments(COperand& o, BuiltinArity arity);
     bool argument(COperand& o);
     bool condition(CCondition& c);
 
-    const std::vector<CachedToken>& tk_;
+    const std::vector<ScannedToken>& tk_;
     const size_t end_;
     CompiledLine& out_;
     size_t k_ = 0;
     int depth_ = 0;
     CArgText lastIdent_;
+
+public:
+    // The names of the variables the line's operands read, and those its
+    // calls write.
+    std::vector<std::string> reads, written;
+    // The elements whose names are arguments' names.
+    std::vector<int> namedArguments;
 };
 
 bool LineCompiler::varRef(COperand& o, const std::string& name)
@@ -108,6 +124,8 @@ bool LineCompiler::argument(COperand& o)
     if (!expression(o.parts.back()))
         return false;
     o.argTexts.push_back(lastIdent_);
+    if (lastIdent_.element >= 0)
+        namedArguments.push_back(lastIdent_.element);
     return true;
 }
 
@@ -116,9 +134,32 @@ bool LineCompiler::call(COperand& o, const std::string& word)
     o.kind = COperand::kCall;
     o.text = word;
     o.entry = FindBuiltin(word);
-    if (!o.entry || !Compilable(word))
+    const int writes = WrittenArgument(word);
+    if (!o.entry || (!Compilable(word) && writes < 0))
         return false;
-    const BuiltinArity arity = ArityOf(*o.entry);
+    if (writes >= 0) {
+        const size_t readsBefore = reads.size();
+        if (!arguments(o, ArityOf(*o.entry)) || int(o.argTexts.size()) <= writes)
+            return false;
+        const CArgText& name = o.argTexts[size_t(writes)];
+        const CExpr& arg = o.parts[size_t(writes)];
+        if (name.element >= 0)
+            return false;
+        // The written argument itself is read before the call only.
+        if (arg.rest.empty() && arg.first.kind == COperand::kVariable && arg.first.text == name.text)
+            for (size_t i = readsBefore; i < reads.size(); ++i)
+                if (reads[i] == name.text) {
+                    reads.erase(reads.begin() + long(i));
+                    break;
+                }
+        written.push_back(name.text);
+        return true;
+    }
+    return arguments(o, ArityOf(*o.entry));
+}
+
+bool LineCompiler::arguments(COperand& o, BuiltinArity arity)
+{
     if (arity.max == 0) {
         if (IsChar(peek(), '(')) {
             ++k_;
@@ -131,7 +172,7 @@ bool LineCompiler::call(COperand& o, const std::string& word)
         if (!expect(i == 0 ? '(' : ',') || !argument(o))
             return false;
     for (; arity.max == kOpenArgs || i < arity.max; ++i) {
-        const CachedToken* t = peek();
+        const ScannedToken* t = peek();
         if (i == 0 && !IsChar(t, '('))
             return true;
         if (IsChar(t, ')')) {
@@ -153,7 +194,7 @@ bool LineCompiler::call(COperand& o, const std::string& word)
 // An operand; the first one of an expression names the argument it begins.
 bool LineCompiler::operand(COperand& o, bool first)
 {
-    const CachedToken* t = peek();
+    const ScannedToken* t = peek();
     if (!t)
         return false;
     if (t->type == TOK_CHAR) {
@@ -167,11 +208,15 @@ bool LineCompiler::operand(COperand& o, bool first)
     if (t->type == TOK_LITERAL) {
         o.kind = COperand::kLiteral;
         o.text = take().text;
+        o.isInteger = ExactInteger(o.text, o.integer);
+        o.number = TextToDouble(o.text);
         return true;
     }
     if (t->type == TOK_IDENT) {
         if (!varRef(o, take().text))
             return false;
+        if (o.kind == COperand::kVariable)
+            reads.push_back(o.text);
         if (first)
             lastIdent_ = o.kind == COperand::kElement ? CArgText{std::string(), o.element} : CArgText{o.text, -1};
         return true;
@@ -188,7 +233,7 @@ bool LineCompiler::expression(CExpr& e)
     if (!operand(e.first, true))
         return false;
     for (;;) {
-        const CachedToken* t = peek();
+        const ScannedToken* t = peek();
         if (!t || t->type == TOK_KEYWORD)
             break;
         if (t->type == TOK_CHAR && t->text.size() == 1) {
@@ -220,7 +265,7 @@ bool LineCompiler::condition(CCondition& c)
         c.lookUpValue = type == TOK_IDENT;
     }
     for (;;) {
-        const CachedToken* t = peek();
+        const ScannedToken* t = peek();
         if (!t)
             return true;
         if (t->type != TOK_KEYWORD)
@@ -239,7 +284,7 @@ bool LineCompiler::condition(CCondition& c)
 
 bool LineCompiler::statement()
 {
-    const CachedToken* t = peek();
+    const ScannedToken* t = peek();
     if (!t) {
         out_.kind = CompiledLine::kNothing;
         return true;
@@ -266,7 +311,7 @@ bool LineCompiler::statement()
         if (!condition(out_.condition))
             return false;
         std::string last;  // the last token read with a text
-        if (const CachedToken* close = peek()) {
+        if (const ScannedToken* close = peek()) {
             // A skipped if reads its do as a statement: left to the grammar.
             if (word == kWordIf && close->code != kWordThen)
                 return false;
@@ -288,12 +333,12 @@ bool LineCompiler::statement()
     case kWordNext: out_.kind = CompiledLine::kNext; return !peek();
     case kWordFor: {
         out_.kind = CompiledLine::kFor;
-        const CachedToken* v = peek();
+        const ScannedToken* v = peek();
         if (!v || v->type != TOK_IDENT || !varRef(out_.target, take().text) || !expect('='))
             return false;
         if (!expression(out_.value))
             return false;
-        const CachedToken* to = peek();
+        const ScannedToken* to = peek();
         if (!to || to->type != TOK_KEYWORD || to->code != kWordTo)
             return false;
         take();
@@ -314,6 +359,60 @@ bool LineCompiler::statement()
 
 }  // namespace
 
+namespace {
+
+bool IsNumberOperand(const COperand& o)
+{
+    return o.kind == COperand::kLiteral || o.kind == COperand::kVariable || o.kind == COperand::kElement;
+}
+
+// How an assignment's value can be made without the grammar's steps.
+CompiledLine::Value HowToAssign(const CompiledLine& code)
+{
+    const CExpr& v = code.value;
+    if (code.target.kind == COperand::kVariable && v.first.kind == COperand::kVariable &&
+        v.first.text == code.target.text && !v.rest.empty()) {
+        bool appends = true;
+        for (const auto& [op, o] : v.rest)
+            appends = appends && op == '.';
+        if (appends)
+            return CompiledLine::kAppend;
+    }
+    if (v.rest.size() == 1 && v.rest[0].first != '.' && IsNumberOperand(v.first) && IsNumberOperand(v.rest[0].second))
+        return CompiledLine::kArithmetic;
+    return CompiledLine::kGeneral;
+}
+
+void MarkNamed(COperand& o, const std::vector<int>& named);
+
+void MarkNamed(CExpr& e, const std::vector<int>& named)
+{
+    MarkNamed(e.first, named);
+    for (auto& [op, o] : e.rest)
+        MarkNamed(o, named);
+}
+
+void MarkNamed(COperand& o, const std::vector<int>& named)
+{
+    for (int n : named)
+        o.nameRead = o.nameRead || (o.kind == COperand::kElement && o.element == n);
+    for (CExpr& part : o.parts)
+        MarkNamed(part, named);
+}
+
+// Elements whose names calls see as their arguments' names keep them.
+void MarkNamedElements(CompiledLine& code, const std::vector<int>& named)
+{
+    MarkNamed(code.target, named);
+    MarkNamed(code.value, named);
+    MarkNamed(code.limit, named);
+    MarkNamed(code.condition.first, named);
+    for (auto& [op, e] : code.condition.rest)
+        MarkNamed(e, named);
+}
+
+}  // namespace
+
 std::unique_ptr<CompiledLine> CompileLine(const LineTokens& line)
 {
     if (line.live)
@@ -322,14 +421,32 @@ std::unique_ptr<CompiledLine> CompileLine(const LineTokens& line)
     LineCompiler compiler(line, *code);
     if (!compiler.statement())
         return nullptr;
+    if (!compiler.written.empty()) {
+        if (code->condition.lookUpValue)
+            return nullptr;
+        for (const std::string& w : compiler.written)
+            for (const std::string& r : compiler.reads)
+                if (r == w)
+                    return nullptr;
+    }
+    if (code->kind == CompiledLine::kAssign)
+        code->how = HowToAssign(*code);
+    if (!compiler.namedArguments.empty())
+        MarkNamedElements(*code, compiler.namedArguments);
+    CCondition& c = code->condition;
+    c.numeric = !c.lookUpValue && c.first.rest.empty() && IsNumberOperand(c.first.first) && c.rest.size() == 1 &&
+                c.rest[0].first >= kWordLt && c.rest[0].first <= kWordGe && c.rest[0].second.rest.empty() &&
+                IsNumberOperand(c.rest[0].second.first);
     return code;
 }
 
 // --- evaluation -----------------------------------------------------------
 
 CompiledEval::CompiledEval(Skript& run, const CompiledLine& code)
-    : run_(run), line_(run.curLine), names_(size_t(code.elements))
+    : run_(run), line_(run.curLine), names_(run.elementNames)
 {
+    if (names_.size() < size_t(code.elements))
+        names_.resize(size_t(code.elements));
 }
 
 bool CompiledEval::name(const COperand& o, std::string& out)
@@ -346,7 +463,8 @@ bool CompiledEval::name(const COperand& o, std::string& out)
         out += index;
         out += ']';
     }
-    names_[size_t(o.element)] = out;
+    if (o.nameRead)
+        names_[size_t(o.element)] = out;
     return true;
 }
 
@@ -368,80 +486,121 @@ bool CompiledEval::variable(const COperand& o, Variable*& out)
     return true;
 }
 
-bool CompiledEval::operand(const COperand& o, std::string& out)
+bool CompiledEval::operand(const COperand& o, TextRef& out)
 {
     switch (o.kind) {
-    case COperand::kLiteral: out = o.text; return true;
+    case COperand::kLiteral: out = TextRef(std::string(o.text)); return true;
     case COperand::kParen: return expression(o.parts[0], out);
-    case COperand::kCall: return call(o, out);
+    case COperand::kCall: {
+        std::string result;
+        if (!call(o, result))
+            return false;
+        out = TextRef(std::move(result));
+        return true;
+    }
     default: {
         Variable* v = nullptr;
         if (!variable(o, v))
             return false;
-        out = TextRef(*run_.vars, *v).str();
+        out = TextRef(*run_.vars, *v);
         return true;
     }
     }
 }
 
+bool CompiledEval::number(const COperand& o, Number& out)
+{
+    if (o.kind == COperand::kLiteral) {
+        out = {o.isInteger, o.integer, o.number};
+        return true;
+    }
+    Variable* v = nullptr;
+    if (!variable(o, v))
+        return false;
+    out.isInteger = IntegerOf(*v, out.integer);
+    if (!out.isInteger)
+        out.number = NumberOf(*v);
+    return true;
+}
+
 bool CompiledEval::expression(const CExpr& e, std::string& out)
 {
-    std::string first;
-    if (!operand(e.first, first))
+    TextRef v;
+    if (!expression(e, v))
         return false;
-    if (!e.rest.empty()) {
-        // . * / apply to the value last pushed, + and - wait and fold from
-        // the right, as the grammar does.
-        ExprSums sums;
-        std::string right;
-        const size_t limit = run_.settings().maxTextSize;
-        for (const auto& [op, o] : e.rest) {
-            right.clear();
-            if (!operand(o, right))
+    out = v.take();
+    return true;
+}
+
+bool CompiledEval::expression(const CExpr& e, TextRef& out)
+{
+    if (!operand(e.first, out))
+        return false;
+    if (e.rest.empty())
+        return true;
+    // . * / apply to the value last pushed, + and - wait and fold from the
+    // right, as the grammar does.
+    struct Depth {
+        int& d;
+        explicit Depth(int& depth) : d(++depth) {}
+        ~Depth() { --d; }
+    } depth(depth_);
+    ExprSums& sums = run_.sumsAt(depth_);
+    sums.clear();
+    TextRef right;
+    const size_t limit = run_.settings().maxTextSize;
+    for (const auto& [op, o] : e.rest) {
+        if (!operand(o, right))
+            return false;
+        const std::string& r = right.str();
+        if (op == '.') {
+            const size_t top = sums.empty() ? out.size() : sums.back().second.size();
+            if (top + r.size() > limit)
                 return false;
-            std::string& top = sums.empty() ? first : sums.back().second;
-            if (op == '.') {
-                if (top.size() + right.size() > limit)
-                    return false;
-                top += right;
-            } else if (op == '*' || op == '/') {
-                top = Arithmetic(op, top, right);
-            } else {
-                sums.emplace_back(op, right);
-            }
-        }
-        if (!sums.empty()) {
-            std::string taken = std::move(sums.back().second);
-            for (size_t i = sums.size(); i-- > 0;)
-                taken = Arithmetic(sums[i].first, i == 0 ? first : sums[i - 1].second, taken);
-            first = std::move(taken);
+            (sums.empty() ? out.own() : sums.back().second) += r;
+        } else if (op == '*' || op == '/') {
+            if (sums.empty())
+                out = TextRef(Arithmetic(op, out.str(), r));
+            else
+                ArithmeticInto(sums.back().second, op, sums.back().second, r);
+        } else {
+            sums.emplace_back(op, r);
         }
     }
-    out = std::move(first);
+    if (!sums.empty()) {
+        std::string taken = std::move(sums.back().second);
+        for (size_t i = sums.size(); i-- > 0;)
+            ArithmeticInto(taken, sums[i].first, i == 0 ? out.str() : sums[i - 1].second, taken);
+        out = TextRef(std::move(taken));
+    }
     return true;
 }
 
 bool CompiledEval::call(const COperand& o, std::string& out)
 {
+    // The arguments are read inside the call, as the grammar reads them.
     struct Fill {
-        std::vector<std::string> values;
+        CompiledEval& eval;
         const COperand& o;
-        const std::vector<std::string>& names;
-    } fill{std::vector<std::string>(o.parts.size()), o, names_};
-    for (size_t i = 0; i < o.parts.size(); ++i)
-        if (!expression(o.parts[i], fill.values[i]))
-            return false;
+        bool failed = false;
+    } fill{*this, o};
     auto result = run_.callBuiltin(*o.entry, o.text, line_, [](void* p, funcContext& args) {
         auto& f = *static_cast<Fill*>(p);
-        ReserveArguments(args, int(f.values.size()));
-        for (size_t i = 0; i < f.values.size(); ++i) {
-            args.values.emplace_back(std::move(f.values[i]));
+        const size_t n = f.o.parts.size();
+        ReserveArguments(args, int(n));
+        for (size_t i = 0; i < n; ++i) {
+            TextRef v;
+            if (!f.eval.expression(f.o.parts[i], v)) {
+                f.failed = true;
+                return -1;
+            }
+            args.values.push_back(std::move(v));
             const CArgText& t = f.o.argTexts[i];
-            args.argTexts.push_back(t.element >= 0 ? f.names[size_t(t.element)] : t.text);
+            args.argTexts.push_back(t.element >= 0 ? f.eval.names_[size_t(t.element)] : t.text);
         }
-        return int(f.values.size());
+        return int(n);
     }, &fill);
-    if (!result || run_.errLine >= 0 || run_.exitRequested)
+    if (fill.failed || !result || run_.errLine >= 0 || run_.exitRequested)
         return false;
     out = std::move(*result);
     return true;
@@ -449,29 +608,39 @@ bool CompiledEval::call(const COperand& o, std::string& out)
 
 bool CompiledEval::condition(const CCondition& c, int& out)
 {
-    std::string value;
-    if (!expression(c.first, value))
-        return false;
+    if (c.numeric) {
+        Number a, b;
+        if (!number(c.first.first, a) || !number(c.rest[0].second.first, b))
+            return false;
+        const double l = a.value(), r = b.value();
+        switch (c.rest[0].first) {
+        case kWordLt: out = l < r; break;
+        case kWordGt: out = l > r; break;
+        case kWordLe: out = l <= r; break;
+        default: out = l >= r; break;
+        }
+        return true;
+    }
     TextRef left;
-    if (c.lookUpValue)
-        left = TextRef(*run_.vars, run_.vars->Get(value));
-    else
-        left = TextRef(std::move(value));
+    if (!expression(c.first, left))
+        return false;
+    if (c.lookUpValue) {
+        const std::string name = left.str();
+        left = TextRef(*run_.vars, run_.vars->Get(name));
+    }
     LogicState s;
     s.erg = std::labs(TextToLong(left));
     for (const auto& [op, e] : c.rest) {
-        value.clear();
         if (op == kWordAnd || op == kWordOr) {
             s.stack.push_back(op == kWordAnd ? "and" : "or");
-            if (!expression(e, value))
+            if (!expression(e, left))
                 return false;
-            left = TextRef(std::move(value));
             s.haveLeft = true;
             continue;
         }
-        if (!expression(e, value))
+        TextRef right;
+        if (!expression(e, right))
             return false;
-        TextRef right(std::move(value));
         // A comparison out of place ends the condition with the grammar's
         // own error.
         if (!run_.lexprCompare(line_, op, left, right, s)) {
@@ -480,6 +649,61 @@ bool CompiledEval::condition(const CCondition& c, int& out)
         }
     }
     out = run_.lexprFold(line_, s);
+    return true;
+}
+
+bool CompiledEval::assign(const CompiledLine& code)
+{
+    Variable* target = nullptr;
+    if (!variable(code.target, target))
+        return false;
+    Variablen& vars = *run_.vars;
+    switch (code.how) {
+    case CompiledLine::kAppend: {
+        // x = x . y . z: the tail goes onto the value in place; every
+        // operand still reads the old value.
+        Variable* first = nullptr;
+        if (!variable(code.value.first, first))
+            return false;
+        const size_t limit = run_.settings().maxTextSize;
+        const size_t size = TextRef(vars, *target).size();
+        std::string tail;
+        TextRef right;
+        for (const auto& [op, o] : code.value.rest) {
+            if (!operand(o, right))
+                return false;
+            if (size + tail.size() + right.size() > limit)
+                return false;
+            tail += right.str();
+        }
+        right = TextRef();
+        vars.Append(*target, tail, limit);
+        break;
+    }
+    case CompiledLine::kArithmetic: {
+        Number a, b;
+        if (!number(code.value.first, a) || !number(code.value.rest[0].second, b))
+            return false;
+        const char op = code.value.rest[0].first;
+        long long r;
+        if (a.isInteger && b.isInteger && IntegerArithmetic(op, a.integer, b.integer, r)) {
+            vars.AssignInteger(*target, r);
+        } else {
+            const double l = a.value(), rr = b.value();
+            vars.AssignNumber(*target, op == '+' ? l + rr : op == '-' ? l - rr : op == '*' ? l * rr : l / rr);
+        }
+        break;
+    }
+    default: {
+        TextRef value;
+        if (!expression(code.value, value))
+            return false;
+        vars.Assign(*target, value.take());
+        break;
+    }
+    }
+    if (code.isDebug)
+        run_.settings().debugLevel = int(TextToLong(TextRef(vars, *target)));
     return true;
 }
 

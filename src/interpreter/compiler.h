@@ -26,11 +26,16 @@ struct CArgText {
 struct COperand {
     enum Kind : unsigned char { kLiteral, kVariable, kElement, kCall, kParen };
     Kind kind = kLiteral;
+    // A literal's number, read once: its exact integer, or its double.
+    bool isInteger = false;
+    long long integer = 0;
+    double number = 0;
     std::string text;          // a literal's text, a (base) name, a built-in's word
     std::vector<CExpr> parts;  // an element's indexes, a call's arguments, a parenthesis' inside
     std::vector<CArgText> argTexts;  // a call's, one per argument
     const BuiltinEntry* entry = nullptr;
     int element = -1;  // an element's number in the line
+    bool nameRead = false;  // an element's name is an argument's name
     // A plain variable, found once per store generation.
     mutable Variable* var = nullptr;
     mutable unsigned varGeneration = 0;
@@ -48,12 +53,20 @@ struct CCondition {
     // The condition is one expression up to the line's end whose last token
     // is a name: its value is looked up once more as a variable's name.
     bool lookUpValue = false;
+    // operand (lt|gt|le|ge) operand of literals, variables and elements:
+    // compared as numbers without their texts.
+    bool numeric = false;
     std::vector<std::pair<WordCode, CExpr>> rest;
 };
 
 struct CompiledLine {
     enum Kind : unsigned char { kNothing, kAssign, kCall, kIf, kWhile, kElse, kFi, kDone, kDo, kNext, kFor };
     Kind kind = kNothing;
+    // How an assignment's value is made: as the grammar does; x = x . y ...
+    // appended in place; a op b of literals, variables and elements
+    // computed as numbers.
+    enum Value : unsigned char { kGeneral, kAppend, kArithmetic };
+    Value how = kGeneral;
     COperand target;  // assignment, for: the variable; call: the call
     CExpr value;      // assignment: the value; for: the start
     CExpr limit;      // for: the end
@@ -78,6 +91,7 @@ std::unique_ptr<CompiledLine> CompileLine(const LineTokens& line);
 class CompiledEval {
 public:
     CompiledEval(Skript& run, const CompiledLine& code);
+    bool expression(const CExpr& e, TextRef& out);
     bool expression(const CExpr& e, std::string& out);
     // The name and the variable an operand of the variable or element kind
     // names.
@@ -86,10 +100,20 @@ public:
     bool call(const COperand& o, std::string& out);
     // The condition's value as lexpr gives it; false to read the line again.
     bool condition(const CCondition& c, int& out);
+    // The assignment of the line, made the way its code says.
+    bool assign(const CompiledLine& code);
 
 private:
-    bool operand(const COperand& o, std::string& out);
+    struct Number {
+        bool isInteger;
+        long long integer;
+        double number;
+        double value() const { return isInteger ? double(integer) : number; }
+    };
+    bool operand(const COperand& o, TextRef& out);
+    bool number(const COperand& o, Number& out);
     Skript& run_;
     const int line_;
-    std::vector<std::string> names_;  // by element number: the name it was read by
+    int depth_ = 0;
+    std::vector<std::string>& names_;  // by element number: the name it was read by
 };

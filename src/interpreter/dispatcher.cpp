@@ -97,16 +97,11 @@ BuiltinArity ArityOf(const BuiltinEntry& entry)
     return {entry.min, entry.max};
 }
 
-std::optional<std::string> Skript::sub(const std::string& name, int line, const CachedToken* cached)
+std::optional<std::string> Skript::sub(const std::string& name, int line)
 {
-    const BuiltinEntry* entry = cached ? cached->builtin : nullptr;
-    if (!entry) {
-        entry = FindBuiltin(name);
-        if (!entry)
-            return std::string();
-        if (cached)
-            cached->builtin = entry;
-    }
+    const BuiltinEntry* entry = FindBuiltin(name);
+    if (!entry)
+        return std::string();
     struct Parse {
         Skript& run;
         const BuiltinEntry& entry;

@@ -5,7 +5,6 @@
 #include <new>
 #include <thread>
 
-#include "interpreter/cached_lines.h"
 #include "interpreter/compiler.h"
 #include "interpreter/skript.h"
 #include "platform/numbers.h"
@@ -309,155 +308,6 @@ void FinishAssignment(Skript& run, Variable& target, const std::string& name, Ex
         run.settings().debugLevel = int(TextToLong(target.value()));
 }
 
-// --- lines of a known shape --------------------------------------------------
-// Each runs as the token loop would run it, with the same reads in the same
-// order, and leaves the scanner as after its last token.
-
-// operand comparison operand, as the condition parser compares.
-int Compare(Skript& run, WordCode op, const CachedToken& a, const CachedToken& b)
-{
-    const std::string& left = run.cachedOperand(a);
-    const std::string& right = run.cachedOperand(b);
-    if (op == kWordEq)
-        return left == right;
-    if (op == kWordNe)
-        return left != right;
-    long long x, y;
-    double l, r;
-    if (run.cachedInteger(a, x) && run.cachedInteger(b, y)) {
-        l = double(x);
-        r = double(y);
-    } else {
-        l = TextToDouble(left);
-        r = TextToDouble(right);
-    }
-    switch (op) {
-    case kWordLt: return l < r;
-    case kWordGt: return l > r;
-    case kWordLe: return l <= r;
-    default: return l >= r;
-    }
-}
-
-// if|while operand comparison operand [then|do]
-void RunConditionLine(Skript& run, ExecState& st)
-{
-    const auto& tk = run.cachedLine->tokens;
-    const int line = run.curLine;
-    if (tk[0].code == kWordIf && st.skip() != 0) {
-        // A skipped if reads nothing of its condition.
-        OpenIf(st, 0);
-        run.endLine();
-        return;
-    }
-    const int r = Compare(run, tk[2].code, tk[1], tk[3]);
-    run.endLine();
-    if (tk[0].code == kWordIf)
-        OpenIf(st, r);
-    else
-        WhileWith(run, st, r, line, run.cachedLine->endsWithDo);
-}
-
-// identifier = expression, its operands read from the cached tokens.
-void RunExprAssignment(Skript& run, ExecState& st)
-{
-    // A skipped assignment reads nothing.
-    if (st.skip() != 0) {
-        run.endLine();
-        return;
-    }
-    const CachedToken& name = run.cachedLine->tokens[0];
-    Variable& target = run.varOf(&name, name.text);
-    CachedLineRun reader(run, 2);
-    ExprValue value;
-    if (!reader.expression(value, &target)) {
-        // exit inside the expression ends the run without an error.
-        if (!run.exitRequested)
-            run.setError(run.errMsg, run.curLine);
-        return;
-    }
-    FinishAssignment(run, target, name.text, value);
-    // After an error the run ends with this line wherever its reads stopped.
-    if (!reader.handedOver())
-        run.endLine();
-}
-
-// if|while expression comparison expression [then|do]
-void RunExprConditionLine(Skript& run, ExecState& st)
-{
-    const int line = run.curLine;
-    const bool isIf = run.cachedLine->tokens[0].code == kWordIf;
-    if (isIf && st.skip() != 0) {
-        OpenIf(st, 0);
-        run.endLine();
-        return;
-    }
-    CachedLineRun reader(run, 1);
-    const int r = reader.condition();
-    if (isIf) {
-        if (!IfWith(run, st, r))
-            return;
-    } else {
-        if (r < 0 && run.errLine >= 0)
-            return;
-        WhileWith(run, st, r, line, reader.handedOver() ? run.lastToken == "do" : run.cachedLine->endsWithDo);
-    }
-    if (!reader.handedOver())
-        run.endLine();
-}
-
-// A built-in's call alone on its line.
-void RunCallLine(Skript& run, ExecState& st)
-{
-    if (st.skip() == 0) {
-        CachedLineRun reader(run, 0);
-        reader.call();
-        if (reader.handedOver())
-            return;
-    }
-    run.endLine();
-}
-
-// One statement keyword alone on its line.
-void RunWordLine(Skript& run, ExecState& st)
-{
-    const WordCode word = run.cachedLine->tokens[0].code;
-    if (word == kWordNext && !st.ifSt.empty()) {
-        // The step of a running for..to loop, its variable known.
-        ifs& top = st.ifSt.back();
-        if (top.type == kForTo && top.skip == 0 && top.loopVar && !run.loopSt.empty()) {
-            StepForTo(run, st, *top.loopVar);
-            run.endLine();
-            return;
-        }
-    }
-    if (RunControl(run, st, word))
-        run.endLine();
-}
-
-// Runs the current line when its shape is known from the token cache; false
-// for any other line, which the token loop then reads.
-bool RunShapedLine(Skript& run, ExecState& st)
-{
-    if (!run.cachedLine)
-        return false;
-    switch (run.cachedLine->shape) {
-    case kShapeAssignment:
-        // A skipped assignment reads nothing.
-        if (st.skip() != 0)
-            run.endLine();
-        else
-            run.runSimpleAssignment();
-        return true;
-    case kShapeCondition: RunConditionLine(run, st); return true;
-    case kShapeWord: RunWordLine(run, st); return true;
-    case kShapeExprAssignment: RunExprAssignment(run, st); return true;
-    case kShapeExprCondition: RunExprConditionLine(run, st); return true;
-    case kShapeCall: RunCallLine(run, st); return true;
-    default: return false;
-    }
-}
-
 // Runs the statements of the current line, token by token; again: a
 // compiled line read again after a failed call, whose first statement is
 // read whatever happened meanwhile.
@@ -471,12 +321,12 @@ void RunStatements(Skript& run, ExecState& st, bool again = false)
         const int type = run.tokenType;
         const int skip = st.skip();
         if (type == TOK_BUILTIN && skip == 0) {
-            run.sub(tok, run.curLine, run.lastCached);
+            run.sub(tok, run.curLine);
             control = true;
             continue;
         }
         if (type == TOK_KEYWORD) {
-            const WordCode word = run.lastCached ? run.lastCached->code : KeywordCode(tok);
+            const WordCode word = KeywordCode(tok);
             if (IsStatementWord(word)) {
                 control = true;
                 if (!RunControl(run, st, word))
@@ -487,14 +337,13 @@ void RunStatements(Skript& run, ExecState& st, bool again = false)
         if (skip == 1)
             continue;
         if (type == TOK_IDENT) {
-            const CachedToken* cached = run.lastCached;
             std::string name = tok;
             if (!run.parseVarRef(run.curLine, name)) {
                 run.setError(run.errMsg, run.curLine);
                 break;
             }
             // The variable is read once, and so created, before the "=".
-            Variable& target = name.size() == tok.size() ? run.varOf(cached, name) : run.vars->Get(name);
+            Variable& target = run.vars->Get(name);
             if (control)
                 continue;
             std::string eq = run.nextToken(run.curLine);
@@ -559,17 +408,7 @@ bool RunCompiled(Skript& run, ExecState& st, const CompiledLine& code)
     case CompiledLine::kNothing: return true;
     case CompiledLine::kAssign: {
         // A skipped assignment reads nothing.
-        if (st.skip() != 0)
-            return true;
-        Variable* target = nullptr;
-        std::string value;
-        if (!eval.variable(code.target, target) || !eval.expression(code.value, value))
-            return false;
-        const long debug = code.isDebug ? TextToLong(value) : 0;
-        run.vars->Assign(*target, std::move(value));
-        if (code.isDebug)
-            run.settings().debugLevel = int(debug);
-        return true;
+        return st.skip() != 0 || eval.assign(code);
     }
     case CompiledLine::kCall: {
         std::string result;
@@ -607,88 +446,6 @@ bool RunCompiled(Skript& run, ExecState& st, const CompiledLine& code)
 
 }  // namespace
 
-const std::string& Skript::cachedOperand(const CachedToken& t)
-{
-    return t.type == TOK_IDENT ? varOf(&t, t.text).value() : t.text;
-}
-
-bool Skript::cachedInteger(const CachedToken& t, long long& out)
-{
-    if (t.type == TOK_IDENT)
-        return IntegerOf(varOf(&t, t.text), out);
-    out = t.integer;
-    return t.isInteger;
-}
-
-void Skript::runSimpleAssignment()
-{
-    const auto& tk = cachedLine->tokens;
-    // The same reads, in the same order, as the token loop and expr make.
-    Variable& target = varOf(&tk[0], tk[0].text);
-    const char op = tk.size() == 5 ? tk[3].text[0] : 0;
-    if (op == '+' || op == '-' || op == '*' || op == '/') {
-        // One arithmetic operator: no text to keep apart, nothing deferred;
-        // integers known beside their texts are not read again.
-        long long x, y, r;
-        const bool ix = cachedInteger(tk[2], x);
-        const bool iy = cachedInteger(tk[4], y);
-        if (ix && iy && IntegerArithmetic(op, x, y, r))
-            vars->AssignInteger(target, r);
-        else
-            ArithmeticInto(vars->Modify(target), op, cachedOperand(tk[2]), cachedOperand(tk[4]));
-        if (tk[0].text == "debug")
-            settings().debugLevel = int(TextToLong(target.value()));
-    } else if (!runOperators(target)) {
-        return;
-    }
-    endLine();
-}
-
-// Evaluates the simple assignment's expression of the cached line and
-// stores it; false after an error.
-bool Skript::runOperators(Variable& target)
-{
-    const auto& tk = cachedLine->tokens;
-    const int line = curLine;
-    ExprValue value;
-    const CachedToken& first = tk[2];
-    if (first.type == TOK_IDENT) {
-        Variable& v = varOf(&first, first.text);
-        value.base = TextRef(*vars, v);
-        value.appending = &v == &target;
-    } else {
-        value.base = TextRef(std::string(first.text));
-    }
-    if (sumsByDepth.empty())
-        sumsByDepth.resize(1);
-    ExprSums& sums = sumsByDepth[0];
-    sums.clear();
-    bool ok = true;
-    for (size_t k = 3; ok && k < tk.size(); k += 2)
-        ok = applyOperator(line, value, sums, tk[k].text[0], cachedOperand(tk[k + 1]), &target);
-    if (!ok)
-        return false;
-    foldSums(value, sums);
-    FinishAssignment(*this, target, tk[0].text, value);
-    return true;
-}
-
-// The scanner's state after a cached line was run without reading its
-// tokens: as after reading them one by one to the end of the line.
-void Skript::endLine()
-{
-    const auto& tk = cachedLine->tokens;
-    // lastToken and lastIdent are left as they are: each line sets them
-    // before it reads them.
-    tokenType = tk.back().type;
-    atEnd = true;
-    lastCached = nullptr;
-    cachedNext = tk.size();
-    cachedPushedBack = size_t(-1);
-    endPushedBack = false;
-    linePos = cachedLine->text.size() + 1;
-}
-
 int Skript::runLines(std::vector<std::string>* lineList)
 {
     lines = lineList;
@@ -704,8 +461,6 @@ int Skript::runLines(std::vector<std::string>* lineList)
     forms = std::make_unique<Formulare>();
     buildWordTypes();
     // The word sets may differ from the last run's: every line is scanned anew.
-    tokenCache.clear();
-    ranOnce.clear();
     compiledLines.clear();
     tokenStack.clear();
     loopSt.clear();
@@ -734,40 +489,28 @@ int Skript::runLines(std::vector<std::string>* lineList)
                 break;
             const int index = curLine;
             host.lineStatus(index + 1, int(lines->size()), (*lines)[index]);
-            if (linePath == LinePath::kCompiled) {
-                // A stop that came meanwhile leaves the line unread.
-                const CompiledLine* code = stop ? nullptr : compiledLine(index);
-                callLog.clear();
-                recordCalls = true;
-                if (code && !RunCompiled(*this, st, *code)) {
-                    // The grammar reads the line again from its start; the
-                    // calls made so far give what they gave.
-                    recordCalls = false;
-                    errLine = -1;
-                    errMsg.clear();
-                    exitRequested = false;
-                    replayingCalls = true;
-                    replayNext = 0;
-                    useLine(index);
-                    tokenStack.clear();
-                    RunStatements(*this, st, true);
-                    replayingCalls = false;
-                } else if (!code && !stop) {
-                    recordCalls = false;
-                    useLine(index);
-                    tokenStack.clear();
-                    RunStatements(*this, st);
-                }
+            // A stop that came meanwhile leaves the line unread.
+            const CompiledLine* code = stop || linePath == LinePath::kGrammar ? nullptr : compiledLine(index);
+            callLog.clear();
+            recordCalls = code != nullptr;
+            if (code && !RunCompiled(*this, st, *code)) {
+                // The grammar reads the line again from its start; the calls
+                // made so far give what they gave.
                 recordCalls = false;
-                callLog.clear();
-            } else {
-                useLine(index);
-                tokenStack.clear();
-                // A stop that came meanwhile leaves the line unread, as the
-                // statement loop does, whatever the line's shape.
-                if (!stop && !RunShapedLine(*this, st))
-                    RunStatements(*this, st);
+                errLine = -1;
+                errMsg.clear();
+                exitRequested = false;
+                replayingCalls = true;
+                replayNext = 0;
+                setLine((*lines)[index]);
+                RunStatements(*this, st, true);
+                replayingCalls = false;
+            } else if (!code && !stop) {
+                setLine((*lines)[index]);
+                RunStatements(*this, st);
             }
+            recordCalls = false;
+            callLog.clear();
             if (runMode == 1)
                 host.appendStatus("  ...Ok.");
             curLine.store(curLine.load(std::memory_order_relaxed) + 1, std::memory_order_release);

@@ -126,17 +126,15 @@ bool Skript::evalInner(int line, ExprValue& first, Variable* target)
             return false;
         first.base = TextRef(std::move(*v));
     } else if (type == TOK_IDENT) {
-        const CachedToken* cached = lastCached;
-        const size_t plain = tok.size();
         std::string name = std::move(tok);
         if (!parseVarRef(line, name))
             return false;
         lastIdent = name;
-        Variable& v = name.size() == plain ? varOf(cached, name) : vars->Get(name);
+        Variable& v = vars->Get(name);
         first.base = TextRef(*vars, v);
         first.appending = &v == target;
     } else if (type == TOK_BUILTIN) {
-        auto v = sub(tok, line, lastCached);
+        auto v = sub(tok, line);
         if (!v) {
             // A required argument left empty, as in "x = htget()".
             if (errLine < 0 && !exitRequested)
@@ -199,14 +197,12 @@ bool Skript::evalOperators(int line, ExprValue& first, ExprSums& sums, Variable*
                 return false;
             operand = std::move(*v);
         } else if (tType == TOK_IDENT) {
-            const CachedToken* cached = lastCached;
-            const size_t plain = t.size();
             std::string name = std::move(t);
             if (!parseVarRef(line, name))
                 return false;
-            right = &(name.size() == plain ? varOf(cached, name) : vars->Get(name)).value();
+            right = &vars->Get(name).value();
         } else if (tType == TOK_BUILTIN) {
-            auto v = sub(t, line, lastCached);
+            auto v = sub(t, line);
             if (v)
                 operand = std::move(*v);
         } else {
@@ -442,8 +438,8 @@ bool Skript::exprList(std::vector<std::string>& list, int line)
     }
     for (;;) {
         auto v = expr(line);
-        if ((lastToken == "," || lastToken == ")") && hasPushedBack())
-            discardPushedBack();
+        if ((lastToken == "," || lastToken == ")") && !tokenStack.empty())
+            tokenStack.pop_back();
         if (!v) {
             if (lastToken != ")") {
                 errLine = -1;

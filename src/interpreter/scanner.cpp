@@ -2,7 +2,6 @@
 // string literal still open at the end of a line continues on the next one.
 #include <cctype>
 
-#include "interpreter/cached_lines.h"
 #include "interpreter/dispatcher.h"
 #include "platform/numbers.h"
 #include "interpreter/skript.h"
@@ -94,50 +93,12 @@ void Skript::setLine(const std::string& text)
 {
     lineText = text;
     linePos = 1;
-    cachedLine = nullptr;
-    lastCached = nullptr;
+    tokenStack.clear();
 }
 
 void Skript::pushBackLast(const std::string& text)
 {
-    // A token just read from the cache is pushed back by stepping back.
-    if (cachedLine && tokenStack.empty()) {
-        if (atEnd && cachedNext >= cachedLine->tokens.size() && !endPushedBack && text.empty()) {
-            endPushedBack = true;
-            return;
-        }
-        if (lastCached && cachedPushedBack == size_t(-1) && &cachedLine->tokens[cachedNext - 1] == lastCached &&
-            lastCached->text.size() == text.size() && lastCached->type == tokenType && !atEnd) {
-            cachedPushedBack = --cachedNext;
-            lastCached = nullptr;
-            return;
-        }
-    }
     tokenStack.push_back({tokenType, text, atEnd});
-}
-
-void Skript::discardPushedBack()
-{
-    if (!tokenStack.empty())
-        tokenStack.pop_back();
-    else if (cachedPushedBack != size_t(-1)) {
-        cachedNext = cachedPushedBack + 1;
-        cachedPushedBack = size_t(-1);
-    }
-    else
-        endPushedBack = false;
-}
-
-Variable& Skript::varOf(const CachedToken* tok, const std::string& name)
-{
-    if (!tok)
-        return vars->Get(name);
-    if (tok->var && tok->varGeneration == vars->Generation())
-        return *tok->var;
-    Variable& v = vars->Get(name);
-    tok->var = &v;
-    tok->varGeneration = vars->Generation();
-    return v;
 }
 
 namespace {
@@ -248,8 +209,6 @@ void Skript::scanLineTokens(LineTokens& entry) const
 {
     entry.tokens.clear();
     entry.live = false;
-    entry.shape = kShapeOther;
-    entry.endsWithDo = false;
     const std::string& text = entry.text;
     const size_t n = text.size();
     size_t i = 0;
@@ -258,7 +217,7 @@ void Skript::scanLineTokens(LineTokens& entry) const
             ++i;
         if (i >= n)
             break;
-        CachedToken t;
+        ScannedToken t;
         if (text[i] == '"') {
             ++i;
             if (!ScanStringPart(text, i, t.text)) {
@@ -272,8 +231,6 @@ void Skript::scanLineTokens(LineTokens& entry) const
         }
         if (t.type == TOK_KEYWORD)
             t.code = KeywordCode(t.text);
-        else if (t.type == TOK_LITERAL)
-            t.isInteger = ExactInteger(t.text, t.integer);
         t.endPos = i + 1;
         entry.tokens.push_back(std::move(t));
         if (entry.tokens.back().type == TOK_COMMENT)
@@ -281,68 +238,12 @@ void Skript::scanLineTokens(LineTokens& entry) const
     }
     const auto& tk = entry.tokens;
     entry.end = !tk.empty() && tk.back().type == TOK_COMMENT ? tk.size() - 1 : tk.size();
-    entry.shape = CachedLineRun::ShapeOf(tk, entry.end);
-    for (size_t k = tk.size(); k-- > 0;)
-        if (!tk[k].text.empty()) {
-            entry.endsWithDo = tk[k].text == "do";
-            break;
-        }
-}
-
-void Skript::useLine(int index)
-{
-    const std::string& text = (*lines)[index];
-    cachedPushedBack = size_t(-1);
-    endPushedBack = false;
-    if (linePath != LinePath::kCached) {
-        setLine(text);
-        return;
-    }
-    linePos = 1;
-    lastCached = nullptr;
-    if (size_t(index) >= tokenCache.size()) {
-        tokenCache.resize(size_t(index) + 1);
-        ranOnce.resize(size_t(index) + 1);
-    }
-    // A line keeps its tokens from its second run on: most lines of a long
-    // script run once, and their tokens cost many times their text.
-    std::unique_ptr<LineTokens>& slot = tokenCache[index];
-    if (!slot && ranOnce[index]) {
-        slot = std::make_unique<LineTokens>();
-    } else if (!slot) {
-        ranOnce[index] = true;
-        onceLine.valid = false;
-        onceLine.stamp = 0;
-    }
-    LineTokens& entry = slot ? *slot : onceLine;
-    if (lines->size() != linesCount) {
-        linesCount = lines->size();
-        ++linesStamp;
-    }
-    // The cache is keyed on the line's text: a line that was edited, or that
-    // moved because lines were inserted before it, is scanned anew. The lines
-    // change only while the run waits, so the text is compared only after a
-    // wait.
-    if (entry.stamp != linesStamp) {
-        if (!entry.valid || entry.text != text) {
-            entry.text = text;
-            entry.valid = true;
-            scanLineTokens(entry);
-        }
-        entry.stamp = linesStamp;
-    }
-    cachedLine = entry.live ? nullptr : &entry;
-    cachedNext = 0;
-    // The live scanner works on its own copy of the line.
-    if (!cachedLine)
-        lineText = text;
 }
 
 // Reads the next token; "" is the end of the line (atEnd tells it from an
 // empty literal). Sets tokenType, lastToken and lastIdent.
 std::string Skript::nextToken(int line)
 {
-    lastCached = nullptr;
     if (!tokenStack.empty()) {
         token t = std::move(tokenStack.back());
         tokenStack.pop_back();
@@ -353,32 +254,6 @@ std::string Skript::nextToken(int line)
                 lastIdent = t.text;
             setLastToken(t.text);
         }
-        return t.text;
-    }
-
-    if (cachedLine) {
-        if (cachedNext >= cachedLine->tokens.size()) {
-            endPushedBack = false;
-            linePos = cachedLine->text.size() + 1;
-            atEnd = true;
-            return std::string();
-        }
-        const bool again = cachedNext == cachedPushedBack;
-        cachedPushedBack = size_t(-1);
-        const CachedToken& t = cachedLine->tokens[cachedNext++];
-        lastCached = &t;
-        linePos = t.endPos;
-        tokenType = t.type;
-        if (t.type == TOK_COMMENT) {
-            atEnd = true;
-            return std::string();
-        }
-        atEnd = false;
-        // A pushed-back token names lastIdent only when it is an identifier.
-        if (t.type == TOK_IDENT || (!again && (t.type == TOK_BUILTIN || t.type == TOK_KEYWORD)))
-            lastIdent = t.text;
-        if (!t.text.empty())
-            setLastToken(t.text);
         return t.text;
     }
 

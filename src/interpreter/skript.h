@@ -60,54 +60,23 @@ inline bool IsStatementWord(WordCode c)
     return c != kNoWord && c <= kWordDo;
 }
 
-// A scanned token of a line in the token cache, with the scanner position
-// after it.
-struct CachedToken {
+// A token of a scanned line, with the scanner position after it.
+struct ScannedToken {
     int type = TOK_IDENT;
     WordCode code = kNoWord;  // a keyword's code
-    // A literal that reads as an exact integer (see ExactInteger), read once.
-    bool isInteger = false;
-    long long integer = 0;
     std::string text;
     size_t endPos = 1;
-    // An identifier's variable, found once per run (variables are removed
-    // only all at once, which changes the store's generation).
-    mutable Variable* var = nullptr;
-    mutable unsigned varGeneration = 0;
-    // A built-in's entry, found on its first call.
-    mutable const BuiltinEntry* builtin = nullptr;
 };
 
-// The shapes of lines that run without reading their tokens one by one. An
-// operand is a plain identifier (no index) or a literal.
-enum LineShape : unsigned char {
-    kShapeOther,
-    kShapeAssignment,  // identifier = operand { operator operand }
-    kShapeCondition,   // if|while operand comparison operand [then|do]
-    kShapeWord,        // one statement keyword alone: fi, else, next, done, do
-    // The same with any operands: literals, plain identifiers, parenthesised
-    // expressions and calls of the built-ins that CachedLineRun reads.
-    kShapeExprAssignment,  // identifier = expression
-    kShapeExprCondition,   // if expression comparison expression [then], or while ... [do]
-    kShapeCall,            // a built-in's call alone
-};
-
-// The tokens of one script line, scanned once and used while the line's text
-// stays the same. A live line (a string literal that goes on with the next
-// line) is scanned as it runs.
+// The tokens of one script line, which the compiler reads. A live line (a
+// string literal that goes on with the next line) has none: it is read by
+// the grammar as it runs.
 struct LineTokens {
     std::string text;
-    std::vector<CachedToken> tokens;
-    // The script's lines as they stood when the entry was checked last; the
-    // text is compared again only once they may have changed.
-    unsigned stamp = 0;
-    bool valid = false;
+    std::vector<ScannedToken> tokens;
     bool live = false;
-    LineShape shape = kShapeOther;
     // The tokens before a comment that ends the line.
     size_t end = 0;
-    // The last token with a text is "do": a while line opens its own loop.
-    bool endsWithDo = false;
 };
 
 // The state of a condition while it is read: the last value, whether a
@@ -200,12 +169,12 @@ public:
     // relaxed load, as it comes before every line.
     bool takeHandedLines() { return linesHanded.load(std::memory_order_relaxed) && takeHandedLinesNow(); }
 
-    // How lines are read: kCached runs the line shapes from the token
-    // cache; kGrammar reads every line's text token by token through the
-    // grammar alone, the reference the other way is compared with in tests.
-    // kCompiled runs each line's compiled code (see compiler.h).
-    enum class LinePath : unsigned char { kCached, kGrammar, kCompiled };
-    LinePath linePath = LinePath::kCached;
+    // How lines are read: kCompiled runs each line's compiled code (see
+    // compiler.h); kGrammar reads every line's text token by token through
+    // the grammar alone, the reference the compiled way is compared with in
+    // tests.
+    enum class LinePath : unsigned char { kCompiled, kGrammar };
+    LinePath linePath = LinePath::kCompiled;
 
     // --- state of the run -------------------------------------------------
     RunHost& host;
@@ -254,32 +223,14 @@ public:
     // "" alone can't tell it from an empty string literal.
     bool atEnd = false;
     void setLine(const std::string& text);
-    // setLine with the script line of that index, whose tokens come from the
-    // token cache.
-    void useLine(int index);
     std::string nextToken(int line);
     void pushBack(int type, const std::string& text) { tokenStack.push_back({type, text, text.empty() && type != TOK_LITERAL}); }
     // Pushes back the token just read, with its type and end-of-line state.
     void pushBackLast(const std::string& text);
-    // Token cache by line index; an entry is used only while its text equals
-    // the line's.
-    std::vector<std::unique_ptr<LineTokens>> tokenCache;
-    std::vector<bool> ranOnce;  // by line index: ran before, keeps its tokens
-    LineTokens onceLine;        // the tokens of a line on its first run
     // Changes whenever the lines may have changed: after each wait for the
     // window and a pause, and when their count changed.
     unsigned linesStamp = 1;
     size_t linesCount = 0;
-    const LineTokens* cachedLine = nullptr;  // null: the line is scanned live
-    size_t cachedNext = 0;
-    // The cached token last read, while it is the last token read; null
-    // after a token from the pushback stack or from a live line.
-    const CachedToken* lastCached = nullptr;
-    // The variable named by a plain identifier (no index) that was read as
-    // the token tok (lastCached at the time, may be null).
-    Variable& varOf(const CachedToken* tok, const std::string& name);
-    void discardPushedBack();
-    bool hasPushedBack() const { return !tokenStack.empty() || cachedPushedBack != size_t(-1) || endPushedBack; }
 
     // --- expressions --------------------------------------------------------
     std::optional<std::string> expr(int line);
@@ -293,14 +244,6 @@ public:
     bool applyOperator(int line, ExprValue& first, ExprSums& sums, char o, const std::string& right, Variable* target);
     // Folds the deferred sums into first.
     void foldSums(ExprValue& first, ExprSums& sums);
-    // Runs the current line, a cached line of the assignment shape.
-    void runSimpleAssignment();
-    bool runOperators(Variable& target);
-    // The value of a cached operand token: a literal's text or a variable's value.
-    const std::string& cachedOperand(const CachedToken& t);
-    // The exact integer of a cached operand token, when its text holds one.
-    bool cachedInteger(const CachedToken& t, long long& out);
-    void endLine();
     int lexpr(int line);
     // The rest of lexpr after the first operand.
     int lexprAfterLeft(int line, TextRef& left);
@@ -323,9 +266,7 @@ public:
     ExprSums& sumsAt(int depth);
 
     // --- dispatcher and executor ------------------------------------------
-    // cached: the token the name was read as (may be null), which keeps the
-    // built-in's entry once found.
-    std::optional<std::string> sub(const std::string& name, int line, const CachedToken* cached = nullptr);
+    std::optional<std::string> sub(const std::string& name, int line);
     // Runs a built-in whose argument list fill reads.
     std::optional<std::string> callBuiltin(const BuiltinEntry& entry, const std::string& name, int line,
                                            ArgsFiller fill, void* context);
@@ -346,6 +287,8 @@ public:
         bool exitRequested = false;
     };
     std::vector<CallRecord> callLog;
+    // The names elements of a compiled line were read by, by their number.
+    std::vector<std::string> elementNames;
     bool recordCalls = false;
     bool replayingCalls = false;
     size_t replayNext = 0;
@@ -375,7 +318,6 @@ protected:
     void Execute() override;
 
 private:
-    friend class CachedLineRun;
     // Depth of nested expressions; a bound keeps deep nesting off the stack.
     int exprDepth = 0;
     platform::AutoResetEvent wakeUp;
@@ -392,10 +334,6 @@ private:
     bool scanString(int line, std::string& text);
     int scanWord(const std::string& text, size_t& i, std::string& out) const;
     void scanLineTokens(LineTokens& entry) const;
-    // The cached token at this index was pushed back: it is read again the
-    // way a pushed-back token is.
-    size_t cachedPushedBack = size_t(-1);
-    bool endPushedBack = false;
 
     struct CompiledSlot;
     std::vector<std::unique_ptr<CompiledSlot>> compiledLines;

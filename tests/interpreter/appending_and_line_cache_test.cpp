@@ -1,4 +1,4 @@
-// What an in-place append, values read in place and the per-line token cache
+// What an in-place append, values read in place and the code kept per line
 // could get wrong: every script must see the same values as if each operand
 // were copied and each line scanned anew.
 #include <gtest/gtest.h>
@@ -116,15 +116,12 @@ TEST(Appending, DoublingEndsAtTheLimitWithTheRunError)
 }
 
 // The tests that change lines between or during runs go both ways: through
-// the grammar alone and the usual way.
+// the grammar alone and the compiled way.
 class LineCache : public ::testing::TestWithParam<Skript::LinePath> {};
 INSTANTIATE_TEST_SUITE_P(Ways, LineCache,
-                         ::testing::Values(Skript::LinePath::kGrammar, Skript::LinePath::kCached,
-                                           Skript::LinePath::kCompiled),
+                         ::testing::Values(Skript::LinePath::kGrammar, Skript::LinePath::kCompiled),
                          [](const auto& info) {
-                             return std::string(info.param == Skript::LinePath::kGrammar  ? "Grammar"
-                                                : info.param == Skript::LinePath::kCached ? "Usual"
-                                                                                          : "Compiled");
+                             return std::string(info.param == Skript::LinePath::kGrammar ? "Grammar" : "Compiled");
                          });
 
 TEST_P(LineCache, ALineChangedBetweenTwoRunsIsRunAsItIsNow)
@@ -156,8 +153,8 @@ struct WaitingRun {
 
 TEST_P(LineCache, LinesInsertedWhileTheRunWaitsAreRunWhereTheyNowStand)
 {
-    // The first pass caches every line; the lines inserted during the input
-    // move the cached ones down, so each index now holds another text.
+    // The first pass compiles every line; the lines inserted during the input
+    // move the compiled ones down, so each index now holds another text.
     TestHost host;
     std::vector<std::string> lines =
         Lines({"for i = 1 to 2", "print(i)", "if i eq 1 then", "a = input(\"?\")", "fi", "next", "print(\"Ende\")"});
@@ -330,7 +327,7 @@ TEST_P(LineCache, LinesInsertedBeforeARunningWhileWhileTheRunWaitsInBrowse)
     bool inserted = false;
     host.onPost = [&](unsigned message, Skript* run, const std::string*) {
         if (message == WM_SCRIPT_BROWSE && !inserted) {
-            // The line before the loop: every cached line moves one down, and
+            // The line before the loop: every compiled line moves one down, and
             // the loop's start now holds the new line.
             lines.insert(lines.begin() + 1, "print(\"neu\")");
             inserted = true;

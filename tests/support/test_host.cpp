@@ -192,32 +192,26 @@ RunResult RunScript(const std::string& script, TestHost* host)
     TestHost local;
     TestHost& h = host ? *host : local;
     const std::vector<std::string> lines = ScriptLines(script);
-    std::optional<RunTrace> reference, compiled;
+    std::optional<RunTrace> reference;
     if (h.bothWays && !h.onPost) {
-        // The other runs get a host of their own with the same settings
+        // The reference run gets a host of its own with the same settings
         // and answers.
-        auto oneWay = [&](Skript::LinePath path) {
-            TestHost other;
-            other.s = h.s;
-            other.boxAnswers = h.boxAnswers;
-            other.inputAnswers = h.inputAnswers;
-            return RunOneWay(lines, other, path);
-        };
-        reference = oneWay(Skript::LinePath::kGrammar);
-        compiled = oneWay(Skript::LinePath::kCompiled);
+        TestHost ref;
+        ref.s = h.s;
+        ref.boxAnswers = h.boxAnswers;
+        ref.inputAnswers = h.inputAnswers;
+        reference = RunOneWay(lines, ref, Skript::LinePath::kGrammar);
     }
-    RunTrace t = RunOneWay(lines, h, Skript::LinePath::kCached);
+    RunTrace t = RunOneWay(lines, h, Skript::LinePath::kCompiled);
     if (reference) {
         const RunTrace& g = *reference;
-        for (const auto& [way, r] : {std::pair<const char*, const RunTrace*>{"usual", &t}, {"compiled", &*compiled}}) {
-            EXPECT_EQ(r->result.output, g.result.output) << way << ": output differs from the grammar's for:\n" << script;
-            EXPECT_EQ(r->result.notes, g.result.notes) << way << ": notes differ from the grammar's for:\n" << script;
-            EXPECT_EQ(r->result.result, g.result.result) << way << ": error line differs from the grammar's for:\n" << script;
-            EXPECT_EQ(r->result.errMsg, g.result.errMsg) << way << ": error differs from the grammar's for:\n" << script;
-            EXPECT_EQ(r->boxes, g.boxes) << way << ": boxes differ from the grammar's for:\n" << script;
-            EXPECT_EQ(r->calls, g.calls) << way << ": host calls differ from the grammar's for:\n" << script;
-            EXPECT_EQ(r->variables, g.variables) << way << ": variables differ from the grammar's for:\n" << script;
-        }
+        EXPECT_EQ(t.result.output, g.result.output) << "output differs from the grammar's for:\n" << script;
+        EXPECT_EQ(t.result.notes, g.result.notes) << "notes differ from the grammar's for:\n" << script;
+        EXPECT_EQ(t.result.result, g.result.result) << "error line differs from the grammar's for:\n" << script;
+        EXPECT_EQ(t.result.errMsg, g.result.errMsg) << "error differs from the grammar's for:\n" << script;
+        EXPECT_EQ(t.boxes, g.boxes) << "boxes differ from the grammar's for:\n" << script;
+        EXPECT_EQ(t.calls, g.calls) << "host calls differ from the grammar's for:\n" << script;
+        EXPECT_EQ(t.variables, g.variables) << "variables differ from the grammar's for:\n" << script;
     }
     return t.result;
 }

@@ -1,5 +1,5 @@
-// Lines whose calls, parentheses and operators are read from their cached
-// tokens must give what the grammar gives when it reads them token by token:
+// Lines whose calls, parentheses and operators run from their compiled code
+// must give what the grammar gives when it reads them token by token:
 // the same values, the same calls in the same order, and after an error the
 // same rest of the line read, run or left.
 #include <gtest/gtest.h>
@@ -43,23 +43,21 @@ struct LineCase {
     const char* error;  // UTF-8
 };
 
-class CachedLineTest : public ::testing::TestWithParam<LineCase> {};
+class CompiledLineTest : public ::testing::TestWithParam<LineCase> {};
 
-TEST_P(CachedLineTest, GivesWhatTheGrammarGives)
+TEST_P(CompiledLineTest, GivesWhatTheGrammarGives)
 {
     const LineCase& c = GetParam();
     // Each script runs twice on one run object, through the grammar alone
-    // and the usual way: once as lines seen the first time, once from the
-    // lines kept in the token cache.
-    for (Skript::LinePath path : {Skript::LinePath::kGrammar, Skript::LinePath::kCached, Skript::LinePath::kCompiled}) {
+    // and the compiled way: once as lines seen the first time, once from the
+    // code kept for each line.
+    for (Skript::LinePath path : {Skript::LinePath::kGrammar, Skript::LinePath::kCompiled}) {
         InputFile in;
         TestHost host;
         std::vector<std::string> lines = ScriptLines(in.with(c.script));
         Skript run(true, host, &lines);
         run.linePath = path;
-        const std::string way = path == Skript::LinePath::kGrammar  ? " (grammar)"
-                                : path == Skript::LinePath::kCached ? " (usual)"
-                                                                     : " (compiled)";
+        const std::string way = path == Skript::LinePath::kGrammar ? " (grammar)" : " (compiled)";
         size_t seen = 0;
         for (int round = 0; round < 2; ++round) {
             EXPECT_EQ(run.runLines(&lines), c.errorLine) << c.script << " round " << round << way;
@@ -126,12 +124,17 @@ const LineCase kLines[] = {
      "Fehlender Ausdruck nach '['"},
     {"failing_start_of_a_for", "for i = print(\"s\") . format(\"%d\") to 3\nprint(i)\nnext", "s", 1,
      "Argumentfehler in format()-Funktion"},
+    {"read_before_a_failing_call_is_not_read_twice",
+     "open(h, \"%IN%\")\nx = read(h, l) . format(\"%d\")\nprint(l)", "", 2, "Argumentfehler in format()-Funktion"},
+    {"read_into_a_variable_the_line_reads_before", "open(h, \"%IN%\")\nl = \"x\"\nk = l . read(h, l) . l\nprint(k)",
+     "x5eins", 0, ""},
+    {"size_of_an_element_by_its_name", "b[1][1] = 2\nb[1][2] = 3\ni = 1\nprint(size(b[i]), size(b[i] . \"\"))", "22", 0, ""},
     {"a_condition_looked_up_again_by_its_value", "b = 1\na = \"b\"\nif a\nprint(\"ja\")\nfi", "ja", 0, ""},
 };
-INSTANTIATE_TEST_SUITE_P(Lines, CachedLineTest, ::testing::ValuesIn(kLines),
+INSTANTIATE_TEST_SUITE_P(Lines, CompiledLineTest, ::testing::ValuesIn(kLines),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(CachedLines, TheTextLimitInsideAnArgumentEndsTheListWhereItStruck)
+TEST(CompiledLines, TheTextLimitInsideAnArgumentEndsTheListWhereItStruck)
 {
     // The failed list gives replace its empty text; the assignment still
     // stores "a", and the call after it is never reached.
@@ -145,7 +148,7 @@ TEST(CachedLines, TheTextLimitInsideAnArgumentEndsTheListWhereItStruck)
     EXPECT_TRUE(host.output().empty());
 }
 
-TEST(CachedLines, AnEditedExpressionLineRunsAsItIsNow)
+TEST(CompiledLines, AnEditedExpressionLineRunsAsItIsNow)
 {
     TestHost host;
     std::vector<std::string> lines = {"for i = 1 to 2", "x = substr(\"abcdef\", i, 2)", "if length(x) eq 2 then",
