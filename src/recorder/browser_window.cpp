@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QSpinBox>
@@ -23,6 +24,7 @@
 #include <QWebEngineLoadingInfo>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 #include <csignal>
@@ -98,6 +100,8 @@ TForm11::TForm11(BrowserHost& host, QWidget* parent)
             blankLoading_ = false;
         if (info.status() != QWebEngineLoadingInfo::LoadSucceededStatus)
             LoadEnded(info.url());
+        else if (info.url().scheme() != QLatin1String("about"))
+            CheckHooks();
     });
     // The web engine starts its page process now, so the first page shows
     // sooner.
@@ -309,6 +313,7 @@ void TForm11::showProbe(const std::string& url)
 void TForm11::FormShow()
 {
     showing_ = true;
+    ++showingCount_;
     try {
         refreshURL.clear();
         linesInserted = false;
@@ -339,8 +344,6 @@ void TForm11::FormShow()
         // A page process still caught in the last page's script would hold
         // up this page for good.
         SettleBlank();
-        BeginNavigate();
-        ClearPage();
         PushCookies();
         // The probe looks for the engine's own User-Agent; browse sends the
         // settings' one, as the same bytes as the script's requests.
@@ -354,15 +357,8 @@ void TForm11::FormShow()
         Skript* run = host_.waitingRun();
         origURL = browseURL.empty() && run ? run->vars->GetValue("_url") : std::string();
         copyCharset = browseURL.empty() && run ? run->browseCharset : std::string();
-        // The hooks carry origURL into the page.
-        InstallHookScript();
-        if (browseURL.empty()) {
-            BrowseFromTemp();
-        } else {
-            if (host_.runSettings().debugLevel == 2)
-                AppendOutput("Browse real, Navigate(%s)", browseURL.c_str());
-            Navigate(FromCp1252(browseURL));
-        }
+        hookRetries_ = 0;
+        ShowFirstPage();
 
         move(host_.origin() + QPoint(90, 70));
 
@@ -371,6 +367,21 @@ void TForm11::FormShow()
         SetSourceCaption(0);
     } catch (const std::exception& e) {
         ShowNote("Fehler Browse(Show): %s", W(e.what()).c_str());
+    }
+}
+
+void TForm11::ShowFirstPage()
+{
+    BeginNavigate();
+    ClearPage();
+    // The hooks carry origURL into the page.
+    InstallHookScript();
+    if (browseURL.empty()) {
+        BrowseFromTemp();
+    } else {
+        if (host_.runSettings().debugLevel == 2)
+            AppendOutput("Browse real, Navigate(%s)", browseURL.c_str());
+        Navigate(FromCp1252(browseURL));
     }
 }
 
@@ -411,7 +422,7 @@ void TForm11::FormClose()
 namespace {
 // How long a page process may take to load the empty page; the engine's
 // start at the first one takes longer.
-constexpr int kBlankMs = 200;
+constexpr int kBlankMs = 120;
 constexpr int kStartMs = 15000;
 }  // namespace
 
@@ -432,13 +443,18 @@ void TForm11::LoadBlank()
 
 void TForm11::SettleBlank()
 {
-    if (!blankLoading_)
+    // Without a page process no page can hold anything up; the empty page
+    // of a window just made may never come at all.
+    const auto stuck = [this] { return blankLoading_ && page->renderProcessPid() > 0; };
+    if (!stuck()) {
+        blankLoading_ = false;
         return;
+    }
     if (blankStarted_.elapsed() < blankLimitMs_) {
         QEventLoop wait;
         QTimer poll;
         connect(&poll, &QTimer::timeout, &wait, [&] {
-            if (!blankLoading_ || blankStarted_.elapsed() >= blankLimitMs_)
+            if (!stuck() || blankStarted_.elapsed() >= blankLimitMs_)
                 wait.quit();
         });
         poll.start(1);
@@ -454,6 +470,7 @@ void TForm11::EndPageProcess()
     blankLoading_ = false;  // the next page goes to a fresh process
     if (pid <= 0)
         return;
+    checkHooks_ = true;
     // The engine starts a fresh process for the next page once it has seen
     // this one end.
     QEventLoop wait;
@@ -461,6 +478,35 @@ void TForm11::EndPageProcess()
     QTimer::singleShot(2000, &wait, &QEventLoop::quit);
     ::kill(pid_t(pid), SIGKILL);
     wait.exec(QEventLoop::ExcludeUserInputEvents);
+}
+
+void TForm11::CheckHooks()
+{
+    // Only the first page in a fresh process, and not the empty document a
+    // large copy is written into, which has no hooks of its own.
+    if (!checkHooks_ || !showing_ || page->scripts().find(kHookName).isEmpty())
+        return;
+    checkHooks_ = false;
+    QPointer<TForm11> self(this);
+    const unsigned showing = showingCount_;
+    page->runJavaScript(QStringLiteral("typeof window.sourceOf"), QWebEngineScript::ApplicationWorld,
+                        [self, showing](const QVariant& v) {
+        if (!self || !self->showing_ || showing != self->showingCount_ || v.toString() == QLatin1String("function"))
+            return;
+        // The engine at times starts a process after a killed one without
+        // the window's hooks: nothing of the page would be seen. Another
+        // process, and the showing's page again.
+        if (++self->hookRetries_ > 3)
+            return;
+        // Outside the engine's callback, which would hold back the news of
+        // the process's end.
+        QTimer::singleShot(0, self, [self, showing] {
+            if (!self || !self->showing_ || showing != self->showingCount_)
+                return;
+            self->EndPageProcess();
+            self->ShowFirstPage();
+        });
+    });
 }
 
 // --- tabs and buttons -----------------------------------------------------------------------

@@ -309,6 +309,14 @@ private:
     std::map<int, int> frameNumbers_;
     // Ends the page process, which the engine then starts anew.
     void EndPageProcess();
+    // The showing's own page: the script's copy or browse's URL.
+    void ShowFirstPage();
+    // After a page process was ended: whether the page just loaded has the
+    // hooks, else the showing begins anew in another process.
+    void CheckHooks();
+    bool checkHooks_ = false;
+    int hookRetries_ = 0;
+    unsigned showingCount_ = 0;
     // The top level has a navigation under way.
     bool topLoading_ = false;
     unsigned sourceRequest_ = 0;

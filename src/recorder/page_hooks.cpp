@@ -260,10 +260,17 @@ void TForm11::InstallHookScript()
 
 void TForm11::HookReport(const QString& message)
 {
-    if (!showing_ || message.size() <= key_.size() || !message.startsWith(key_) || message[key_.size()] != QLatin1Char(':'))
+    if (message.size() <= key_.size() || !message.startsWith(key_) || message[key_.size()] != QLatin1Char(':'))
         return;
     const QJsonObject o = QJsonDocument::fromJson(message.mid(key_.size() + 1).toUtf8()).object();
     const QString type = o.value(QLatin1String("t")).toString();
+    // The empty page has come, though the engine may not say so: the page
+    // before is gone from its process.
+    if (type == QLatin1String("doc") && o.value(QLatin1String("top")).toBool() &&
+        o.value(QLatin1String("url")).toString() == QLatin1String("about:blank"))
+        blankLoading_ = false;
+    if (!showing_)
+        return;
     if (type == QLatin1String("doc")) {
         DocumentComplete(o);
     } else if (type == QLatin1String("ev")) {
