@@ -14,6 +14,7 @@
 #include <deque>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 
@@ -229,6 +230,9 @@ public:
     // The window goes to a link's target only where the page itself could.
     bool MayFollow(const QUrl& target) const;
     void FormSubmission(int frameNo, int index, const QJsonObject& event);
+    // The page's own submission of a form whose submission by the user it
+    // refused: it counts as the user's once its navigation comes.
+    void PageSubmission(int frameNo, int index, const QJsonObject& event);
     void FollowFrame(int f);
     void EnableInsertControls(bool enable);
     void Button3Click();
@@ -315,6 +319,12 @@ private:
     // hooks, else the showing begins anew in another process.
     void CheckHooks();
     bool checkHooks_ = false;
+    struct PendingSubmission {
+        int frame = 0;
+        int index = 0;
+        QJsonObject event;
+    };
+    std::optional<PendingSubmission> pageSubmission_;
     int hookRetries_ = 0;
     unsigned showingCount_ = 0;
     // The top level has a navigation under way.

@@ -163,7 +163,13 @@ void TForm11::ClearPage()
     docFrames_.clear();
     scriptLinks_.clear();
     frameNumbers_.clear();
+    pageSubmission_.reset();
     pageStale_ = false;
+}
+
+void TForm11::PageSubmission(int f, int i, const QJsonObject& event)
+{
+    pageSubmission_ = PendingSubmission{f, i, event};
 }
 
 void TForm11::LoadEnded(const QUrl& url)
@@ -191,6 +197,11 @@ bool TForm11::BeforeNavigate(const QUrl& url, QWebEnginePage::NavigationType typ
         return false;
     }
     refreshPending = false;
+    if (!navigateActive && type == QWebEnginePage::NavigationTypeFormSubmitted && pageSubmission_) {
+        const PendingSubmission p = std::move(*pageSubmission_);
+        pageSubmission_.reset();
+        FormSubmission(p.frame, p.index, p.event);
+    }
     // A navigation the window cancels leaves the page, and its state, as it was.
     if (!navigateActive)
         return false;

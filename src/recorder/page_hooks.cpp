@@ -80,6 +80,16 @@ const char* const kHookScript = R"JS(
   // The button a script names in submit(): the b-th input of type submit or
   // image or button element of type submit of the form, 0 for any other
   // submitter.
+  // The number past the form's last such button: a script's submit()
+  // with it sends no button, as the form's own submit() does.
+  function noButton(form) {
+    var b = 0, els = form.elements;
+    for (var j = 0; j < els.length; j++) {
+      var t = typeOf(els[j]);
+      if (t === 'submit' || t === 'image') ++b;
+    }
+    return b + 1;
+  }
   function buttonOf(form, submitter) {
     if (!submitter) return 0;
     var b = 0, els = form.elements;
@@ -153,6 +163,7 @@ const char* const kHookScript = R"JS(
     var here = String(location.href).split('#')[0];
     var own = /^javascript:/i.test(href) || (href.indexOf('#') >= 0 && href.split('#')[0] === here);
     if (!own) e.preventDefault();
+    refused = null;
     send({t: 'ev', e: -1003, i: i, js: own});
   }, true);
   window.addEventListener('mouseover', function (e) {
@@ -165,20 +176,28 @@ const char* const kHookScript = R"JS(
   }, true);
   // A submission counts once the page's own handlers have let it go ahead:
   // the browser then builds the form's data, and before it sends anything.
-  var pending = null;
+  // A submission the page refused may still go out by the page's own
+  // submit() of that form: the window lets that one through, as the user's.
+  var pending = null, refused = null;
   window.addEventListener('submit', function (e) {
     var form = e.target, i = Array.prototype.indexOf.call(document.forms, form);
     pending = null;
     if (i < 0 || !e.isTrusted || !ready()) return;
-    pending = {form: form, i: i, ev: e, b: buttonOf(form, e.submitter)};
+    pending = refused = {form: form, i: i, ev: e, b: buttonOf(form, e.submitter)};
   }, true);
   window.addEventListener('formdata', function (e) {
-    var p = pending;
+    var p = pending, r = refused;
     // Data a handler builds while the submission is still being decided
     // is not the submission.
-    if (!p || e.target !== p.form || p.ev.eventPhase !== 0 || p.ev.defaultPrevented) return;
-    pending = null;
-    send({t: 'ev', e: -1000, i: p.i, s: fields(p.form), b: p.b});
+    if (p && e.target === p.form && p.ev.eventPhase === 0 && !p.ev.defaultPrevented) {
+      pending = refused = null;
+      send({t: 'ev', e: -1000, i: p.i, s: fields(p.form), b: p.b});
+    } else if (r && e.target === r.form && r.ev.eventPhase === 0 && r.ev.defaultPrevented) {
+      // Perhaps the page's own submit(), which sends no button; perhaps
+      // data for a request of the page's: the window decides by whether
+      // the form's navigation follows.
+      send({t: 'ev', e: -1000, i: r.i, s: fields(r.form), b: noButton(r.form), own: true});
+    }
   }, true);
   window.addEventListener('error', function () {
     send({t: 'ev', e: -1004, i: 0});

@@ -90,7 +90,10 @@ void CallBack::BrowserEventCallback(int eventCode, int frameNo, int index, const
         w->LinkClick(frameNo, index, event.value(QLatin1String("js")).toBool());
         break;
     case kFormSubmit:
-        w->FormSubmission(frameNo, index, event);
+        if (event.value(QLatin1String("own")).toBool())
+            w->PageSubmission(frameNo, index, event);
+        else
+            w->FormSubmission(frameNo, index, event);
         break;
     default:
         break;
@@ -104,6 +107,8 @@ void TForm11::Record(const std::string& line)
 
 void TForm11::LinkClick(int f, int i, bool scriptLink)
 {
+    // The user has gone on: a submission the page refused earlier is over.
+    pageSubmission_.reset();
     // The next navigation of the window's own destroys the frame records.
     Frame* frame = frames->Find(f);
     Link* link = nullptr;
@@ -202,6 +207,7 @@ std::string TForm11::ScriptLiteral(const std::string& text)
 void TForm11::FormSubmission(int f, int i, const QJsonObject& event)
 {
     const int button = event.value(QLatin1String("b")).toInt();
+    pageSubmission_.reset();
     BeginNavigate();
     // Forms of the top document compare with the snapshots of the top
     // document; a form inside a frame with the snapshot its frame reported.
@@ -285,7 +291,10 @@ void TForm11::FormSubmission(int f, int i, const QJsonObject& event)
             Record("formset(" + k + ",\"" + ScriptLiteral(name) + "\",\"" + ScriptLiteral(SentLineBreaks(TypedPercent(value))) +
                    "\")");
         // submit() sends the form's first button unless told another.
-        Record(button > 1 ? "submit(" + k + ",\"\"," + std::to_string(button) + ")" : "submit(" + k + ")");
+        std::string line = button > 1 ? "submit(" + k + ",\"\"," + std::to_string(button) + ")" : "submit(" + k + ")";
+        if (button > 1 && event.value(QLatin1String("own")).toBool())
+            line += "    # ohne Button, wie die Seite selbst sendet";
+        Record(line);
         EnableInsertControls(true);
     }
     if (closeAfter)

@@ -88,6 +88,12 @@ private slots:
             << arten << "var m = document.forms[0].m; m.options[0].selected = true; m.options[2].selected = true;"
             << QStringList{form.arg(6)}
             << QStringList{"formset(1,\"m\",\"1,3\")", "formset(1,\"zeit\",\"gesetzt\")", "submit(1,\"\",2)"};
+        // The page refuses the submission, checks on its own and then sends
+        // the form itself, as the user's submission.
+        QTest::newRow("a refused submission the page then sends itself")
+            << "geprueft.html" << "document.forms[0].wert.value = 'Anna';" << QStringList{form.arg(2)}
+            << QStringList{"formset(1,\"geprueft\",\"ja\")", "formset(1,\"wert\",\"Anna\")",
+                           "submit(1,\"\",2)    # ohne Button, wie die Seite selbst sendet"};
         // The picture holds up the load event for good.
         QTest::newRow("a click before the load event")
             << "frueh.html" << "" << QStringList{"document.links[0]"}
