@@ -479,10 +479,38 @@ bool CompiledEval::variable(const COperand& o, Variable*& out)
         out = o.var;
         return true;
     }
-    std::string n;
-    if (!name(o, n))
+    if (o.nameRead) {
+        std::string n;
+        if (!name(o, n))
+            return false;
+        out = &vars.Get(n);
+        return true;
+    }
+    // Found by base and last index, without the element's name where the
+    // index is an integer key.
+    std::string base;
+    const std::string* baseText = &o.text;
+    TextRef index;
+    for (size_t i = 0; i + 1 < o.parts.size(); ++i) {
+        if (!expression(o.parts[i], index))
+            return false;
+        if (i == 0)
+            base = o.text;
+        base += '[';
+        base += index.str();
+        base += ']';
+        baseText = &base;
+    }
+    const CExpr& last = o.parts.back();
+    if (last.rest.empty() && last.first.kind == COperand::kVariable) {
+        Variable* key = nullptr;
+        variable(last.first, key);
+        out = &vars.GetElement(*baseText, *key);
+        return true;
+    }
+    if (!expression(last, index))
         return false;
-    out = &vars.Get(n);
+    out = &vars.GetElement(*baseText, index.str());
     return true;
 }
 
@@ -709,6 +737,12 @@ bool CompiledEval::assign(const CompiledLine& code)
 
 const CompiledLine* Skript::compiledLine(int index)
 {
+    if (size_t(index) < compiledLines.size() && lines->size() == linesCount) {
+        // A line whose code was checked since the lines last changed.
+        const CompiledSlot* kept = compiledLines[size_t(index)].get();
+        if (kept && kept->stamp == linesStamp)
+            return kept->code.get();
+    }
     const std::string& text = (*lines)[size_t(index)];
     if (size_t(index) >= compiledLines.size())
         compiledLines.resize(size_t(index) + 1);
