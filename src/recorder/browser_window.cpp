@@ -372,6 +372,7 @@ void TForm11::FormShow()
 
 void TForm11::ShowFirstPage()
 {
+    checkHooks_ = true;
     BeginNavigate();
     ClearPage();
     // The hooks carry origURL into the page.
@@ -470,7 +471,6 @@ void TForm11::EndPageProcess()
     blankLoading_ = false;  // the next page goes to a fresh process
     if (pid <= 0)
         return;
-    checkHooks_ = true;
     // The engine starts a fresh process for the next page once it has seen
     // this one end.
     QEventLoop wait;
@@ -482,8 +482,8 @@ void TForm11::EndPageProcess()
 
 void TForm11::CheckHooks()
 {
-    // Only the first page in a fresh process, and not the empty document a
-    // large copy is written into, which has no hooks of its own.
+    // Only the showing's first page, and not the empty document a large
+    // copy is written into, which has no hooks of its own.
     if (!checkHooks_ || !showing_ || page->scripts().find(kHookName).isEmpty())
         return;
     checkHooks_ = false;
@@ -493,9 +493,9 @@ void TForm11::CheckHooks()
                         [self, showing](const QVariant& v) {
         if (!self || !self->showing_ || showing != self->showingCount_ || v.toString() == QLatin1String("function"))
             return;
-        // The engine at times starts a process after a killed one without
-        // the window's hooks: nothing of the page would be seen. Another
-        // process, and the showing's page again.
+        // The engine at times starts a process (most often after a killed
+        // one) without the window's hooks: nothing of the page would be
+        // seen. Another process, and the showing's page again.
         if (++self->hookRetries_ > 3)
             return;
         // Outside the engine's callback, which would hold back the news of

@@ -311,12 +311,16 @@ private:
     // The number of each frame's element in its parent's list of links, by
     // frame number; 0 when the parent did not tell.
     std::map<int, int> frameNumbers_;
+    // The place among the top document's frames of each frame whose number
+    // the top tells, and those numbers by place.
+    std::map<int, int> framePlaces_;
+    QJsonArray topFrames_;
     // Ends the page process, which the engine then starts anew.
     void EndPageProcess();
     // The showing's own page: the script's copy or browse's URL.
     void ShowFirstPage();
-    // After a page process was ended: whether the page just loaded has the
-    // hooks, else the showing begins anew in another process.
+    // Whether the showing's first page has the hooks, else the showing
+    // begins anew in another process.
     void CheckHooks();
     bool checkHooks_ = false;
     struct PendingSubmission {

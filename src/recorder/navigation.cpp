@@ -163,6 +163,8 @@ void TForm11::ClearPage()
     docFrames_.clear();
     scriptLinks_.clear();
     frameNumbers_.clear();
+    framePlaces_.clear();
+    topFrames_ = QJsonArray();
     pageSubmission_.reset();
     pageStale_ = false;
 }

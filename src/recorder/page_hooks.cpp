@@ -144,6 +144,28 @@ const char* const kHookScript = R"JS(
       return 0;
     }
   }
+  // This frame's place among the top document's frames, which tells its
+  // number when the top is another origin's; -1 below another frame.
+  function frameIndex() {
+    if (top || window.parent !== window.top) return -1;
+    try {
+      for (var k = 0; k < window.top.frames.length; k++)
+        if (window.top.frames[k] === window) return k;
+    } catch (e) {}
+    return -1;
+  }
+  // The script's number of each of this document's frames, in the order of
+  // window.frames.
+  function framesByIndex(numbers) {
+    var out = [], els = document.querySelectorAll('iframe,frame');
+    for (var k = 0; k < window.frames.length; k++) {
+      var n = 0;
+      for (var j = 0; j < els.length; j++)
+        if (els[j].contentWindow === window.frames[k]) { n = numbers.get(els[j]) || 0; break; }
+      out.push(n);
+    }
+    return out;
+  }
   // A document the user acts on before its load event (a picture still
   // coming) reports itself first, once its elements are all there.
   function ready() {
@@ -239,7 +261,7 @@ const char* const kHookScript = R"JS(
       snaps.push(fields(fs[f]));
     }
     send({t: 'doc', url: String(location.href), n: ls.length, links: links, metas: metas, snaps: snaps,
-          fn: frameNumber()});
+          fn: frameNumber(), fk: frameIndex(), fr: top ? framesByIndex(numbers) : []});
   }
   // A document written after its load completes with the writer's close.
   if (document.readyState === 'complete') complete();
@@ -304,7 +326,22 @@ void TForm11::HookReport(const QString& message)
 
 void TForm11::registerEvents(const QJsonObject& report, int f)
 {
-    frameNumbers_[f] = report.value(QLatin1String("fn")).toInt();
+    // A frame of another origin than the top's cannot count itself among
+    // the top's links: the top tells its number by the frame's place.
+    int number = report.value(QLatin1String("fn")).toInt();
+    const int place = report.value(QLatin1String("fk")).toInt(-1);
+    if (number == 0 && place >= 0) {
+        framePlaces_[f] = place;
+        if (place < topFrames_.size())
+            number = topFrames_.at(place).toInt();
+    }
+    frameNumbers_[f] = number;
+    if (report.value(QLatin1String("top")).toBool()) {
+        topFrames_ = report.value(QLatin1String("fr")).toArray();
+        for (const auto& [g, k] : framePlaces_)
+            if (frameNumbers_[g] == 0 && k < topFrames_.size())
+                frameNumbers_[g] = topFrames_.at(k).toInt();
+    }
     const int debug = host_.runSettings().debugLevel;
     Frame* frame = frames->Find(f);
     if (debug == 2) {

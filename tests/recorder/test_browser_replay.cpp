@@ -63,6 +63,33 @@ private slots:
         ExpectReplay(s, logPath, fetch, recorded, byUser);
     }
 
+    // A frame of another site than its page's cannot look at the page: the
+    // recorded line still names it by its number among the page's links.
+    void aFrameOfAnotherSiteGoesByTheScriptsNumber()
+    {
+        const QString inner = QStringLiteral("http://localhost:%1/page?body=%2")
+                                  .arg(server.port)
+                                  .arg(QString::fromLatin1(QUrl::toPercentEncoding(
+                                      "<a href=\"/echo?was=fremd\" style=\"display:block;height:300px\">Fremd</a>")));
+        const QString outer = "<p><a href=\"/echo?was=eins\">Eins</a> <a href=\"/echo?was=zwei\">Zwei</a></p>"
+                              "<iframe src=\"" + inner + "\" width=\"400\" height=\"300\"></iframe>";
+        const QString fetch = QStringLiteral("x = htget(\"%1\")\n")
+                                  .arg(server.url("/page?body=" + QString::fromLatin1(QUrl::toPercentEncoding(outer))));
+        BrowserSetup s;
+        s.browser->Button5Click();
+        s.Run(fetch + "browse");
+        QVERIFY(s.WaitPage());
+        QVERIFY(QTest::qWaitFor([&] { return s.browser->frames->Count() == 2; }, 10000));
+        ClearLog();
+        // The link fills the frame: a click on the frame's middle is on it.
+        s.Click(QStringLiteral("document.querySelector('iframe')"));
+        QVERIFY(s.WaitRecorded(2));
+        QVERIFY(QTest::qWaitFor([&] { return !EchoRequests().isEmpty(); }, 10000));
+        const QStringList recorded = s.Recorded();
+        QCOMPARE(recorded, (QStringList{"follow(\"3\")    # Frame laden", "follow(\"Fremd\")    # Link 1 verfolgen"}));
+        ExpectReplay(s, logPath, fetch, recorded, EchoRequests());
+    }
+
     void whatTheWindowSentIsRecorded_data()
     {
         QTest::addColumn<QString>("page");
