@@ -444,18 +444,15 @@ void TForm11::LoadBlank()
 
 void TForm11::SettleBlank()
 {
-    // Without a page process no page can hold anything up; the empty page
-    // of a window just made may never come at all.
-    const auto stuck = [this] { return blankLoading_ && page->renderProcessPid() > 0; };
-    if (!stuck()) {
-        blankLoading_ = false;
+    // A new window's page sent on before the engine has its page process
+    // at times never comes: the first empty page is waited for even then.
+    if (!blankLoading_)
         return;
-    }
     if (blankStarted_.elapsed() < blankLimitMs_) {
         QEventLoop wait;
         QTimer poll;
         connect(&poll, &QTimer::timeout, &wait, [&] {
-            if (!stuck() || blankStarted_.elapsed() >= blankLimitMs_)
+            if (!blankLoading_ || blankStarted_.elapsed() >= blankLimitMs_)
                 wait.quit();
         });
         poll.start(1);
