@@ -697,15 +697,19 @@ bool CompiledEval::assign(const CompiledLine& code)
         const size_t size = TextRef(vars, *target).size();
         std::string tail;
         TextRef right;
+        // x = x . x appends the value to itself, without a copy of it.
+        bool itself = false;
         for (const auto& [op, o] : code.value.rest) {
             if (!operand(o, right))
                 return false;
             if (size + tail.size() + right.size() > limit)
                 return false;
-            tail += right.str();
+            itself = code.value.rest.size() == 1 && right.lentFrom() == target;
+            if (!itself)
+                tail += right.str();
         }
         right = TextRef();
-        vars.Append(*target, tail, limit);
+        vars.Append(*target, itself ? target->value() : tail, limit);
         break;
     }
     case CompiledLine::kArithmetic: {
